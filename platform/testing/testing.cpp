@@ -1,0 +1,71 @@
+#include <qorvel_testing/testing.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace qtest {
+
+TempDir::TempDir() {
+  std::string tmpl = (std::filesystem::temp_directory_path() / "qorvel-XXXXXX").string();
+  if (!mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
+  path_ = tmpl;
+}
+
+TempDir::~TempDir() {
+  std::error_code ec;
+  std::filesystem::remove_all(path_, ec);
+}
+
+TempHome::TempHome() {
+  if (const char* v = std::getenv("QORVEL_HOME")) {
+    hadOld_ = true;
+    old_ = v;
+  }
+  setenv("QORVEL_HOME", dir_.path().c_str(), 1);
+}
+
+TempHome::~TempHome() {
+  if (hadOld_) setenv("QORVEL_HOME", old_.c_str(), 1);
+  else unsetenv("QORVEL_HOME");
+}
+
+std::string readFile(const std::filesystem::path& p) {
+  std::ifstream f(p, std::ios::binary);
+  std::ostringstream s;
+  s << f.rdbuf();
+  return s.str();
+}
+
+void writeFile(const std::filesystem::path& p, const std::string& bytes) {
+  std::ofstream f(p, std::ios::binary | std::ios::trunc);
+  f.write(bytes.data(), std::streamsize(bytes.size()));
+}
+
+std::filesystem::path sourceDir() {
+  const char* v = std::getenv("QORVEL_SOURCE_DIR");
+  return v ? v : ".";
+}
+
+std::filesystem::path binaryDir() {
+  const char* v = std::getenv("QORVEL_BINARY_DIR");
+  return v ? v : ".";
+}
+
+int run(const std::string& command, std::string* output) {
+  FILE* p = popen(command.c_str(), "r");
+  if (!p) return -1;
+  std::string out;
+  char buf[4096];
+  size_t n;
+  while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+  int st = pclose(p);
+  if (output) *output = std::move(out);
+  return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+}
+
+}  // namespace qtest

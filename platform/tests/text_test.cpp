@@ -1,0 +1,74 @@
+#include <platform/codepage.h>
+#include <platform/text.h>
+
+#include <gtest/gtest.h>
+
+using namespace platform;
+
+TEST(Text, FormatForms) {
+  struct Case {
+    u16 got, want;
+  } cases[] = {
+      {format(u"%05d|%04d", 42, 7), u"00042|0007"},
+      {format(u"<field name=\"%.3s\">%s</field>", u"2450", u"x"), u"<field name=\"245\">x</field>"},
+      {format(u"%ld%%", -12), u"-12%"},
+      {format(u"%X %x", 255, 255u), u"FF ff"},
+      {format(u"%-4s|%3s", u"ab", u"c"), u"ab  |  c"},
+      {format(u"%.1s", u"abc"), u"a"},
+      {format(u"%08X", 0x1D), u"0000001D"},
+  };
+  for (auto& c : cases) EXPECT_EQ(c.got, c.want);
+  EXPECT_EQ(formatCut(5, u"%s", u"abcdefgh"), u"abcd");
+}
+
+TEST(Text, Utf8RoundTripKeepsLoneSurrogates) {
+  u16 s = u"a\u4E2D\U0001F600";
+  s.push_back(char16_t(0xD800));
+  EXPECT_EQ(fromUtf8(toUtf8(s)), s);
+  EXPECT_EQ(fromUtf8("\xC3\x28"), u"\uFFFD(");
+  EXPECT_FALSE(isValidUtf8("\xED\xA0\x80"));
+  EXPECT_TRUE(isValidUtf8("\xE4\xB8\xAD"));
+}
+
+TEST(Text, CaseAndCopyOut) {
+  EXPECT_TRUE(equalsNoCase(u16v(u"Servers"), u16v(u"SERVERS")));
+  EXPECT_FALSE(equalsNoCase(u16v(u"\u00E9"), u16v(u"\u00C9")));  // only A-Z fold
+  char16_t buf[4] = {u'x', u'x', u'x', u'x'};
+  EXPECT_EQ(copyOut(u"abcd", buf, 4), 0);
+  EXPECT_EQ(buf[0], u'x');
+  EXPECT_EQ(copyOut(u"abc", buf, 4), 3);
+  EXPECT_EQ(u16(buf), u"abc");
+}
+
+TEST(CodePage, Gbk936AsWindowsMapsIt) {
+  struct Case {
+    std::string bytes;
+    u16 text;
+  } cases[] = {
+      {"\xD6\xD0\xCE\xC4", u"\u4E2D\u6587"},
+      {"\xAA\xA1", u"\uE000"},   // user-defined area
+      {"\xFE\x50", u"\uE815"},
+      {"\x80", u"\u20AC"},       // single-byte euro sign of code page 936
+  };
+  for (auto& c : cases) {
+    EXPECT_EQ(toWide(CP_ACP, c.bytes), c.text);
+    EXPECT_EQ(toNarrow(CP_ACP, c.text), c.bytes);
+  }
+  EXPECT_EQ(toNarrow(CP_ACP, u"\u0E01a"), "?a");  // Thai is not in code page 936
+  EXPECT_EQ(toWide(CP_ACP, "a\x81"), u"a\uFFFD");  // truncated lead byte
+  EXPECT_EQ(toWide(CP_ACP, "\x81\x7F" "b"), u"\uFFFD\u007Fb");
+}
+
+TEST(CodePage, BufferContract) {
+  const char* src = "\xD6\xD0\xCE\xC4";
+  EXPECT_EQ(MultiByteToWideChar(0, src, 4, nullptr, 0), 2);
+  char16_t out[2] = {u'x', u'x'};
+  EXPECT_EQ(MultiByteToWideChar(0, src, -1, out, 2), 0);  // NUL does not fit
+  EXPECT_EQ(out[0], u'x');
+  EXPECT_EQ(MultiByteToWideChar(0, src, 4, out, 2), 2);
+  EXPECT_EQ(out[1], u'\u6587');
+  EXPECT_EQ(WideCharToMultiByte(65001, u"\u4E2D", 1, nullptr, 0), 3);
+  EXPECT_EQ(WideCharToMultiByte(0, u"x", 1, nullptr, 0), 1);
+  EXPECT_FALSE(isKnownCodePage(12345));
+  EXPECT_TRUE(isKnownCodePage(1252));
+}

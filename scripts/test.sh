@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# The one test command: installs what is missing, builds the normal and the sanitizer
+# trees and runs every test in both.
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+"$top/scripts/install-deps.sh"
+export QT_QPA_PLATFORM=offscreen
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=0:strict_string_checks=1}
+export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$top/scripts/lsan.supp:print_suppressions=0}
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+jobs=$(nproc)
+status=0
+for kind in normal sanitize; do
+  "$top/scripts/build.sh" "$kind"
+  dir="$top/build"; [ "$kind" = sanitize ] && dir="$top/build-asan"
+  echo "== tests ($kind build)"
+  ctest --test-dir "$dir" --output-on-failure -j "$jobs" || status=1
+done
+exit $status
