@@ -1,4 +1,3 @@
-#include <platform/codepage.h>
 #include <platform/text.h>
 
 #include <gtest/gtest.h>
@@ -38,37 +37,4 @@ TEST(Text, CaseAndCopyOut) {
   EXPECT_EQ(buf[0], u'x');
   EXPECT_EQ(copyOut(u"abc", buf, 4), 3);
   EXPECT_EQ(u16(buf), u"abc");
-}
-
-TEST(CodePage, Gbk936AsWindowsMapsIt) {
-  struct Case {
-    std::string bytes;
-    u16 text;
-  } cases[] = {
-      {"\xD6\xD0\xCE\xC4", u"\u4E2D\u6587"},
-      {"\xAA\xA1", u"\uE000"},   // user-defined area
-      {"\xFE\x50", u"\uE815"},
-      {"\x80", u"\u20AC"},       // single-byte euro sign of code page 936
-  };
-  for (auto& c : cases) {
-    EXPECT_EQ(toWide(CP_ACP, c.bytes), c.text);
-    EXPECT_EQ(toNarrow(CP_ACP, c.text), c.bytes);
-  }
-  EXPECT_EQ(toNarrow(CP_ACP, u"\u0E01a"), "?a");  // Thai is not in code page 936
-  EXPECT_EQ(toWide(CP_ACP, "a\x81"), u"a\uFFFD");  // truncated lead byte
-  EXPECT_EQ(toWide(CP_ACP, "\x81\x7F" "b"), u"\uFFFD\u007Fb");
-}
-
-TEST(CodePage, BufferContract) {
-  const char* src = "\xD6\xD0\xCE\xC4";
-  EXPECT_EQ(MultiByteToWideChar(0, src, 4, nullptr, 0), 2);
-  char16_t out[2] = {u'x', u'x'};
-  EXPECT_EQ(MultiByteToWideChar(0, src, -1, out, 2), 0);  // NUL does not fit
-  EXPECT_EQ(out[0], u'x');
-  EXPECT_EQ(MultiByteToWideChar(0, src, 4, out, 2), 2);
-  EXPECT_EQ(out[1], u'\u6587');
-  EXPECT_EQ(WideCharToMultiByte(65001, u"\u4E2D", 1, nullptr, 0), 3);
-  EXPECT_EQ(WideCharToMultiByte(0, u"x", 1, nullptr, 0), 1);
-  EXPECT_FALSE(isKnownCodePage(12345));
-  EXPECT_TRUE(isKnownCodePage(1252));
 }
