@@ -4,6 +4,8 @@
 // and a node stays alive (with its whole subtree) for as long as any handle holds it, even
 // after it has been removed from its parent or its document handle has gone. Handles compare
 // by identity. Every operation on a null handle throws platform::ComError(E_POINTER).
+// A node holds its subtree, not its ancestors: when nothing holds a detached node's parent
+// any more, the node stands alone (parent() null).
 #pragma once
 
 #include <platform/comerror.h>
@@ -98,7 +100,7 @@ class Node {
   /// \brief The document the node belongs to (null when that document is gone).
   Document ownerDocument() const;
 
-  /// \brief The node as XML text (see serialisation rules in xml.cpp).
+  /// \brief The node as XML text (see the writing rules in xml/src/serialize.cpp).
   std::u16string xml() const;
 
   // XPath forms: "./name", "./name[@a=\"v\"]", ".//name", "//name[@a=\"v\"]",

@@ -1,0 +1,92 @@
+// CMarcFile: ISO 2709 records in memory and in files, in every code-page form of the suite,
+// plus the subfield lookups and tree operations shared by the record handles.
+#pragma once
+
+#include <loomkit/export.h>
+
+#include <cstdint>
+
+namespace platform {
+class CFile;
+}
+namespace xml {
+class Node;
+}
+
+class CMarc;
+class CSubField;
+using platform::CFile;
+
+class LOOMKIT_API CMarcFile {
+ public:
+  /// \brief Attributes -1 (UTF-16LE), no line break, marker flag 0.
+  CMarcFile();
+  virtual ~CMarcFile();
+
+  // --- Attributes -----------------------------------------------------------------------
+  void SetAttribute(int32_t codePage, int32_t newlineAfterRecord);
+  void GetAttribute(int32_t& codePage, int32_t& newlineAfterRecord);
+  void SetAttributeEx(int32_t codePage, int32_t newlineAfterRecord, int32_t markerFlag);
+  /// \brief After a read from offset 0: the detected form.
+  void GetAttributeEx(int32_t& codePage, int32_t& newlineAfterRecord, int32_t& markerFlag);
+
+  // --- Files ----------------------------------------------------------------------------
+  /// \brief Reads the next record as internal record text; its length, or -1 at the end.
+  int32_t ReadFromIso2709(char16_t* buffer, int32_t size, int32_t hFile);
+  int32_t ReadFromIso2709(char16_t* buffer, int32_t size, CFile& file);
+  /// \brief Reads the next record and (unless noLoad) loads it into `marc`.
+  int32_t ReadFromIso2709(CMarc& marc, CFile& file, int noLoad = 0);
+  /// \brief Reads the record before the one last read; -1 when there is none.
+  int32_t ReadPrevRecord(char16_t* buffer, int32_t size, int32_t hFile);
+  int32_t ReadPrevRecord(CMarc& marc, CFile& file);
+  /// \brief Appends one UTF-16 ISO 2709 record in the object's code page.
+  int32_t AppendToIso2709(const char16_t* record, int32_t length, int32_t hFile);
+  int32_t AppendToIso2709(const char16_t* record, int32_t length, CFile& file);
+  /// \brief Converts the record with Jinei2Iso and appends it.
+  int32_t AppendToIso2709(CMarc& marc, CFile& file);
+
+  // --- Conversion in memory -------------------------------------------------------------
+  /// \brief ISO 2709 record (UTF-16, `recordLength` units) to internal record text written
+  /// over `record`, which holds `capacity` units; `scratch` holds recordLength + 1.
+  int32_t Iso2Jinei(char16_t* record, char16_t* scratch, int32_t recordLength, int32_t capacity = 128000);
+  /// \brief The record as UTF-16 ISO 2709 text in `output` (`size` units); its length.
+  int32_t Jinei2Iso(CMarc& marc, char16_t* output, int32_t size);
+  /// \brief A UTF-16 ISO 2709 record to the bytes of the object's code page in `output`
+  /// (`size` 16-bit units); the byte length (characters for code page -1).
+  int32_t CvtCharset(const char16_t* record, char16_t* output, int32_t size);
+  /// \brief Bubble-sorts the directory of a UTF-16 ISO 2709 record by starting position.
+  static void SortDirectory(char16_t* record);
+  /// \brief Rewrites base address, lengths and starts of a byte record, cutting fields at
+  /// 9,990 bytes; returns the new length. `bytes` must hold length + 1.
+  int32_t RecomputeIsoDirectory(char* bytes, int32_t length, int leadByteCare);
+  /// \brief Decodes EACC runs of a widened record in place; sets the marker flag to 3 or 4
+  /// when runs were found. Returns the new length.
+  int32_t DecodeEaccRuns(char16_t* text, int32_t length);
+
+  // --- Subfield lookups on a record -----------------------------------------------------
+  int AccessSubFld(CMarc& marc, const char16_t* tag, const char16_t* code);
+  int AccessSubFld(CMarc& marc, const char16_t* tag, const char16_t* groupCode, const char16_t* groupText,
+                   const char16_t* code);
+  CSubField GetSpecifySubFld(CMarc& marc, const char16_t* tag, const char16_t* code);
+  CSubField GetSpecifySubFld(CMarc& marc, const char16_t* tag, const char16_t* groupCode,
+                             const char16_t* groupText, const char16_t* code);
+
+  // --- Tree operations shared by the record handles -------------------------------------
+  /// \brief Deep copy of an element (throws ComError(E_POINTER) for a null node).
+  xml::Node CloneNode(const xml::Node& element);
+  /// \brief Position of a node among all child nodes of its parent, from 0.
+  int32_t ChildIndex(const xml::Node& node);
+
+  /// \brief The toolkit's own instance, used by the record handles.
+  static CMarcFile& Shared();
+
+ private:
+  int32_t codePage;
+  int32_t newlineAfterRecord;
+  int32_t markerFlag;
+};
+
+/// \brief Internal record text to ISO 2709 bytes in `output` (at most 100,000 bytes).
+extern "C" LOOMKIT_API int32_t OutMarc(const char16_t* text, int32_t codePage, int32_t markerFlag, void* output);
+/// \brief The same under its C++ name.
+LOOMKIT_API int32_t OutMarc0(const char16_t* text, int32_t codePage, int32_t markerFlag, void* output);

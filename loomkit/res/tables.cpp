@@ -1,0 +1,39 @@
+// The toolkit's code tables, embedded in the library. Each table is the bytes of its text
+// file followed by two NUL bytes, so that the text is NUL-terminated wherever it is read.
+#include "../src/cvtcode_internal.h"
+
+#define LOOMKIT_EMBED(sym, file)                                   \
+  __asm__(".section .rodata\n"                                     \
+          ".balign 16\n"                                           \
+          ".globl " #sym "\n"                                      \
+          ".hidden " #sym "\n"                                     \
+          ".type " #sym ", @object\n" #sym ":\n"                   \
+          ".incbin \"" LOOMKIT_RES_DIR "/" file "\"\n"             \
+          ".byte 0, 0\n"                                           \
+          ".globl " #sym "_end\n"                                  \
+          ".hidden " #sym "_end\n" #sym "_end:\n"                  \
+          ".size " #sym ", " #sym "_end - " #sym "\n"              \
+          ".previous\n")
+
+LOOMKIT_EMBED(loomkit_table_codes, "codes.txt");
+LOOMKIT_EMBED(loomkit_table_latin, "latin.txt");
+LOOMKIT_EMBED(loomkit_table_pinyin, "pinyin.txt");
+
+extern "C" {
+extern const char loomkit_table_codes[], loomkit_table_codes_end[];
+extern const char loomkit_table_latin[], loomkit_table_latin_end[];
+extern const char loomkit_table_pinyin[], loomkit_table_pinyin_end[];
+}
+
+namespace loomkit::codetables {
+
+Embedded embeddedTable(int which) {
+  switch (which) {
+    case 0: return {loomkit_table_codes, size_t(loomkit_table_codes_end - loomkit_table_codes) - 2};
+    case 1: return {loomkit_table_latin, size_t(loomkit_table_latin_end - loomkit_table_latin) - 2};
+    case 2: return {loomkit_table_pinyin, size_t(loomkit_table_pinyin_end - loomkit_table_pinyin) - 2};
+  }
+  return {nullptr, 0};
+}
+
+}  // namespace loomkit::codetables

@@ -1,0 +1,47 @@
+// Code tables inside the toolkit: the embedded texts and the lookups over them.
+//
+// The tables are text (lines ended by CR LF, the whole text ended by two NUL bytes). Each
+// lookup answers as "the first line that matches" would, through an index built once per
+// process over the line starts; the texts themselves are never copied.
+#pragma once
+
+#include <loomkit/export.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+namespace loomkit::codetables {
+
+enum Table { Codes = 0, Latin = 1, Pinyin = 2 };
+
+struct Embedded {
+  const char* begin;
+  size_t length;  // without the two closing NULs
+};
+
+/// \brief The embedded text of a table (defined in res/tables.cpp).
+LOOMKIT_API Embedded embeddedTable(int which);
+
+/// \brief The table text, NUL-terminated.
+LOOMKIT_API std::string_view tableText(Table t);
+
+/// \brief The three EACC bytes (b1 << 16 | b2 << 8 | b3) of the first "Codes" line whose UCS-2
+/// column is `c`, or 0 when none has it.
+LOOMKIT_API uint32_t eaccOf(char16_t c);
+/// \brief The UCS-2 code of the "Codes" line for the EACC bytes, or 0 when there is none.
+LOOMKIT_API char16_t unicodeOfEacc(unsigned b1, unsigned b2, unsigned b3);
+/// \brief The Unicode column of the "Latin" line for an extended-Latin byte, or 0.
+LOOMKIT_API char16_t unicodeOfLatin(unsigned char b);
+/// \brief The "Pinyin" line of a GBK character after its two bytes ("     kao;yu"), without
+/// its line end; empty when the bytes are not exactly one two-byte character with a line.
+LOOMKIT_API std::string_view pinyinLine(std::string_view gbkCharacter);
+/// \brief The same for a UTF-16 character, converted to code page 936 first.
+LOOMKIT_API std::string_view pinyinLineFor(char16_t c);
+
+/// \brief One character to EACC as the ISO 2709 writer needs it: U+0001-U+00FE as one byte
+/// (U+00FC as E8 75), a "Codes" character as its three bytes, anything else in code page 936.
+/// Returns the byte count (0-3).
+LOOMKIT_API int unicodeToEacc(char16_t c, char out[3]);
+
+}  // namespace loomkit::codetables

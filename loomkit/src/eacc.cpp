@@ -1,0 +1,130 @@
+// EACC in ISO 2709 records: the writer (runs of 3-byte codes between escape sequences) and
+// the decoding of such runs in a record read back.
+#include <loomkit/MarcFile.h>
+
+#include "cvtcode_internal.h"
+#include "iso2709_internal.h"
+
+#include <cstring>
+
+namespace loomkit::iso2709 {
+namespace {
+
+constexpr std::string_view kInShort = "\x1B\x24\x31";           // ESC $ 1
+constexpr std::string_view kOutShort = "\x1B\x28\x42";          // ESC ( B
+constexpr std::string_view kInLong = "\x1B\x24\x24\x31";        // ESC $ $ 1
+constexpr std::string_view kOutLong = "\x1B\x28\x28\x42";       // ESC ( ( B
+constexpr u16v kInShortW = u"\x1B\x24\x31";
+constexpr u16v kOutShortW = u"\x1B\x28\x42";
+constexpr u16v kInLongW = u"\x1B\x24\x24\x31";
+constexpr u16v kOutLongW = u"\x1B\x28\x28\x42";
+
+bool isEaccUnit(char16_t c) { return c >= 0x21 && c <= 0x7E; }
+
+// Outside the runs, the two bytes E8 75 that the writer gives for U+00FC come back from the
+// widening as the GBK character U+9465.
+void appendOutside(u16& out, u16v text) {
+  for (char16_t c : text) out.push_back(c == 0x9465 ? char16_t(0x00FC) : c);
+}
+
+// One run's units: EACC codes three at a time; units that cannot be part of a code (field and
+// subfield separators, blanks) pass through and start the grouping afresh. Codes missing from
+// the table, and a group left incomplete, are dropped.
+void appendRun(u16& out, u16v run, u16v escapeIn) {
+  size_t i = 0;
+  while (i < run.size()) {
+    if (run.substr(i, escapeIn.size()) == escapeIn) {  // a repeated escape-in changes nothing
+      i += escapeIn.size();
+      continue;
+    }
+    if (!isEaccUnit(run[i])) {
+      out.push_back(run[i++]);
+      continue;
+    }
+    if (i + 3 <= run.size() && isEaccUnit(run[i + 1]) && isEaccUnit(run[i + 2])) {
+      if (char16_t u = codetables::unicodeOfEacc(run[i], run[i + 1], run[i + 2])) out.push_back(u);
+      i += 3;
+      continue;
+    }
+    // An incomplete group: skip its EACC units.
+    while (i < run.size() && isEaccUnit(run[i])) ++i;
+  }
+}
+
+}  // namespace
+
+std::string_view eaccEscapeIn(int markerFlag) { return markerFlag == 3 ? kInShort : kInLong; }
+std::string_view eaccEscapeOut(int markerFlag) { return markerFlag == 3 ? kOutShort : kOutLong; }
+
+std::string eaccRecordBytes(u16v record, int markerFlag, size_t limit) {
+  std::string_view in = eaccEscapeIn(markerFlag), outEsc = eaccEscapeOut(markerFlag);
+  std::string out;
+  out.reserve(record.size() * 2 + 64);
+  bool inRun = false;
+  char buf[3];
+  for (char16_t c : record) {
+    int n = codetables::unicodeToEacc(c, buf);
+    if (n == 3) {
+      if (!inRun) out += in;
+      inRun = true;
+    } else if (inRun) {
+      out += outEsc;
+      inRun = false;
+    }
+    out.append(buf, size_t(n));
+  }
+  if (inRun) out += outEsc;  // a record without its terminator still closes its run
+  recomputeIsoDirectory(out, CutRule::Eacc);
+  if (out.size() > limit) return {};
+  return out;
+}
+
+u16 decodeEaccRuns(u16v text, int* markerFlag) {
+  u16v in, out;
+  int flag;
+  if (text.find(kInShortW) != u16v::npos) {
+    in = kInShortW, out = kOutShortW, flag = 3;
+  } else if (text.find(kInLongW) != u16v::npos) {
+    in = kInLongW, out = kOutLongW, flag = 4;
+  } else {
+    return u16(text);
+  }
+  if (markerFlag) *markerFlag = flag;
+
+  u16 result;
+  result.reserve(text.size());
+  size_t pos = 0;
+  while (pos < text.size()) {
+    size_t start = text.find(in, pos);
+    if (start == u16v::npos) {
+      appendOutside(result, text.substr(pos));
+      break;
+    }
+    appendOutside(result, text.substr(pos, start - pos));
+    size_t runStart = start + in.size();
+    // The run ends at its escape-out, or at the end of its field or record when it has none
+    // there: fields always begin outside a run.
+    size_t end = runStart;
+    while (end < text.size() && text[end] != kFieldEnd && text[end] != kRecordEnd &&
+           text.substr(end, out.size()) != out)
+      ++end;
+    appendRun(result, text.substr(runStart, end - runStart), in);
+    pos = end < text.size() && text[end] == 0x1B ? end + out.size() : end;
+  }
+  return result;
+}
+
+}  // namespace loomkit::iso2709
+
+namespace iso = loomkit::iso2709;
+
+int32_t CMarcFile::DecodeEaccRuns(char16_t* text, int32_t length) {
+  if (!text || length <= 0) return length < 0 ? 0 : length;
+  int flag = markerFlag;
+  iso::u16 decoded = iso::decodeEaccRuns(iso::u16v(text, size_t(length)), &flag);
+  if (decoded.size() >= size_t(length)) return length;  // no run: the text stays as it is
+  markerFlag = flag;
+  std::memcpy(text, decoded.data(), decoded.size() * sizeof(char16_t));
+  text[decoded.size()] = 0;
+  return int32_t(decoded.size());
+}

@@ -1,0 +1,64 @@
+// Appending ISO 2709 records to a file in the object's code page: the byte-order mark at the
+// start of a file, the record's bytes, and the line break after it when asked for. A record
+// is written whole or not at all: when its conversion gives no bytes, nothing is written
+// (no mark, no line break) and the answer is 0.
+#include <loomkit/Marc.h>
+#include <loomkit/MarcFile.h>
+#include <platform/codepage.h>
+#include <platform/file.h>
+
+#include "iso2709_internal.h"
+
+#include <string>
+
+namespace {
+
+// The writer converts one record into at most this many bytes.
+constexpr size_t kWriteLimit = 128000;
+
+// The record's characters as UTF-16LE bytes, leader and directory left in characters.
+std::string utf16Bytes(const char16_t* record, int32_t length) {
+  std::string out(size_t(length) * 2, '\0');
+  for (int32_t i = 0; i < length; ++i) {
+    out[2 * size_t(i)] = char(record[i] & 0xFF);
+    out[2 * size_t(i) + 1] = char(record[i] >> 8);
+  }
+  return out;
+}
+
+}  // namespace
+
+int32_t CMarcFile::AppendToIso2709(const char16_t* record, int32_t length, int32_t hFile) {
+  platform::CFile file(hFile);
+  return AppendToIso2709(record, length, file);
+}
+
+int32_t CMarcFile::AppendToIso2709(const char16_t* record, int32_t length, CFile& file) {
+  if (!record || length <= 0) return 0;
+  std::string bytes;
+  if (codePage == -1) {
+    bytes = utf16Bytes(record, length);
+  } else {
+    std::u16string_view text(record, size_t(length));
+    bytes = codePage == -2 ? loomkit::iso2709::eaccRecordBytes(text, markerFlag, kWriteLimit)
+                           : loomkit::iso2709::codePageRecordBytes(text, codePage, kWriteLimit);
+  }
+  if (bytes.empty()) return 0;
+
+  std::string out;
+  if (file.GetPosition() == 0 && markerFlag != 0) {
+    if (codePage == -1) out = "\xFF\xFE";
+    if (codePage == 65001) out = "\xEF\xBB\xBF";
+  }
+  out += bytes;
+  if (newlineAfterRecord != 0) out += codePage == -1 ? std::string("\r\0\n\0", 4) : std::string("\r\n");
+  if (!file.Write(out.data(), uint32_t(out.size()))) return 0;
+  return codePage == -1 || codePage == -2 ? length : int32_t(bytes.size());
+}
+
+int32_t CMarcFile::AppendToIso2709(CMarc& marc, CFile& file) {
+  std::u16string iso = loomkit::iso2709::jineiToIso(marc);
+  if (iso.empty()) return 0;
+  if (AppendToIso2709(iso.data(), int32_t(iso.size()), file) == 0) return 0;
+  return int32_t(iso.size());
+}

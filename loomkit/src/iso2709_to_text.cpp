@@ -1,0 +1,212 @@
+// ISO 2709 (UTF-16) to internal record text: the directory sort and the text writer.
+#include <loomkit/MarcFile.h>
+
+#include "iso2709_internal.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <vector>
+
+namespace loomkit::iso2709 {
+namespace {
+
+// The content escape of field data: the blank and the five characters XML reserves become
+// U+0011-U+0016.
+char16_t escaped(char16_t c) {
+  switch (c) {
+    case u' ': return 0x11;
+    case u'&': return 0x12;
+    case u'<': return 0x13;
+    case u'>': return 0x14;
+    case u'"': return 0x15;
+    case u'\'': return 0x16;
+  }
+  return c;
+}
+
+void appendEscaped(u16& out, u16v text) {
+  for (char16_t c : text) out.push_back(escaped(c));
+}
+
+// The leader keeps its other characters raw, but "<" and "&" would end the element or start
+// an entity and make the whole record text unparseable, so they get the content escape too.
+void appendLeader(u16& out, u16v leader) {
+  for (char16_t c : leader) out.push_back(c == u' ' || c == u'<' || c == u'&' ? escaped(c) : c);
+}
+
+// A tag stands in an attribute value: the five XML characters are escaped, the blank is not.
+void appendTag(u16& out, u16v tag) {
+  for (char16_t c : tag) out.push_back(c == u' ' ? c : escaped(c));
+}
+
+// The 9,990-unit cut, moved back one unit rather than part a surrogate pair.
+u16v cutField(u16v piece) {
+  if (piece.size() <= kFieldCut) return piece;
+  size_t n = kFieldCut;
+  if (isLowSurrogate(piece[n]) && isHighSurrogate(piece[n - 1])) --n;
+  return piece.substr(0, n);
+}
+
+constexpr u16v kOpen = u"<marc><header>";
+constexpr u16v kHeaderEnd = u"</header>";
+constexpr u16v kMarcEnd = u"</marc>";
+constexpr u16v kFieldEndTag = u"</field>";
+constexpr u16v kFieldAndMarcEnd = u"</field></marc>";
+
+// Builds the text element by element. Each element is taken only when it keeps the counted
+// length within the 99,999 budget and the whole text, with the end tags it still needs and
+// its NUL, within the caller's capacity; otherwise the text is closed and ends there.
+class TextWriter {
+ public:
+  explicit TextWriter(size_t capacity) : capacity_(capacity) {}
+
+  u16& text() { return out_; }
+  void startCounting() { counted_ = out_.size(); }
+
+  // `closing` is what must still follow once the element is in.
+  bool fits(size_t length, u16v closing) const {
+    if (counted_ + length > kTextBudget) return false;
+    if (capacity_ == kNoLimit) return true;
+    return out_.size() + length + closing.size() + 1 <= capacity_;
+  }
+  void taken(size_t length) { counted_ += length; }
+
+ private:
+  u16 out_;
+  size_t counted_ = 0;
+  size_t capacity_;
+};
+
+u16 textFromSorted(u16v rec, size_t capacity) {
+  TextWriter w(capacity);
+  u16& out = w.text();
+  u16v leader = rec.substr(0, std::min(rec.size(), kLeaderLength));
+  if (capacity != kNoLimit && kOpen.size() + leader.size() + kHeaderEnd.size() + kMarcEnd.size() + 1 > capacity)
+    return u16();
+  out.reserve(rec.size() + rec.size() / 2 + 256);
+  out += kOpen;
+  appendLeader(out, leader);
+  out += kHeaderEnd;
+  w.startCounting();
+
+  size_t dirEnd = rec.find(kFieldEnd);
+  if (dirEnd == u16v::npos) {
+    out += kMarcEnd;
+    return std::move(out);
+  }
+  long entries = (long(dirEnd) - long(kLeaderLength)) / long(kEntryLength);
+  size_t pos = dirEnd + 1;
+  u16 element;
+  for (long k = 0; k < entries; ++k) {
+    size_t end = rec.find(kFieldEnd, pos);
+    if (end == u16v::npos) break;
+    u16v piece = cutField(rec.substr(pos, end - pos));
+    pos = end + 1;
+    u16v tag = rec.substr(kLeaderLength + size_t(k) * kEntryLength, 3);
+
+    element.assign(u"<field name=\"");
+    appendTag(element, tag);
+    if (isControlTag(tag)) {
+      element += u"\">";
+      appendEscaped(element, piece);
+      element += kFieldEndTag;
+      if (!w.fits(element.size(), kMarcEnd)) break;
+      out += element;
+      w.taken(element.size());
+      continue;
+    }
+
+    size_t delim = piece.find(kDelimiter);
+    u16v indicator = piece.substr(0, delim);
+    if (!indicator.empty()) {
+      element += u"\" indicator=\"";
+      appendEscaped(element, indicator);
+    }
+    element += u"\">";
+    if (!w.fits(element.size(), kFieldAndMarcEnd)) break;
+    out += element;
+    w.taken(element.size());
+
+    bool cut = false;
+    while (delim != u16v::npos) {
+      size_t next = piece.find(kDelimiter, delim + 1);
+      u16v chunk = piece.substr(delim + 1, next == u16v::npos ? u16v::npos : next - delim - 1);
+      bool last = next == u16v::npos;
+      delim = next;
+      // Two delimiters in a row give nothing; a delimiter that ends the data gives an
+      // empty subfield, so that it survives the way back to ISO 2709.
+      if (chunk.empty() && !last) continue;
+      element.assign(u"<sf name=\"");
+      appendEscaped(element, chunk.substr(0, 1));
+      element += u"\">";
+      if (chunk.size() > 1) appendEscaped(element, chunk.substr(1));
+      element += u"</sf>";
+      if (!w.fits(element.size(), kFieldAndMarcEnd)) {
+        cut = true;
+        break;
+      }
+      out += element;
+      w.taken(element.size());
+    }
+    out += kFieldEndTag;
+    if (cut) break;
+  }
+  out += kMarcEnd;
+  return std::move(out);
+}
+
+// Start position (characters 7-11) of a 12-character directory entry.
+struct Entry {
+  std::array<char16_t, kEntryLength> units;
+  u16v start() const { return u16v(units.data() + 7, 5); }
+};
+
+}  // namespace
+
+bool isControlTag(u16v tag) {
+  return tag.size() >= 2 && ((tag[0] == u'0' && tag[1] == u'0') || (tag[0] == u'-' && tag[1] == u'0'));
+}
+
+void sortDirectory(char16_t* record, size_t length) {
+  const char16_t* end = std::find(record, record + length, kFieldEnd);
+  if (end == record + length) return;
+  long n = (long(end - record) - long(kLeaderLength)) / long(kEntryLength);
+  if (n < 2) return;
+  std::vector<Entry> entries(static_cast<size_t>(n));
+  char16_t* dir = record + kLeaderLength;
+  for (long i = 0; i < n; ++i) std::memcpy(entries[size_t(i)].units.data(), dir + i * kEntryLength, sizeof(Entry::units));
+  // A bubble sort that swaps only when the first start is greater is stable: the same order
+  // as a stable sort by start, without its quadratic cost on long directories.
+  std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.start() < b.start(); });
+  for (long i = 0; i < n; ++i) std::memcpy(dir + i * kEntryLength, entries[size_t(i)].units.data(), sizeof(Entry::units));
+}
+
+u16 isoToJinei(u16v record, size_t capacity) {
+  u16 scratch(record);
+  sortDirectory(scratch.data(), scratch.size());
+  return textFromSorted(scratch, capacity);
+}
+
+}  // namespace loomkit::iso2709
+
+namespace iso = loomkit::iso2709;
+
+int32_t CMarcFile::Iso2Jinei(char16_t* record, char16_t* scratch, int32_t recordLength, int32_t capacity) {
+  if (!record || !scratch || recordLength < 0 || capacity <= 0) return 0;
+  std::memmove(scratch, record, size_t(recordLength) * sizeof(char16_t));
+  scratch[recordLength] = 0;
+  iso::sortDirectory(scratch, size_t(recordLength));
+  iso::u16 text = iso::textFromSorted(iso::u16v(scratch, size_t(recordLength)), size_t(capacity));
+  if (text.empty()) return 0;
+  std::memcpy(record, text.data(), text.size() * sizeof(char16_t));
+  record[text.size()] = 0;
+  return int32_t(text.size());
+}
+
+void CMarcFile::SortDirectory(char16_t* record) {
+  if (!record) return;
+  size_t n = 0;
+  while (record[n]) ++n;
+  iso::sortDirectory(record, n);
+}

@@ -1,0 +1,102 @@
+// Small ISO 2709 files for the record-file tests: records assembled field by field in a
+// chosen byte form, written to a temporary folder, opened as descriptors.
+#pragma once
+
+#include <platform/codepage.h>
+#include <qorvel_testing/testing.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace files_test {
+
+using u16 = std::u16string;
+
+struct Field {
+  u16 tag;
+  u16 data;  // indicators, then U+001F code text ... (control fields: the text)
+};
+
+inline std::string digits(long v, int width) {
+  char b[24];
+  std::snprintf(b, sizeof b, "%0*ld", width, v);
+  return b;
+}
+
+// One record with a well-formed leader and directory. `cp` -1 gives UTF-16LE units (lengths
+// in characters), any other code page that code page's bytes (lengths in bytes).
+inline std::string record(const std::vector<Field>& fields, int cp = 0) {
+  const int unit = cp == -1 ? 2 : 1;
+  auto encode = [&](const u16& s) {
+    if (cp != -1) return platform::toNarrow(cp, s);
+    std::string b;
+    for (char16_t c : s) {
+      b += char(c & 0xFF);
+      b += char(c >> 8);
+    }
+    return b;
+  };
+  auto ascii = [&](const std::string& s) {
+    u16 w(s.begin(), s.end());
+    return encode(w);
+  };
+  std::string directory, data;
+  for (const Field& f : fields) {
+    std::string d = encode(f.data + u"\x1E");
+    directory += ascii(std::string(f.tag.begin(), f.tag.end()) + digits(long(d.size() / unit), 4) +
+                       digits(long(data.size() / unit), 5));
+    data += d;
+  }
+  directory += encode(u"\x1E");
+  long base = 24 + long(directory.size() / unit);
+  long total = base + long(data.size() / unit) + 1;
+  std::string leader = ascii(digits(total, 5) + "nam a22" + digits(base, 5) + " a 4500");
+  return leader + directory + data + encode(u"\x1D");
+}
+
+// A plain record: 001 control number, 245 title in $a.
+inline std::string simple(const u16& id, const u16& title, int cp = 0) {
+  return record({{u"001", id}, {u"245", u"10\x1F" u"a" + title}}, cp);
+}
+
+// The subfield element a record's title becomes in internal record text.
+inline u16 titleElement(const u16& title) { return u"<sf name=\"a\">" + title + u"</sf>"; }
+
+inline std::string utf16(const std::u16string& s) {
+  std::string b;
+  for (char16_t c : s) {
+    b += char(c & 0xFF);
+    b += char(c >> 8);
+  }
+  return b;
+}
+
+// A file in a temporary folder, open for reading and writing at offset 0.
+class File {
+ public:
+  explicit File(const std::string& bytes = {}) {
+    path_ = dir_ / "records.mrc";
+    qtest::writeFile(path_, bytes);
+    fd_ = ::open(path_.c_str(), O_RDWR);
+  }
+  ~File() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  int fd() const { return fd_; }
+  const std::filesystem::path& path() const { return path_; }
+  std::string bytes() const { return qtest::readFile(path_); }
+  long position() const { return long(::lseek(fd_, 0, SEEK_CUR)); }
+
+ private:
+  qtest::TempDir dir_;
+  std::filesystem::path path_;
+  int fd_ = -1;
+};
+
+}  // namespace files_test

@@ -1,0 +1,175 @@
+// Reading record files: which form a file is read as, what the reader reports for it, and
+// how it copes with files that are not (or not wholly) ISO 2709.
+#include <loomkit/CvtCode.h>
+#include <loomkit/MarcFile.h>
+
+#include "../../src/iso2709_file_internal.h"
+#include "fixtures.h"
+
+#include <gtest/gtest.h>
+
+using namespace files_test;
+
+namespace {
+
+// Every record of a file, read from offset 0 by one object, until -1.
+std::vector<u16> readAll(CMarcFile& m, int fd, size_t bufferSize = 128000) {
+  std::vector<u16> texts;
+  std::vector<char16_t> buf(bufferSize);
+  for (int guard = 0; guard < 100; ++guard) {
+    int32_t n = m.ReadFromIso2709(buf.data(), int32_t(buf.size()), fd);
+    if (n < 0) break;
+    texts.emplace_back(buf.data(), size_t(n));
+  }
+  return texts;
+}
+
+std::string eacc(char16_t c) {
+  CCvtCode codes(u"Codes");
+  char b[3] = {};
+  int n = codes.Unicode2Eacc(&c, b);
+  EXPECT_EQ(n, 3);
+  return std::string(b, 3);
+}
+
+// A GBK record whose title holds the EACC run of 中 between the given escapes.
+std::string eaccRecord(const std::string& in, const std::string& out) {
+  std::string run = in + eacc(u'中') + out;
+  u16 title = u"x" + u16(run.begin(), run.end()) + u"y";
+  return simple(u"e1", title, 0);
+}
+
+struct Form {
+  const char* name;
+  std::string bytes;
+  int32_t codePage, markerFlag;  // what GetAttributeEx reports after reading
+  std::vector<u16> titles;       // the title of every record, in order
+};
+
+TEST(FileRead, DetectsEveryFormFromTheStartOfTheFile) {
+  const u16 zh = u"中文";
+  const std::string crlf16 = utf16(u"\r\n");
+  const Form forms[] = {
+      {"FF FE", "\xFF\xFE" + simple(u"1", zh, -1) + simple(u"2", u"B", -1), -1, 1, {zh, u"B"}},
+      {"UTF-16 without mark", simple(u"1", zh, -1) + simple(u"2", u"B", -1), -1, 0, {zh, u"B"}},
+      {"EF BB BF", "\xEF\xBB\xBF" + simple(u"1", zh, 65001) + simple(u"2", u"B", 65001), 65001, 1, {zh, u"B"}},
+      {"UTF-8 without mark", simple(u"1", u"caf\u00E9", 65001), 65001, 9, {u"caf\u00E9"}},
+      {"GBK", simple(u"1", zh, 0) + simple(u"2", u"\u00B7B", 0), 0, 9, {zh, u"\u00B7B"}},
+      {"ASCII only", simple(u"1", u"A", 0), 0, 9, {u"A"}},
+      {"EACC ESC $ 1", eaccRecord("\x1B$1", "\x1B(B"), -2, 3, {u"x中y"}},
+      {"EACC ESC $ $ 1", eaccRecord("\x1B$$1", "\x1B((B"), -2, 4, {u"x中y"}},
+      {"CR LF between and after", simple(u"1", u"A", 0) + "\r\n" + simple(u"2", u"B", 0) + "\r\n", 0, 9,
+       {u"A", u"B"}},
+      {"UTF-16 CR LF between and after",
+       "\xFF\xFE" + simple(u"1", u"A", -1) + crlf16 + simple(u"2", u"B", -1) + crlf16, -1, 1, {u"A", u"B"}},
+      {"junk before a record", "\r\n#!x" + simple(u"1", u"A", 0), 0, 9, {u"A"}},
+      {"missing terminator", simple(u"1", u"A", 0) + simple(u"2", u"B", 0).substr(0, 60) + "\x1E", 0, 9,
+       {u"A", u""}},
+      {"UTF-16 with bytes 1D inside characters",
+       "\xFF\xFE" + simple(u"1", u"\u4E1D\u1D00", -1) + simple(u"2", u"\u1D1D", -1), -1, 1,
+       {u"\u4E1D\u1D00", u"\u1D1D"}},
+  };
+  for (const Form& f : forms) {
+    SCOPED_TRACE(f.name);
+    File file(f.bytes);
+    CMarcFile m;
+    m.SetAttributeEx(936, 1, 9);  // the caller's form is replaced by what the file shows
+    std::vector<u16> texts = readAll(m, file.fd());
+    ASSERT_EQ(texts.size(), f.titles.size());
+    for (size_t i = 0; i < texts.size(); ++i) {
+      EXPECT_EQ(texts[i].rfind(u"<marc><header>", 0), 0u);
+      if (!f.titles[i].empty()) {
+        EXPECT_NE(texts[i].find(titleElement(f.titles[i])), u16::npos) << i;
+      }
+    }
+    int32_t cp = 0, nl = 0, marker = 0;
+    m.GetAttributeEx(cp, nl, marker);
+    EXPECT_EQ(cp, f.codePage);
+    EXPECT_EQ(nl, 1);
+    EXPECT_EQ(marker, f.markerFlag);
+    EXPECT_EQ(file.position(), long(f.bytes.size()));
+  }
+}
+
+TEST(FileRead, ATrailingLineBreakIsNoRecord) {
+  File file(simple(u"1", u"A", 0) + "\r\n");
+  CMarcFile m;
+  EXPECT_EQ(readAll(m, file.fd()).size(), 1u);
+}
+
+TEST(FileRead, FewerThan24CharactersAfterTheSkipAreNoRecord) {
+  // A tail whose first digit leaves a few bytes (byte form) or units (UTF-16) before the end.
+  const std::string tails[] = {
+      std::string(30, '#') + "12345\x1D",
+      std::string(30, '#') + "12345",
+  };
+  for (const std::string& tail : tails) {
+    File file(simple(u"1", u"A", 0) + tail);
+    CMarcFile m;
+    EXPECT_EQ(readAll(m, file.fd()).size(), 1u);
+    EXPECT_EQ(file.position(), long(file.bytes().size()));
+  }
+  File wide("\xFF\xFE" + simple(u"1", u"A", -1) + utf16(u"################12345\x1D"));
+  CMarcFile m;
+  EXPECT_EQ(readAll(m, wide.fd()).size(), 1u);
+}
+
+TEST(FileRead, AFileWithoutTerminatorsEndsAtTheBound) {
+  using loomkit::files::kGatherLimit;
+  // 1 MB of digits: every read gives up after the bound and says "no record".
+  File file(std::string(1 << 20, '1'));
+  CMarcFile m;
+  std::vector<char16_t> buf(128000);
+  EXPECT_EQ(m.ReadFromIso2709(buf.data(), int32_t(buf.size()), file.fd()), -1);
+  EXPECT_EQ(file.position(), long(kGatherLimit));
+  // Each further read moves on by the bound, so a loop over the file ends.
+  int reads = 0;
+  while (m.ReadFromIso2709(buf.data(), int32_t(buf.size()), file.fd()) == -1 && file.position() < (1 << 20))
+    ++reads;
+  EXPECT_LE(reads, 4);
+
+  File wide("\xFF\xFE" + utf16(std::u16string(200000, u'1')));
+  CMarcFile w;
+  EXPECT_EQ(w.ReadFromIso2709(buf.data(), int32_t(buf.size()), wide.fd()), -1);
+  EXPECT_EQ(wide.position(), long(2 + kGatherLimit));
+}
+
+TEST(FileRead, AUtf16RecordLongerThanTheBufferIsPassedOver) {
+  File file("\xFF\xFE" + simple(u"1", u16(500, u'L'), -1) + simple(u"2", u"B", -1));
+  CMarcFile m;
+  std::vector<char16_t> small(300, u'#');
+  EXPECT_EQ(m.ReadFromIso2709(small.data(), 300, file.fd()), 0);
+  EXPECT_EQ(small[0], u'#');
+  int32_t n = m.ReadFromIso2709(small.data(), 300, file.fd());
+  ASSERT_GT(n, 0);
+  EXPECT_NE(u16(small.data(), size_t(n)).find(titleElement(u"B")), u16::npos);
+}
+
+TEST(FileRead, ABufferTooSmallForTheTextIsNeverOverrun) {
+  // The record fits the buffer but its internal record text does not.
+  for (int cp : {0, -1}) {
+    SCOPED_TRACE(cp);
+    const std::string mark = cp == -1 ? "\xFF\xFE" : "";
+    const std::string rec = simple(u"1", u16(100, u'L'), cp);
+    File file(mark + rec + simple(u"2", u"B", cp));
+    CMarcFile m;
+    const size_t size = rec.size() / (cp == -1 ? 2 : 1) + 10;
+    std::vector<char16_t> buf(size + 64, u'#');
+    EXPECT_EQ(m.ReadFromIso2709(buf.data(), int32_t(size), file.fd()), 0);
+    for (size_t i = size; i < buf.size(); ++i) ASSERT_EQ(buf[i], u'#');
+    // The next record is read in its turn.
+    int32_t n = m.ReadFromIso2709(buf.data(), int32_t(size), file.fd());
+    ASSERT_GT(n, 0);
+    EXPECT_NE(u16(buf.data(), size_t(n)).find(titleElement(u"B")), u16::npos);
+  }
+}
+
+TEST(FileRead, ARecordWiderThanTheBufferGivesAnEmptyRecord) {
+  File file(simple(u"1", u16(500, u'L'), 0) + simple(u"2", u"B", 0));
+  CMarcFile m;
+  std::vector<char16_t> buf(200);
+  int32_t n = m.ReadFromIso2709(buf.data(), 200, file.fd());
+  EXPECT_EQ(u16(buf.data(), size_t(std::max(n, 0))), u"<marc><header></header></marc>");
+}
+
+}  // namespace

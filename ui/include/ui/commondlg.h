@@ -1,0 +1,36 @@
+// The common file and font dialogs, run through ui::execDialog so that tests drive them
+// like any other modal dialog.
+#pragma once
+
+#include <QFont>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+class QWidget;
+
+namespace ui {
+
+struct FileDialogOptions {
+  QString title;
+  QString initialDir;
+  QString fileName;
+  /// Windows filter text: "description|patterns|description|patterns||" (patterns split by ';').
+  QString filter;
+  QString defaultExt;
+  bool overwritePrompt = false;  // save: ask before replacing a file
+  bool fileMustExist = false;    // open: only existing files
+};
+
+/// \brief Windows filter text to Qt name filters ("Text (*.txt *.log)").
+QStringList nameFilters(const QString& windowsFilter);
+
+/// \brief The open-file dialog; nothing when cancelled.
+std::optional<QString> getOpenFileName(QWidget* parent, const FileDialogOptions& options);
+/// \brief The save-file dialog; nothing when cancelled.
+std::optional<QString> getSaveFileName(QWidget* parent, const FileDialogOptions& options);
+/// \brief The font dialog starting on `initial`; nothing when cancelled.
+std::optional<QFont> chooseFont(QWidget* parent, const QFont& initial);
+
+}  // namespace ui

@@ -1,0 +1,153 @@
+#include <ui/messages.h>
+
+#include <ui/handles.h>
+
+#include <QCoreApplication>
+#include <QMetaObject>
+#include <QObject>
+#include <QPointer>
+#include <QThread>
+
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+
+namespace ui {
+
+MessageEvent::MessageEvent(uint32_t m, WPARAM w, LPARAM l)
+    : QEvent(eventType()), message(m), wParam(w), lParam(l) {}
+
+QEvent::Type MessageEvent::eventType() {
+  static const QEvent::Type t = QEvent::Type(QEvent::registerEventType());
+  return t;
+}
+
+namespace {
+
+class MessageFilter : public QObject {
+ public:
+  MessageFilter(QObject* target, MessageHandler h) : QObject(target), handler_(std::move(h)) {}
+  bool eventFilter(QObject*, QEvent* e) override {
+    if (e->type() != MessageEvent::eventType()) return false;
+    auto* m = static_cast<MessageEvent*>(e);
+    m->result = handler_(m->message, m->wParam, m->lParam);
+    return true;
+  }
+
+ private:
+  MessageHandler handler_;
+};
+
+// One send waiting for its receiver. The receiver claims it before delivering, so a sender
+// that gave up is never answered late and one that is answered is never left early.
+struct PendingSend {
+  std::mutex lock;
+  std::condition_variable changed;
+  enum State { Waiting, Running, Finished, Abandoned, Dropped } state = Waiting;
+  LRESULT result = 0;
+
+  bool claim() {
+    std::lock_guard g(lock);
+    if (state != Waiting) return false;
+    state = Running;
+    return true;
+  }
+  void finish(State s, LRESULT r = 0) {
+    {
+      std::lock_guard g(lock);
+      result = r;
+      state = s;
+    }
+    changed.notify_all();
+  }
+};
+
+// Travels with the queued call: when the call is dropped (its receiver deleted before the
+// call ran), the destructor tells the sender.
+struct DropNotice {
+  explicit DropNotice(std::shared_ptr<PendingSend> s) : send(std::move(s)) {}
+  DropNotice(const DropNotice&) = delete;
+  DropNotice& operator=(const DropNotice&) = delete;
+  std::shared_ptr<PendingSend> send;
+  ~DropNotice() {
+    if (send->claim()) send->finish(PendingSend::Dropped);
+  }
+};
+
+}  // namespace
+
+void onMessages(QObject* target, MessageHandler handler) {
+  if (target) target->installEventFilter(new MessageFilter(target, std::move(handler)));
+}
+
+bool postMessage(QObject* target, uint32_t message, WPARAM wParam, LPARAM lParam) {
+  if (!target) return false;
+  QCoreApplication::postEvent(target, new MessageEvent(message, wParam, lParam));
+  return true;
+}
+
+bool postMessage(HWND target, uint32_t message, WPARAM wParam, LPARAM lParam) {
+  return postMessage(objectOf(target), message, wParam, lParam);
+}
+
+SendStatus sendMessage(QObject* target, uint32_t message, WPARAM wParam, LPARAM lParam,
+                       LRESULT* result, const SendOptions& options) {
+  if (result) *result = 0;
+  if (!target) return SendStatus::NoTarget;
+  if (target->thread() == QThread::currentThread()) {
+    MessageEvent e(message, wParam, lParam);
+    QCoreApplication::sendEvent(target, &e);
+    if (result) *result = e.result;
+    return SendStatus::Done;
+  }
+
+  auto pending = std::make_shared<PendingSend>();
+  auto notice = std::make_shared<DropNotice>(pending);
+  QPointer<QObject> guard(target);
+  QMetaObject::invokeMethod(
+      target,
+      [notice, guard, message, wParam, lParam] {
+        if (!notice->send->claim()) return;
+        MessageEvent e(message, wParam, lParam);
+        if (guard) QCoreApplication::sendEvent(guard.data(), &e);
+        notice->send->finish(PendingSend::Finished, e.result);
+      },
+      Qt::QueuedConnection);
+  notice.reset();
+
+  using clock = std::chrono::steady_clock;
+  const auto deadline = clock::now() + std::chrono::milliseconds(options.timeoutMs);
+  std::unique_lock g(pending->lock);
+  for (;;) {
+    if (pending->state == PendingSend::Finished) {
+      if (result) *result = pending->result;
+      return SendStatus::Done;
+    }
+    if (pending->state == PendingSend::Dropped) return SendStatus::Dropped;
+    if (pending->state == PendingSend::Waiting) {
+      if (options.cancel && options.cancel->load()) {
+        pending->state = PendingSend::Abandoned;
+        return SendStatus::Cancelled;
+      }
+      if (options.timeoutMs >= 0 && clock::now() >= deadline) {
+        pending->state = PendingSend::Abandoned;
+        return SendStatus::TimedOut;
+      }
+    }
+    // Short waits so that the cancel flag, which nobody signals, is seen soon.
+    pending->changed.wait_for(g, std::chrono::milliseconds(options.cancel ? 10 : 100));
+  }
+}
+
+LRESULT sendMessage(QObject* target, uint32_t message, WPARAM wParam, LPARAM lParam) {
+  LRESULT r = 0;
+  sendMessage(target, message, wParam, lParam, &r);
+  return r;
+}
+
+LRESULT sendMessage(HWND target, uint32_t message, WPARAM wParam, LPARAM lParam) {
+  return sendMessage(objectOf(target), message, wParam, lParam);
+}
+
+}  // namespace ui

@@ -1,0 +1,94 @@
+#include <ui_testing/modal_script.h>
+
+#include <platform/paths.h>
+#include <qorvel_testing/testing.h>
+
+#include <QAbstractButton>
+#include <QPixmap>
+
+#include <cstdlib>
+
+namespace uitest {
+
+ModalScript::ModalScript() : previous_(ui::setModalHook(this)) {}
+ModalScript::~ModalScript() { ui::setModalHook(previous_); }
+
+ModalScript& ModalScript::answer(int result) {
+  steps_.push_back(Step{true, result, {}});
+  return *this;
+}
+
+ModalScript& ModalScript::act(std::function<void(QDialog&)> action) {
+  steps_.push_back(Step{false, 0, std::move(action)});
+  return *this;
+}
+
+std::vector<ModalRecord> ModalScript::messages() const {
+  std::vector<ModalRecord> out;
+  for (const ModalRecord& r : records_)
+    if (r.kind == ModalRecord::Message) out.push_back(r);
+  return out;
+}
+
+bool ModalScript::allScripted() const {
+  for (const ModalRecord& r : records_)
+    if (!r.scripted) return false;
+  return true;
+}
+
+int ModalScript::messageBox(const ui::MessageBoxInfo& box) {
+  ModalRecord r;
+  r.kind = ModalRecord::Message;
+  r.caption = box.caption;
+  r.text = box.text;
+  r.icon = box.icon;
+  r.buttons = box.buttons;
+  if (!steps_.empty() && steps_.front().isAnswer) {
+    r.result = steps_.front().result;
+    steps_.pop_front();
+  } else {
+    r.scripted = box.buttons == ui::MB_OK;
+    r.result = ui::defaultButtonResult(box.buttons);
+  }
+  records_.push_back(r);
+  return r.result;
+}
+
+int ModalScript::dialog(QDialog& d) {
+  // Recorded before the action runs, so that boxes the action raises come after it.
+  size_t index = records_.size();
+  ModalRecord r;
+  r.kind = ModalRecord::Dialog;
+  r.className = QString::fromLatin1(d.metaObject()->className());
+  if (auto* u = qobject_cast<ui::Dialog*>(&d)) r.templateId = u->templateId();
+  r.caption = d.windowTitle();
+  records_.push_back(r);
+  if (!steps_.empty() && !steps_.front().isAnswer) {
+    auto action = std::move(steps_.front().action);
+    steps_.pop_front();
+    action(d);
+  } else {
+    records_[index].scripted = false;
+  }
+  if (d.isVisible()) d.done(ui::IDCANCEL);
+  records_[index].result = d.result();
+  return d.result();
+}
+
+void click(QWidget* dialog, int id) {
+  if (auto* b = ui::findControlAs<QAbstractButton>(dialog, id)) b->click();
+}
+
+std::filesystem::path saveScreenshot(QWidget& w, const std::string& name) {
+  // Run by hand without the registration's environment: beside the test program, which is
+  // in the build tree too.
+  const bool registered = std::getenv("QORVEL_BINARY_DIR") != nullptr;
+  std::filesystem::path dir =
+      (registered ? qtest::binaryDir() : std::filesystem::path(platform::programFolder())) / "screenshots";
+  std::filesystem::create_directories(dir);
+  std::filesystem::path p = dir / (name + ".png");
+  w.grab().save(QString::fromStdString(p.string()), "PNG");
+  return p;
+}
+
+}  // namespace uitest

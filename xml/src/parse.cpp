@@ -1,0 +1,299 @@
+// Loading text into a document: pugixml parses (as UTF-8), then its tree is copied into ours.
+// pugixml hands back partial trees and is lenient where the platform DOM is strict, so the
+// result is checked here: the parse status, exactly one document element, no character data
+// outside it, no attribute twice on an element. Anything else leaves the document empty.
+#include "node_impl.h"
+
+#include <platform/text.h>
+
+#include <pugixml.hpp>
+
+#include <cstring>
+#include <string_view>
+#include <unordered_set>
+
+namespace xml {
+
+namespace {
+
+/// pugixml's UTF-8 strings to ours; plain ASCII (names, most record text) takes a short cut.
+void assignUtf8(std::u16string& dst, const char* s) {
+  size_t n = 0;
+  bool ascii = true;
+  for (; s[n]; ++n)
+    if (static_cast<unsigned char>(s[n]) >= 0x80) ascii = false;
+  if (!ascii) {
+    dst = platform::fromUtf8(std::string_view(s, n));
+    return;
+  }
+  dst.resize(n);
+  for (size_t i = 0; i < n; ++i) dst[i] = char16_t(static_cast<unsigned char>(s[i]));
+}
+
+/// Our text as UTF-8 for the parser, in the same form as platform::toUtf8 (a lone surrogate
+/// as its three-byte form, so that it comes back), written straight into a sized buffer.
+std::string parserInput(std::u16string_view s) {
+  std::string out(s.size() * 3, '\0');
+  char* o = out.data();
+  for (size_t i = 0, n = s.size(); i < n; ++i) {
+    // Runs of ASCII (nearly all of a record's markup) four units at a time.
+    while (i + 4 <= n && ((s[i] | s[i + 1] | s[i + 2] | s[i + 3]) & 0xFF80) == 0) {
+      o[0] = char(s[i]);
+      o[1] = char(s[i + 1]);
+      o[2] = char(s[i + 2]);
+      o[3] = char(s[i + 3]);
+      o += 4;
+      i += 4;
+    }
+    if (i == n) break;
+    uint32_t c = s[i];
+    if (c < 0x80) {
+      *o++ = char(c);
+    } else if (c < 0x800) {
+      *o++ = char(0xC0 | (c >> 6));
+      *o++ = char(0x80 | (c & 0x3F));
+    } else if (c >= 0xD800 && c <= 0xDBFF && i + 1 < n && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (s[++i] - 0xDC00);
+      *o++ = char(0xF0 | (c >> 18));
+      *o++ = char(0x80 | ((c >> 12) & 0x3F));
+      *o++ = char(0x80 | ((c >> 6) & 0x3F));
+      *o++ = char(0x80 | (c & 0x3F));
+    } else {
+      *o++ = char(0xE0 | (c >> 12));
+      *o++ = char(0x80 | ((c >> 6) & 0x3F));
+      *o++ = char(0x80 | (c & 0x3F));
+    }
+  }
+  out.resize(size_t(o - out.data()));
+  return out;
+}
+
+/// Resolves the reference at `p` ("&...;") to a code point and moves `p` past it; false for
+/// anything but &amp; &lt; &gt; &quot; &apos;, &#n; and &#xh; naming a character.
+bool resolveReference(const char*& p, uint32_t& cp) {
+  static constexpr struct {
+    std::string_view name;
+    char c;
+  } kNamed[] = {{"&amp;", '&'}, {"&lt;", '<'}, {"&gt;", '>'}, {"&quot;", '"'}, {"&apos;", '\''}};
+  for (const auto& e : kNamed)
+    if (std::strncmp(p, e.name.data(), e.name.size()) == 0) {
+      cp = uint32_t(e.c);
+      p += e.name.size();
+      return true;
+    }
+  if (p[1] != '#') return false;
+  const char* q = p + 2;
+  bool hex = *q == 'x';
+  if (hex) ++q;
+  const char* digits = q;
+  cp = 0;
+  for (;; ++q) {
+    unsigned d;
+    if (*q >= '0' && *q <= '9') d = unsigned(*q - '0');
+    else if (hex && *q >= 'a' && *q <= 'f') d = unsigned(*q - 'a' + 10);
+    else if (hex && *q >= 'A' && *q <= 'F') d = unsigned(*q - 'A' + 10);
+    else break;
+    cp = cp * (hex ? 16 : 10) + d;
+    if (cp > 0x10FFFF) return false;
+  }
+  if (q == digits || *q != ';' || cp == 0 || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+  p = q + 1;
+  return true;
+}
+
+/// Character data or an attribute value from pugixml (which leaves references alone: it keeps
+/// a stray "&" as a literal, where the platform DOM refuses the document) into our text,
+/// resolving references on the way. false for a bad reference, or "<" in an attribute value.
+bool decodeText(std::u16string& dst, const char* s, bool attribute) {
+  size_t n = std::strlen(s);
+  dst.resize(n);  // never longer than its UTF-8
+  char16_t* o = dst.data();
+  const auto* p = reinterpret_cast<const unsigned char*>(s);
+  while (*p) {
+    uint32_t c = *p;
+    if (c < 0x80) {
+      if (c == '&') {
+        const char* q = reinterpret_cast<const char*>(p);
+        if (!resolveReference(q, c)) return false;
+        p = reinterpret_cast<const unsigned char*>(q);
+        if (c >= 0x10000) {
+          *o++ = char16_t(0xD800 + ((c - 0x10000) >> 10));
+          c = 0xDC00 + ((c - 0x10000) & 0x3FF);
+        }
+      } else {
+        if (c == '<' && attribute) return false;
+        ++p;
+      }
+    } else if (c < 0xE0) {  // the input came from parserInput, so it is well-formed
+      c = ((c & 0x1F) << 6) | (p[1] & 0x3F);
+      p += 2;
+    } else if (c < 0xF0) {
+      c = ((c & 0x0F) << 12) | ((p[1] & 0x3Fu) << 6) | (p[2] & 0x3F);
+      p += 3;
+    } else {
+      c = ((c & 0x07) << 18) | ((p[1] & 0x3Fu) << 12) | ((p[2] & 0x3Fu) << 6) | (p[3] & 0x3F);
+      p += 4;
+      *o++ = char16_t(0xD800 + ((c - 0x10000) >> 10));
+      c = 0xDC00 + ((c - 0x10000) & 0x3FF);
+    }
+    *o++ = char16_t(c);
+  }
+  dst.resize(size_t(o - dst.data()));
+  return true;
+}
+
+bool isWhiteSpace(const char* s) {
+  for (; *s; ++s)
+    if (*s != ' ' && *s != '\t' && *s != '\r' && *s != '\n') return false;
+  return true;
+}
+
+bool hasDuplicateAttribute(const pugi::xml_node& e) {
+  size_t count = 0;
+  for (auto a = e.first_attribute(); a; a = a.next_attribute()) ++count;
+  if (count < 2) return false;
+  if (count <= 16) {
+    for (auto a = e.first_attribute(); a; a = a.next_attribute())
+      for (auto b = a.next_attribute(); b; b = b.next_attribute())
+        if (std::strcmp(a.name(), b.name()) == 0) return true;
+    return false;
+  }
+  std::unordered_set<std::string_view> seen;
+  for (auto a = e.first_attribute(); a; a = a.next_attribute())
+    if (!seen.insert(a.name()).second) return true;
+  return false;
+}
+
+/// Our node for one pugixml node; null for what the tree does not keep. Sets `bad` for
+/// content the platform DOM rejects.
+NodePtr convert(const pugi::xml_node& pn, bool topLevel, bool& bad) {
+  NodePtr n;
+  switch (pn.type()) {
+    case pugi::node_element: {
+      if (hasDuplicateAttribute(pn)) {
+        bad = true;
+        return nullptr;
+      }
+      n = makeNode(NodeType::Element);
+      assignUtf8(n->name, pn.name());
+      size_t attributes = 0, children = 0;
+      for (auto a = pn.first_attribute(); a; a = a.next_attribute()) ++attributes;
+      for (auto c = pn.first_child(); c; c = c.next_sibling()) ++children;
+      n->attrs.reserve(attributes);  // one allocation each, not one per growth step
+      n->children.reserve(children);
+      for (auto a = pn.first_attribute(); a; a = a.next_attribute()) {
+        auto an = makeNode(NodeType::Attribute);
+        assignUtf8(an->name, a.name());
+        if (!decodeText(an->value, a.value(), true)) {
+          bad = true;
+          return nullptr;
+        }
+        an->parent = n.get();
+        an->index = n->attrs.size();
+        n->attrs.push_back(std::move(an));
+      }
+      return n;
+    }
+    case pugi::node_pcdata:
+      if (topLevel) {
+        if (!isWhiteSpace(pn.value())) bad = true;
+        return nullptr;
+      }
+      n = makeNode(NodeType::Text);
+      if (!decodeText(n->value, pn.value(), false)) bad = true;
+      return n;
+    case pugi::node_cdata:
+      if (topLevel) {
+        bad = true;
+        return nullptr;
+      }
+      n = makeNode(NodeType::CData);
+      break;
+    case pugi::node_comment: n = makeNode(NodeType::Comment); break;
+    case pugi::node_pi:
+      n = makeNode(NodeType::ProcessingInstruction);
+      assignUtf8(n->name, pn.name());
+      break;
+    case pugi::node_declaration: {
+      // Kept as the instruction "xml", its pseudo-attributes written back in double quotes.
+      n = makeNode(NodeType::ProcessingInstruction);
+      n->name = u"xml";
+      std::u16string v;
+      for (auto a = pn.first_attribute(); a; a = a.next_attribute()) {
+        if (!n->value.empty()) n->value += u' ';
+        assignUtf8(v, a.name());
+        n->value += v;
+        n->value += u"=\"";
+        assignUtf8(v, a.value());
+        n->value += v;
+        n->value += u'"';
+      }
+      return n;
+    }
+    default: return nullptr;  // document type declaration
+  }
+  assignUtf8(n->value, pn.value());
+  return n;
+}
+
+bool build(NodeImpl* doc, const pugi::xml_document& pd) {
+  bool bad = false;
+  size_t elements = 0;
+  NodeImpl* ours = doc;  // our counterpart of pn's parent
+  pugi::xml_node pn = pd.first_child();
+  while (pn) {
+    NodePtr made = convert(pn, ours == doc, bad);
+    if (bad) return false;
+    if (made) {
+      if (ours == doc && made->type == NodeType::Element && ++elements > 1) return false;
+      NodeImpl* raw = made.get();
+      attachChild(ours, std::move(made));
+      if (raw->type == NodeType::Element && pn.first_child()) {
+        ours = raw;
+        pn = pn.first_child();
+        continue;
+      }
+    }
+    for (;;) {
+      if (auto next = pn.next_sibling()) {
+        pn = next;
+        break;
+      }
+      pn = pn.parent();
+      if (pn == pd) {
+        pn = pugi::xml_node();
+        break;
+      }
+      ours = ours->parent;
+    }
+  }
+  return elements == 1;
+}
+
+}  // namespace
+
+bool parseInto(NodeImpl* doc, std::u16string_view text) {
+  // The old tree goes first: the new one is then built largely in its memory, still in cache.
+  detachChildren(doc);
+  std::string buf = parserInput(text);
+  // As a fragment, pugixml keeps character data outside the document element (otherwise
+  // dropped silently) so that build() can refuse it.
+  unsigned flags = pugi::parse_fragment | pugi::parse_cdata | pugi::parse_comments | pugi::parse_pi |
+                   pugi::parse_declaration | pugi::parse_eol | pugi::parse_wconv_attribute;
+  if (doc->preserveWhiteSpace) flags |= pugi::parse_ws_pcdata;
+  pugi::xml_document pd;
+  pugi::xml_parse_result r = pd.load_buffer_inplace(buf.data(), buf.size(), flags, pugi::encoding_utf8);
+  if (r.status == pugi::status_out_of_memory) throw std::bad_alloc();  // not a malformed text
+  if (r.status != pugi::status_ok) return false;
+  bool ok = false;
+  try {
+    ok = build(doc, pd);
+  } catch (...) {
+    detachChildren(doc);
+    throw;
+  }
+  if (!ok) detachChildren(doc);
+  return ok;
+}
+
+}  // namespace xml
