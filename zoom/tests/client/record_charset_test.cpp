@@ -1,0 +1,123 @@
+// Character-set detection and decoding of raw records, positions checked against the record.
+#include "marc_fixture.h"
+
+#include "z3950/record_charset.h"
+
+#include <gtest/gtest.h>
+
+using namespace ztest;
+using z3950::decodeRecord;
+
+namespace {
+
+const std::string kGbkChinese = "\xD6\xD0\xCE\xC4";              // 中文 in GBK
+const std::string kUtf8Chinese = "\xE4\xB8\xAD\xE6\x96\x87";      // 中文 in UTF-8
+bool latinTable(unsigned char b) { return b == 0xE2 || b == 0x88; }  // two bytes of the table
+
+}  // namespace
+
+TEST(Utf8Test, CountsOnlyCompleteSequences) {
+  struct Case {
+    const char* what;
+    std::string bytes;
+    bool passes;
+  } cases[] = {
+      {"pure ASCII", "00026nam  2200025   4500abc", false},
+      {"one two-byte sequence", "abc\xC3\xA9xyz", true},
+      {"three- and four-byte sequences", kUtf8Chinese + "\xF0\x9F\x98\x80", true},
+      {"continuation byte out of place", "abc\x80xyz" + kUtf8Chinese, false},
+      {"byte F8", kUtf8Chinese + "\xF8\x80\x80\x80\x80", false},
+      {"lead byte followed by ASCII", "ab\xE4\xB8x", false},
+      {"sequence cut by the end of the record", "abc\xE4\xB8", false},
+      {"four-byte lead as the last byte", "abc\xF0", false},
+      {"GBK text", "title " + kGbkChinese, false},
+  };
+  for (const Case& c : cases) EXPECT_EQ(z3950::passesUtf8Test(c.bytes), c.passes) << c.what;
+}
+
+TEST(Marc21Test, LanguageOf008DecidesAndEveryPositionIsChecked) {
+  std::string eng = isoRecord({{"001", "x1"}, {"008", field008("eng")}, {"245", df('a', "T")}});
+  std::string chi = isoRecord({{"008", field008("CHI")}, {"245", df('a', "T")}});
+  std::string short008 = isoRecord({{"008", field008("eng").substr(0, 39)}});
+  std::string farStart = eng;
+  farStart.replace(24 + 12 + 7, 5, "99990");  // 008 entry's start points past the record
+  std::string bigStart = eng;
+  bigStart.replace(24 + 12 + 7, 5, "9x999");
+  std::string cutInEntry = eng.substr(0, 24 + 12 + 5);  // stops inside the 008 entry
+  std::string noFieldEnd = eng.substr(0, 24 + 24);
+  std::string cut008 = eng.substr(0, eng.find(field008("eng")) + 30);  // 008 data cut before offset 35
+  struct Case {
+    const char* what;
+    std::string bytes;
+    bool nonChinese;
+  } cases[] = {
+      {"language eng", eng, true},
+      {"language CHI", chi, false},
+      {"008 of 39 characters (length 0040)", short008, false},
+      {"no 008 at all", isoRecord({{"245", df('a', "T")}}), false},
+      {"008 start past the end", farStart, false},
+      {"008 start not a number", bigStart, false},
+      {"record ends inside the 008 entry", cutInEntry, false},
+      {"no field terminator", noFieldEnd, false},
+      {"008 data cut before the language", cut008, false},
+      {"leader only", "00024nam  2200025   45", false},
+      {"empty", "", false},
+  };
+  for (const Case& c : cases) EXPECT_EQ(z3950::isNonChineseMarc21(c.bytes), c.nonChinese) << c.what;
+}
+
+TEST(RecordDecoding, PicksTheCharacterSetOfEachKindOfRecord) {
+  std::string eng = isoRecord({{"008", field008("eng")},
+                               {"100", df('a', "Smith")},
+                               {"245", df('a', "Caf\xE2")},
+                               {"880", df('a', kGbkChinese)}});
+  std::u16string text = decodeRecord(eng, latinTable);
+  EXPECT_NE(text.find(u"\x1F" u"aCaf\u00E2\x1E"), std::u16string::npos) << "245 read as ISO 8859-1";
+  EXPECT_NE(text.find(u"\x1F" u"a中文\x1E"), std::u16string::npos) << "880 read in the ANSI code page";
+  EXPECT_NE(text.find(u"\x1F" u"aSmith\x1E"), std::u16string::npos);
+  EXPECT_EQ(text.back(), u'\x1D');
+
+  std::string chi = eng;
+  chi.replace(chi.find(field008("eng")) + 35, 3, "CHI");
+  std::u16string whole = decodeRecord(chi, latinTable);
+  EXPECT_EQ(whole.find(u"Caf\u00E2"), std::u16string::npos) << "a Chinese record is read whole as GBK";
+
+  std::string gbk = isoRecord({{"001", "g1"}, {"200", df('a', kGbkChinese + "书")}});
+  EXPECT_NE(decodeRecord(gbk, latinTable).find(u"中文"), std::u16string::npos);
+
+  std::string utf8 = isoRecord({{"008", field008("eng")}, {"245", df('a', kUtf8Chinese)}});
+  EXPECT_NE(decodeRecord(utf8, latinTable).find(u"中文"), std::u16string::npos) << "UTF-8 wins over MARC 21";
+}
+
+TEST(RecordDecoding, FieldByFieldStaysInsideTheRecord) {
+  std::string rec = isoRecord({{"008", field008("eng")}, {"245", df('a', "Caf\xE2")}, {"500", df('a', "note")}});
+  // Directory longer than the data: the last field has lost its terminator and the rest.
+  std::string cut = rec.substr(0, rec.find("Caf") + 4);
+  std::u16string text = z3950::decodeFieldByField(cut, latinTable);
+  EXPECT_NE(text.find(u"Caf\u00E2"), std::u16string::npos);
+  EXPECT_EQ(text.back(), u'\x1D');
+  // Every prefix of the record decodes without reading past its end.
+  for (size_t n = 0; n <= rec.size(); ++n) {
+    std::string prefix = rec.substr(0, n);
+    (void)decodeRecord(prefix, latinTable);
+    (void)z3950::decodeFieldByField(prefix, latinTable);
+  }
+}
+
+TEST(RecordDecoding, LargeRecordsAreDecodedWhole) {
+  std::vector<MarcField> fields{{"008", field008("eng")}};
+  for (int i = 0; i < 40; ++i) fields.push_back({"500", df('a', std::string(9000, char('a' + i % 26)))});
+  fields.push_back({"245", df('a', "END\xE2")});
+  std::string rec = isoRecord(fields);
+  ASSERT_GT(rec.size(), 300000u);
+  std::u16string text = decodeRecord(rec, latinTable);
+  EXPECT_EQ(text.size(), rec.size());
+  EXPECT_NE(text.find(u"END\u00E2"), std::u16string::npos);
+}
+
+TEST(RecordDecoding, ControlBytesBecomeBlanks) {
+  std::string rec = std::string("\x01\x1F") + std::string(22, '0') + std::string("\x1A\x1B\x1C\x1D\x1E\x1F\x00 x", 9);
+  z3950::blankControlBytes(rec);
+  EXPECT_EQ(rec.substr(0, 2), "  ");
+  EXPECT_EQ(rec.substr(24), std::string(" \x1B\x1C\x1D\x1E\x1F", 6) + "  x");
+}

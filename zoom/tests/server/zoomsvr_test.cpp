@@ -1,0 +1,232 @@
+// ZoomSvr against Debian's Z39.50 clients: zoomsh and yaz-client search the test window's
+// records and fetch them, through the server process that Startup spawns.
+#include "server_support.h"
+
+#include <platform/codepage.h>
+#include <platform/text.h>
+
+#include <yaz/zoom.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+
+using namespace zsvr;
+
+namespace {
+
+// The window's thread needs an application object to receive posted messages.
+class ApplicationEnvironment : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    static int argc = 1;
+    static char name[] = "zoom-server-tests";
+    static char* argv[] = {name, nullptr};
+    app_ = new QCoreApplication(argc, argv);
+  }
+  void TearDown() override { delete app_; }
+
+ private:
+  QCoreApplication* app_ = nullptr;
+};
+const auto* const kApplication = ::testing::AddGlobalTestEnvironment(new ApplicationEnvironment);
+
+// A MARC 21 record (its 008 makes it USmarc) and a UNIMARC one, both with Chinese titles.
+const std::u16string kUsmarc =
+    u"<marc><header>00000nam  2200000 a 4500</header><field name=\"001\">us-1</field>"
+    u"<field name=\"008\">050101s2005    ch            000 0 chi d</field>"
+    u"<field name=\"245\" indicator=\"10\"><sf name=\"a\">中文题名</sf></field></marc>";
+const std::u16string kUnimarc =
+    u"<marc><header>00000nam  2200000   450 </header><field name=\"001\">uni-2</field>"
+    u"<field name=\"200\" indicator=\"1 \"><sf name=\"a\">图书馆</sf></field></marc>";
+
+class ZoomSvrTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    create(server_);
+    window_.records = {kUsmarc, kUnimarc};
+  }
+  void TearDown() override { server_.Cleanup(); }
+  std::string open() const { return "tcp:" + listen_.host(); }
+
+  LoopbackListen listen_;
+  ZoomSvrDriver server_;
+  TestWindow window_{server_};
+};
+
+// The bytes of a file that yaz-client's marcdump wrote.
+std::string dumped(const std::filesystem::path& p) { return qtest::readFile(p); }
+
+TEST_F(ZoomSvrTest, ZoomshSearchesTheWindowsRecordsAndFetchesThem) {
+  ASSERT_EQ(server_.Startup(window_.handle(), 0, 65001), 0);
+  std::string out;
+  runPumping("zoomsh '" + std::string("open ") + open() + "' 'find @attr 1=7 9787' 'show 0 2' quit", &out);
+  EXPECT_NE(out.find(": 2 hits"), std::string::npos) << out;
+  EXPECT_NE(out.find("syntax=USmarc"), std::string::npos) << out;
+  EXPECT_NE(out.find("syntax=Unimarc"), std::string::npos) << out;
+  EXPECT_NE(out.find("us-1"), std::string::npos) << out;
+  EXPECT_NE(out.find("中文题名"), std::string::npos) << out;
+  EXPECT_NE(out.find("图书馆"), std::string::npos) << out;
+  // The term alone, without its attribute; one query message, then one per record.
+  ASSERT_EQ(window_.queries.size(), 1u);
+  EXPECT_EQ(window_.queries[0], u"9787");
+  ASSERT_EQ(window_.log.size(), 3u);
+  EXPECT_EQ(window_.log[0], (std::pair<ui::WPARAM, ui::LPARAM>{0, 0}));
+  EXPECT_EQ(window_.log[1], (std::pair<ui::WPARAM, ui::LPARAM>{1, 1}));
+  EXPECT_EQ(window_.log[2], (std::pair<ui::WPARAM, ui::LPARAM>{1, 2}));
+  EXPECT_EQ(server_.GetPeerName(), u"127.0.0.1");
+}
+
+TEST_F(ZoomSvrTest, YazClientGetsGbkOrUtf8RecordsAsTheResultCodePageSays) {
+  struct Case {
+    int32_t codePage;
+    std::string title;  // the title's bytes in the record
+  } cases[] = {
+      {0, platform::toNarrow(platform::CP_ACP, u"中文题名")},
+      {65001, platform::toUtf8(u"中文题名")},
+  };
+  for (const Case& c : cases) {
+    ASSERT_EQ(server_.Startup(window_.handle(), 65001, c.codePage), 0);
+    qtest::TempDir dir;
+    std::filesystem::path dump = dir / "records.mrc";
+    std::string out;
+    runPumping("printf 'set_marcdump " + dump.string() + "\\nopen " + open() +
+                   "\\nfind 中文\\nshow 1\\nquit\\n' | yaz-client",
+               &out);
+    EXPECT_NE(out.find("Number of hits: 2"), std::string::npos) << out;
+    std::string bytes = dumped(dump);
+    EXPECT_NE(bytes.find(c.title), std::string::npos) << c.codePage << ": " << bytes;
+    // The leader's length counts bytes.
+    ASSERT_GE(bytes.size(), 5u);
+    EXPECT_EQ(std::stoul(bytes.substr(0, 5)), bytes.size()) << c.codePage;
+    EXPECT_EQ(window_.queries.back(), u"中文") << "queries arrive as UTF-8 when asked so";
+    server_.Cleanup();
+  }
+}
+
+TEST_F(ZoomSvrTest, ALongTermArrivesWhole) {
+  ASSERT_EQ(server_.Startup(window_.handle(), 0, 0), 0);
+  std::string term(3000, 'q');
+  std::string out;
+  runPumping("zoomsh 'open " + open() + "' 'find " + term + "' quit", &out);
+  ASSERT_EQ(window_.queries.size(), 1u) << out;
+  EXPECT_EQ(window_.queries[0], platform::fromUtf8(term));
+}
+
+TEST_F(ZoomSvrTest, OtherQueriesAndServicesAreRefusedWithoutAskingTheWindow) {
+  ASSERT_EQ(server_.Startup(window_.handle(), 0, 0), 0);
+  std::string out;
+  runPumping("zoomsh 'open " + open() + "' 'find @and @attr 1=4 a @attr 1=4 b' 'scan @attr 1=4 a' quit", &out);
+  EXPECT_NE(out.find("(Bib-1:1)"), std::string::npos) << out;
+  EXPECT_NE(out.find("Service not support"), std::string::npos) << out;
+  EXPECT_TRUE(window_.log.empty()) << "a boolean query reaches no window";
+}
+
+TEST_F(ZoomSvrTest, ATextThatHoldsNoRecordComesBackAsADiagnostic) {
+  for (const std::u16string& text : {std::u16string(), std::u16string(u"<marc>not closed")}) {
+    window_.records = {text};
+    ASSERT_EQ(server_.Startup(window_.handle(), 0, 0), 0);
+    std::string out;
+    runPumping("zoomsh 'open " + open() + "' 'find x' 'show 0 1' quit", &out);
+    EXPECT_NE(out.find(": 1 hits"), std::string::npos) << out;
+    EXPECT_NE(out.find("(Bib-1:20486)"), std::string::npos) << out;
+    server_.Cleanup();
+  }
+}
+
+TEST_F(ZoomSvrTest, OneServerAtATimeAndItsPortIsFreeAfterCleanup) {
+  ASSERT_EQ(server_.Startup(window_.handle(), 0, 0), 0);
+  EXPECT_EQ(server_.Startup(window_.handle(), 0, 0), -1);
+  ZoomSvrDriver second;
+  create(second);
+  EXPECT_EQ(second.Startup(window_.handle(), 0, 0), -1) << "a second server in one process";
+
+  server_.Cleanup();
+  ASSERT_EQ(server_.Startup(window_.handle(), 0, 0), 0) << "the same port again after Cleanup";
+  std::string out;
+  runPumping("zoomsh 'open " + open() + "' 'find x' quit", &out);
+  EXPECT_NE(out.find(": 2 hits"), std::string::npos) << out;
+  server_.Cleanup();
+  EXPECT_EQ(second.Startup(window_.handle(), 0, 0), 0) << "another object once the first stopped";
+  second.Cleanup();
+}
+
+TEST_F(ZoomSvrTest, StartupReportsAnAddressThatCannotBeBound) {
+  int s = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_port = htons(uint16_t(listen_.port()));
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+  ASSERT_EQ(::listen(s, 1), 0);
+  EXPECT_NE(server_.Startup(window_.handle(), 0, 0), 0);
+  close(s);
+  EXPECT_EQ(server_.Startup(window_.handle(), 0, 0), 0) << "a failed start leaves nothing behind";
+}
+
+// A Z39.50 client of the test itself, connected (init answered) or refused.
+struct Client {
+  ZOOM_connection c;
+  explicit Client(const std::string& host) {
+    ZOOM_options o = ZOOM_options_create();
+    ZOOM_options_set_int(o, "async", 0);
+    c = ZOOM_connection_create(o);
+    ZOOM_options_destroy(o);
+    ZOOM_connection_connect(c, host.c_str(), 0);
+  }
+  ~Client() { ZOOM_connection_destroy(c); }
+  bool accepted() { return ZOOM_connection_error(c, nullptr, nullptr) == 0; }
+};
+
+TEST_F(ZoomSvrTest, ARefusedClientLeavingDoesNotLetAThirdIn) {
+  ASSERT_EQ(server_.Startup(window_.handle(), 0, 0), 0);
+  auto first = std::make_unique<Client>(listen_.host());
+  ASSERT_TRUE(first->accepted());
+  {
+    Client second(listen_.host());
+    EXPECT_FALSE(second.accepted());
+  }
+  // Let the server see the refused client go before the next one comes.
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  {
+    Client third(listen_.host());
+    EXPECT_FALSE(third.accepted()) << "the first client is still being served";
+  }
+  first.reset();
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  Client fourth(listen_.host());
+  EXPECT_TRUE(fourth.accepted());
+}
+
+TEST_F(ZoomSvrTest, ALateAnswerDoesNotSatisfyTheNextRequest) {
+  ASSERT_EQ(server_.Startup(window_.handle(), 0, 0), 0);
+  int handled = 0;
+  window_.onRequest = [&](ui::WPARAM w, ui::LPARAM) {
+    if (w != 0) return false;
+    // The first query's message is handled only after its wait is over; its answer (5)
+    // comes late. The second is answered in time with 7.
+    server_.SetRsCount(++handled == 1 ? 5 : 7);
+    return true;
+  };
+  std::atomic<bool> done{false};
+  std::string out;
+  std::thread client([&] {
+    qtest::run("printf 'open " + open() + "\\nfind first\\nfind second\\nquit\\n' | yaz-client 2>&1", &out);
+    done = true;
+  });
+  // The window's thread is busy past the 10-second wait of the first query.
+  std::this_thread::sleep_for(std::chrono::seconds(11));
+  while (!done) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  client.join();
+  EXPECT_NE(out.find("Number of hits: 7"), std::string::npos) << out;
+  EXPECT_EQ(out.find("Number of hits: 5"), std::string::npos) << out;
+  EXPECT_EQ(handled, 2);
+}
+
+}  // namespace
