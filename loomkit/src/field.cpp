@@ -50,7 +50,7 @@ void CField::flattenIfGrouped() {
 void CField::changed() { subfieldsChanged(state); }
 
 const ChildLookup& CField::lookup() {
-  uint64_t revision = state ? state->subfields : 0;
+  uint64_t revision = state ? counters(*state).subfields : 0;
   if (!queryCache || !state || queryCache->revision != revision)
     queryCache = ChildLookup::build(node, u"sf", revision);
   return *queryCache;

@@ -80,8 +80,8 @@ CField CMarc::GetField(int32_t i) {
 CField CMarc::GetField(const char16_t* tag, int32_t n) {
   if (root.isNull()) return CField();
   // One pass over the fields serves every tag until the record changes.
-  if (!queryCache || queryCache->revision != state->fields)
-    queryCache = ChildLookup::build(root, u"field", state->fields);
+  uint64_t revision = counters(*state).fields;
+  if (!queryCache || queryCache->revision != revision) queryCache = ChildLookup::build(root, u"field", revision);
   return fieldOn(queryCache->find(arg(tag), n));
 }
 
@@ -137,8 +137,10 @@ void CMarc::InsField(CField& field) {
   need(root);
   need(field.node);
   u16 name = field.GetName();
-  // The element moves here, possibly out of another record whose lookups must notice.
+  // The element moves here, possibly out of another record whose lookups must notice, as
+  // must this record's when older handles on the element change it.
   fieldsChanged(field.state);
+  joinStates(field.state, state);
   insertInTagOrder(field.node, name);
   changed();
   field.state = state;

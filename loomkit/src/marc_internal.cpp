@@ -3,6 +3,8 @@
 
 #include <loomkit/MarcFile.h>
 
+#include <algorithm>
+
 namespace loomkit {
 
 using platform::ComError;
@@ -23,6 +25,25 @@ xml::Node ChildLookup::find(u16v name, int32_t n) const {
   auto it = byName.find(u16(name));
   if (it == byName.end() || n < 0 || size_t(n) >= it->second.size()) return xml::Node();
   return it->second[size_t(n)];
+}
+
+namespace {
+
+std::shared_ptr<RecordState> rootOf(std::shared_ptr<RecordState> s) {
+  while (s->joined) s = s->joined;
+  return s;
+}
+
+}  // namespace
+
+void joinStates(const std::shared_ptr<RecordState>& from, const std::shared_ptr<RecordState>& into) {
+  if (!from || !into) return;
+  std::shared_ptr<RecordState> a = rootOf(from), b = rootOf(into);
+  if (a == b) return;
+  // Past both counters, so that no cache of either record matches any more.
+  b->fields = std::max(a->fields, b->fields) + 1;
+  b->subfields = std::max(a->subfields, b->subfields) + 1;
+  a->joined = b;
 }
 
 u16 decodeText(u16v text) {

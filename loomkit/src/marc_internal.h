@@ -21,19 +21,35 @@ using u16v = std::u16string_view;
 // that the lookup caches of all of them notice a change made through any of them.
 // `fields` moves when the record's list of fields or a field's tag changes; `subfields`
 // moves on any change of the children below a field (and with every `fields` change).
+// When a field's element moves into another record, handles made before the move still hold
+// the first record's state; the two records then count on one set of counters (`joined`
+// leads to it), so a change through any of those handles reaches both records' caches.
 struct RecordState {
   uint64_t fields = 1;
   uint64_t subfields = 1;
+  std::shared_ptr<RecordState> joined;
 };
+
+/// \brief The counters `s` counts on (itself unless it was joined to another record's).
+inline RecordState& counters(RecordState& s) {
+  RecordState* r = &s;
+  while (r->joined) r = r->joined.get();
+  return *r;
+}
+
+/// \brief Makes the records of `from` and `into` count on the same counters; every cache
+/// built on either before then is stale.
+void joinStates(const std::shared_ptr<RecordState>& from, const std::shared_ptr<RecordState>& into);
 
 inline void fieldsChanged(const std::shared_ptr<RecordState>& s) {
   if (s) {
-    ++s->fields;
-    ++s->subfields;
+    RecordState& c = counters(*s);
+    ++c.fields;
+    ++c.subfields;
   }
 }
 inline void subfieldsChanged(const std::shared_ptr<RecordState>& s) {
-  if (s) ++s->subfields;
+  if (s) ++counters(*s).subfields;
 }
 
 // A lookup table over one element's children: the child list and, per `name` attribute

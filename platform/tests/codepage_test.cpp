@@ -25,6 +25,7 @@ TEST(CodePage, DecodesAsWindowsMapsIt) {
       {CP_UTF8, "\xE4\xB8\xAD\xC3\x28", u"\u4E2D\uFFFD("},
       {CP_UTF16LE, std::string("\x2D\x4E" "a\0", 4), u"\u4E2Da"},
       {CP_UTF16LE, std::string("a\0b", 3), u"a\uFFFD"},  // odd byte
+      {CP_LATIN1, "\xE9\x80\xFF", u"\u00E9\u0080\u00FF"},  // every byte is its own code point
   };
   for (auto& c : cases) {
     EXPECT_EQ(toWide(c.cp, c.bytes), c.text) << c.cp << " " << c.bytes;
@@ -48,6 +49,7 @@ TEST(CodePage, EncodesAsWindowsMapsIt) {
       {CP_ACP, u16(1, char16_t(0xD800)) + u"x", "?x"},  // a lone surrogate
       {CP_UTF8, u"\u4E2D", "\xE4\xB8\xAD"},
       {CP_UTF16LE, u"\u4E2Da", std::string("\x2D\x4E" "a\0", 4)},
+      {CP_LATIN1, u"\u00E9\u4E2D", "\xE9?"},
   };
   for (auto& c : cases) {
     EXPECT_EQ(toNarrow(c.cp, c.text), c.bytes) << c.cp;
@@ -117,4 +119,17 @@ TEST(CodePage, UnknownCodePagesAndBadArguments) {
   EXPECT_TRUE(isKnownCodePage(1252));
   EXPECT_TRUE(isKnownCodePage(CP_UTF16LE));
   EXPECT_EQ(toWide(1252, "\x80"), u"\u20AC");
+}
+
+TEST(CodePage, LeadBytesOf936) {
+  struct Case {
+    unsigned char byte;
+    bool lead;
+  } cases[] = {{0x7F, false}, {0x80, false}, {0x81, true}, {0xA1, true}, {0xFE, true}, {0xFF, false}};
+  for (auto& c : cases) EXPECT_EQ(IsDBCSLeadByte936(c.byte), c.lead) << int(c.byte);
+  // A lead byte at the very end stands alone.
+  const unsigned char text[] = {'a', 0xD6, 0xD0, 0xD6};
+  EXPECT_EQ(gbkCharLength(text, text + 4), 1);
+  EXPECT_EQ(gbkCharLength(text + 1, text + 4), 2);
+  EXPECT_EQ(gbkCharLength(text + 3, text + 4), 1);
 }

@@ -18,6 +18,10 @@ TEST(Text, FormatForms) {
   };
   for (auto& c : cases) EXPECT_EQ(c.got, c.want);
   EXPECT_EQ(formatCut(5, u"%s", u"abcdefgh"), u"abcd");
+  // The message formatting's buffer of 1,024 units holds 1,023 characters and the NUL.
+  EXPECT_EQ(formatCut(1024, u"%s!", u16(2000, u'x')), u16(1023, u'x'));
+  EXPECT_EQ(formatCut(1024, u"%s!", u16(1022, u'x')), u16(1022, u'x') + u"!");
+  EXPECT_EQ(formatCut(0, u"%s", u"abc"), u"");
 }
 
 TEST(Text, Utf8RoundTripKeepsLoneSurrogates) {

@@ -175,9 +175,10 @@ TEST(Field, InsertByCodeKeepsDescendingOrder) {
     u16 start;
     const char16_t* code;
     u16 expected;
+    int32_t at;  // where the new subfield stands
   } cases[] = {
-      {u"ca", u"b", u"cba"}, {u"cba", u"b", u"cbba"}, {u"", u"b", u"b"}, {u"ab", u"c", u"cab"},
-      {u"cb", u"a", u"cba"},
+      {u"ca", u"b", u"cba", 1}, {u"cba", u"b", u"cbba", 1}, {u"", u"b", u"b", 0}, {u"ab", u"c", u"cab", 0},
+      {u"cb", u"a", u"cba", 2},
   };
   for (const auto& c : cases) {
     Fixture fx(c.start);
@@ -185,6 +186,8 @@ TEST(Field, InsertByCodeKeepsDescendingOrder) {
     CSubField s = f.InsSubFld(c.code, u"new");
     EXPECT_EQ(codes(f), c.expected) << u8(c.start);
     EXPECT_EQ(content(s), u"new");
+    // A new subfield goes before the existing ones with its code.
+    EXPECT_EQ(content(f.GetSubFld(c.at)), u"new") << u8(c.start);
   }
 }
 
@@ -419,6 +422,9 @@ TEST(Field, Equality) {
 }
 
 TEST(Field, NullHandle) {
+  Fixture fx(u"ab");
+  CField live = fx.field();
+  CGroup liveGroup = live.AddGroup();
   CField f;
   EXPECT_EQ(f.IsNull(), 1);
   EXPECT_EQ(f.IsEmpty(), 1);
@@ -441,6 +447,10 @@ TEST(Field, NullHandle) {
       {"DelSubFld(handle)", [&] { f.DelSubFld(CSubField()); }},
       {"AddGroup", [&] { f.AddGroup(); }},
       {"DelGroup", [&] { f.DelGroup(0); }},
+      {"DelGroup(handle)", [&] { f.DelGroup(CGroup()); }},
+      {"+= subfield", [&] { f += live.GetSubFld(0); }},
+      {"+= group", [&] { f += liveGroup; }},
+      {"SetContent(handle)", [&] { f.SetContent(live); }},
       {"SetContent(text)", [&] { f.SetContent(u"<field name=\"1\"/>"); }},
       {"RepIndicator", [&] { f.RepIndicator(u"12"); }},
       {"Rename", [&] { f.Rename(u"200"); }},

@@ -208,6 +208,33 @@ TEST(Lookups, MovingAFieldBetweenRecords) {
   EXPECT_FALSE(b.GetField(u"710", 0).IsNull());
 }
 
+// Handles made before a field moved to another record still tell that record's lookups
+// about their changes.
+TEST(Lookups, HandlesFromBeforeAMoveBetweenRecords) {
+  CMarc a, b;
+  a.SetContent(kRecord.c_str());
+  b.SetContent(record(u"").c_str());
+  CField moved = a.GetField(u"200", 0);
+  CField older = moved;
+  CSubField sub = moved.GetSubFld(u"b", 0);
+  ASSERT_EQ(older.GetSubFld(u"a", 1).IsNull(), 0);
+  b.InsField(moved);
+  ASSERT_FALSE(b.GetField(u"200", 0).IsNull());
+  ASSERT_TRUE(older.GetSubFld(u"a", 2).IsNull());
+
+  older.Rename(u"210");
+  EXPECT_TRUE(b.GetField(u"200", 0).IsNull());
+  EXPECT_FALSE(b.GetField(u"210", 0).IsNull());
+  sub.Rename(u"a");
+  EXPECT_EQ(content(b.GetField(u"210", 0).GetSubFld(u"a", 1)), u"two");
+  b.GetField(u"210", 0).AddSubFld(u"a", u"four");
+  EXPECT_EQ(content(older.GetSubFld(u"a", 3)), u"four");
+  // The record it left keeps answering for what it still holds.
+  EXPECT_TRUE(a.GetField(u"200", 0).IsNull());
+  a.GetField(u"606", 0).Rename(u"200");
+  EXPECT_FALSE(a.GetField(u"200", 0).IsNull());
+}
+
 // The same for subfield lookups of a field handle, whichever handle made the change.
 TEST(Lookups, CodeCacheFollowsChanges) {
   struct Case {
