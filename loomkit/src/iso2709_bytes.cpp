@@ -13,6 +13,7 @@ namespace loomkit::iso2709 {
 namespace {
 
 bool isEaccByte(unsigned char b) { return b >= 0x21 && b <= 0x7E; }
+bool isGbkTrailByte(unsigned char b) { return b >= 0x40 && b <= 0xFE && b != 0x7F; }
 
 bool startsWith(std::string_view s, size_t at, std::string_view what) { return s.substr(at, what.size()) == what; }
 
@@ -67,7 +68,9 @@ size_t cutPoint(std::string_view field, CutRule rule, std::string_view& closing)
           }
         } else if (inRun && isEaccByte(b[i])) {
           unit = 3;
-        } else if (!inRun && platform::IsDBCSLeadByte936(b[i]) && i + 1 < field.size()) {
+        } else if (!inRun && platform::IsDBCSLeadByte936(b[i]) && i + 1 < field.size() && isGbkTrailByte(b[i + 1])) {
+          // Only a real trail byte makes a pair: the writer gives U+0080-U+00FE as single
+          // bytes, and such a byte right before an escape-in must not swallow its ESC.
           unit = 2;
         }
         size_t end = i + unit;

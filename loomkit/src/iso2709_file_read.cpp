@@ -183,7 +183,9 @@ int32_t readUtf16Record(char16_t* buffer, int32_t size, platform::CFile& file, i
   std::u16string iso(units, u'\0');
   for (size_t i = 0; i < units; ++i) iso[i] = unitAt(g.bytes, 2 * i);
   blankControls(iso.data(), iso.size());
-  return copyText(loomkit::iso2709::isoToJinei(iso), buffer, size);
+  // The text can pass the buffer even when the record does not (its end tags are not
+  // counted in the 99,999 budget): it is cut at the buffer, still well-formed.
+  return copyText(loomkit::iso2709::isoToJinei(iso, size_t(size)), buffer, size);
 }
 
 }  // namespace
@@ -244,7 +246,7 @@ int32_t CMarcFile::ReadFromIso2709(char16_t* buffer, int32_t size, CFile& file) 
       iso = std::move(decoded);
     }
   }
-  return copyText(loomkit::iso2709::isoToJinei(iso), buffer, size);
+  return copyText(loomkit::iso2709::isoToJinei(iso, size_t(size)), buffer, size);
 }
 
 int32_t CMarcFile::ReadFromIso2709(CMarc& marc, CFile& file, int noLoad) {

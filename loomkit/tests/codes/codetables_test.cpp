@@ -238,6 +238,9 @@ TEST(CvtCode, Eacc2UnicodeCasesAndCapacity) {
   // A code missing from the table is dropped.
   EXPECT_EQ(codes.Eacc2Unicode(units("\x7E\x7E\x7E\x21\x23\x21").c_str(), out, 8), 1);
   EXPECT_EQ(out[0], 0x3000);
+  // Written in hex without leading zeros, 01 23 21 is "12321", which a search of the text
+  // finds inside the line "212321 3000". Codes are looked up at line starts only: no match.
+  EXPECT_EQ(codes.Eacc2Unicode(units("\x01\x23\x21").c_str(), out, 8), 0);
   // Two characters and the NUL need three units: with two nothing is written.
   char16_t small[2] = {u'x', u'y'};
   EXPECT_EQ(codes.Eacc2Unicode(units("\x21\x23\x21\x21\x23\x28").c_str(), small, 2), 0);

@@ -1,6 +1,7 @@
 // Reading record files: which form a file is read as, what the reader reports for it, and
 // how it copes with files that are not (or not wholly) ISO 2709.
 #include <loomkit/CvtCode.h>
+#include <loomkit/Marc.h>
 #include <loomkit/MarcFile.h>
 
 #include "../../src/iso2709_file_internal.h"
@@ -146,7 +147,8 @@ TEST(FileRead, AUtf16RecordLongerThanTheBufferIsPassedOver) {
 }
 
 TEST(FileRead, ABufferTooSmallForTheTextIsNeverOverrun) {
-  // The record fits the buffer but its internal record text does not.
+  // The record fits the buffer but its internal record text does not: the text is cut
+  // before the field that would not fit, and stays well-formed.
   for (int cp : {0, -1}) {
     SCOPED_TRACE(cp);
     const std::string mark = cp == -1 ? "\xFF\xFE" : "";
@@ -155,8 +157,14 @@ TEST(FileRead, ABufferTooSmallForTheTextIsNeverOverrun) {
     CMarcFile m;
     const size_t size = rec.size() / (cp == -1 ? 2 : 1) + 10;
     std::vector<char16_t> buf(size + 64, u'#');
-    EXPECT_EQ(m.ReadFromIso2709(buf.data(), int32_t(size), file.fd()), 0);
+    int32_t cut = m.ReadFromIso2709(buf.data(), int32_t(size), file.fd());
+    ASSERT_GT(cut, 0);
+    EXPECT_LT(size_t(cut), size);
     for (size_t i = size; i < buf.size(); ++i) ASSERT_EQ(buf[i], u'#');
+    const u16 text(buf.data(), size_t(cut));
+    EXPECT_NE(text.find(u"<field name=\"001\">1</field>"), u16::npos);
+    EXPECT_EQ(text.find(u"L</sf>"), u16::npos);
+    EXPECT_EQ(text.substr(text.size() - 7), u"</marc>");
     // The next record is read in its turn.
     int32_t n = m.ReadFromIso2709(buf.data(), int32_t(size), file.fd());
     ASSERT_GT(n, 0);
@@ -173,3 +181,33 @@ TEST(FileRead, ARecordWiderThanTheBufferGivesAnEmptyRecord) {
 }
 
 }  // namespace
+
+TEST(FileRead, ATextLongerThanTheBufferIsCutWellFormed) {
+  // 6,000 empty data fields make a record of 78,026 bytes, well within ISO 2709, whose text
+  // passes 128,000 characters: the "</field>" end tags are not counted in the 99,999 budget.
+  // The reader cuts the text at the caller's buffer as the budget cuts it, never loses it.
+  std::vector<Field> fields(6000, {u"200", u""});
+  for (int cp : {0, -1}) {
+    SCOPED_TRACE(cp);
+    File file((cp == -1 ? "\xFF\xFE" : "") + record(fields, cp) + simple(u"2", u"B", cp));
+    CMarcFile m;
+    for (int32_t size : {128000, 100000}) {
+      std::vector<char16_t> buf(size_t(size) + 16, u'#');
+      ::lseek(file.fd(), 0, SEEK_SET);
+      int32_t n = m.ReadFromIso2709(buf.data(), size, file.fd());
+      ASSERT_GT(n, 0) << size;
+      ASSERT_LT(n, size);
+      for (size_t i = size_t(size); i < buf.size(); ++i) ASSERT_EQ(buf[i], u'#');
+      u16 text(buf.data(), size_t(n));
+      EXPECT_EQ(text.substr(text.size() - 15), u"</field></marc>");
+      CMarc marc;
+      marc.SetContent(text.c_str());
+      ASSERT_EQ(marc.IsNull(), 0) << "the cut text parses";
+      EXPECT_GT(marc.GetFieldCount(), 3000);
+      // The next record follows in its turn.
+      n = m.ReadFromIso2709(buf.data(), size, file.fd());
+      ASSERT_GT(n, 0);
+      EXPECT_NE(u16(buf.data(), size_t(n)).find(titleElement(u"B")), u16::npos);
+    }
+  }
+}

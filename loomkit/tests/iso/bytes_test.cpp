@@ -74,25 +74,34 @@ TEST(RecomputeIsoDirectory, Utf8CutsNeverSplitASequence) {
 }
 
 TEST(RecomputeIsoDirectory, EaccCutsCloseTheRun) {
-  // Through the EACC writer: 3,400 characters of the table in one run.
-  for (int marker : {3, 4}) {
-    u16 iso = isoOf(record(field(u"200", u16(3400, u'中')) + field(u"300", u"next")));
-    std::string bytes = bytesOf(iso, -2, marker);
-    auto r = isocheck::check(bytes);
-    ASSERT_EQ(r.data.size(), 2u);
-    std::string in = marker == 3 ? "\x1B$1" : "\x1B$$1", out = marker == 3 ? "\x1B(B" : "\x1B((B";
-    const std::string& d = r.data[0];
-    EXPECT_LE(d.size(), 9990u);
-    EXPECT_EQ(d.substr(0, 2), "\x1F" "a");
-    EXPECT_EQ(d.substr(2, in.size()), in);
-    EXPECT_EQ(d.substr(d.size() - out.size()), out) << "the run is closed before the cut";
-    EXPECT_EQ((d.size() - 2 - in.size() - out.size()) % 3, 0u) << "whole codes only";
-    EXPECT_EQ(r.data[1], "\x1F" "anext");
-    // Decoded back, the field is the first characters of the original.
-    u16 back = textOf(widen(bytes, -2));
-    size_t kept = (d.size() - 2 - in.size() - out.size()) / 3;
-    EXPECT_NE(back.find(u"<sf name=\"a\">" + u16(kept, u'中') + u"</sf>"), u16::npos);
-  }
+  // Through the EACC writer: 3,400 characters of the table in one run, alone or after a
+  // single byte above 7F (U+00E9 is written as the byte E9), which is no GBK lead byte of
+  // the escape that follows it.
+  struct Prefix {
+    u16 text;
+    std::string bytes;
+  } prefixes[] = {{u"", ""}, {u"\u00E9", "\xE9"}, {u"\u00E9\u00E9\u00E9", "\xE9\xE9\xE9"}};
+  for (const Prefix& p : prefixes)
+    for (int marker : {3, 4}) {
+      SCOPED_TRACE(p.bytes.size());
+      u16 iso = isoOf(record(field(u"200", p.text + u16(3400, u'中')) + field(u"300", u"next")));
+      std::string bytes = bytesOf(iso, -2, marker);
+      auto r = isocheck::check(bytes);
+      ASSERT_EQ(r.data.size(), 2u);
+      std::string in = marker == 3 ? "\x1B$1" : "\x1B$$1", out = marker == 3 ? "\x1B(B" : "\x1B((B";
+      const std::string& d = r.data[0];
+      const std::string head = "\x1F" "a" + p.bytes;
+      EXPECT_LE(d.size(), 9990u);
+      EXPECT_EQ(d.substr(0, head.size()), head);
+      EXPECT_EQ(d.substr(head.size(), in.size()), in);
+      EXPECT_EQ(d.substr(d.size() - out.size()), out) << "the run is closed before the cut";
+      EXPECT_EQ((d.size() - head.size() - in.size() - out.size()) % 3, 0u) << "whole codes only";
+      EXPECT_EQ(r.data[1], "\x1F" "anext");
+      // Decoded back, the field is the first characters of the original.
+      u16 back = textOf(widen(bytes, -2));
+      size_t kept = (d.size() - head.size() - in.size() - out.size()) / 3;
+      EXPECT_NE(back.find(u16(kept, u'中') + u"</sf>"), u16::npos);
+    }
   // Bytes given directly: a plain cut would land inside a code.
   std::string run = "\x1B$1";
   for (int i = 0; i < 3400; ++i) run += "\x21\x23\x21";

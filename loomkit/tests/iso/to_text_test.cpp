@@ -155,7 +155,7 @@ TEST(Iso2Jinei, BudgetCutsKeepTheTextWellFormed) {
 }
 
 TEST(Iso2Jinei, OutputStaysWithinTheCallersCapacity) {
-  // Eleven data fields of short subfields: the end tags are not counted in the 99,999
+  // Data fields of many short subfields: the end tags are not counted in the 99,999
   // budget, so the text passes 99,999 characters; a caller's capacity must still hold.
   std::vector<TestField> fields(40, {u"200", u""});
   for (TestField& f : fields)

@@ -1,0 +1,105 @@
+// kelvra-admin as a cataloguer uses it: set up a server, import records, put a document,
+// and reach all of it through the automation objects.
+#include "kelvra_fixture.h"
+
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Field {
+  std::string tag, data;  // data fields: indicators, then "\x1F" code value ...
+};
+
+// One ISO 2709 record of the given fields.
+std::string iso2709(const std::vector<Field>& fields) {
+  std::string directory, body;
+  for (const Field& f : fields) {
+    std::string data = f.data + "\x1E";
+    char entry[13];
+    std::snprintf(entry, sizeof entry, "%3s%04zu%05zu", f.tag.c_str(), data.size(), body.size());
+    directory += entry;
+    body += data;
+  }
+  directory += "\x1E";
+  size_t base = 24 + directory.size();
+  size_t length = base + body.size() + 1;
+  char leader[25];
+  std::snprintf(leader, sizeof leader, "%05zunam  22%05zu   4500", length, base);
+  return std::string(leader) + directory + body + "\x1D";
+}
+
+std::string admin(const std::string& args, int* status = nullptr) {
+  std::string out;
+  int rc = qtest::run(std::string(KELVRA_ADMIN) + " " + args + " 2>&1", &out);
+  if (status) *status = rc;
+  return out;
+}
+
+TEST(KelvraAdmin, SetsUpAServerThatTheObjectsServe) {
+  qtest::TempHome home;
+  qtest::TempDir dir;
+  ASSERT_EQ(qtest::run(std::string(QORVEL_REGSVR) + " " + QORVEL_SERVERS), 0);
+  int rc = 0;
+  admin("create-server lib", &rc);
+  ASSERT_EQ(rc, 0);
+  admin("create-server lib", &rc);
+  EXPECT_NE(rc, 0);  // taken
+  admin("add-account lib cat 'pass word'", &rc);
+  ASSERT_EQ(rc, 0);
+  admin("create-db lib books.mrc", &rc);
+  ASSERT_EQ(rc, 0);
+  admin("create-db lib books", &rc);
+  EXPECT_NE(rc, 0);  // the same shown name
+  admin("create-db lib cfg.xml", &rc);
+  ASSERT_EQ(rc, 0);
+
+  std::string file = iso2709({{"001", "A1"}, {"010", "  \x1F" "a7-5053-1234-0\x1F" "dCNY25.00"}, {"200", "1 \x1F" "aRecords"}}) +
+                     iso2709({{"001", "A2"}, {"010", "  \x1F" "a9787020012343"}});
+  qtest::writeFile(dir / "in.iso", file);
+  EXPECT_EQ(admin("import lib books " + (dir / "in.iso").string(), &rc), "2 records stored\n");
+  EXPECT_EQ(rc, 0);
+  qtest::writeFile(dir / "in.txt", "FFFFFFFF" + platform::toUtf8(ktest::recordText(u"9787020012343")) + "\n" +
+                                       platform::toUtf8(ktest::recordText(u"7020012345")));
+  EXPECT_EQ(admin("import lib books " + (dir / "in.txt").string(), &rc), "2 records stored\n");
+  qtest::writeFile(dir / "bad.txt", "<marc><header>x</header>");
+  admin("import lib books " + (dir / "bad.txt").string(), &rc);
+  EXPECT_NE(rc, 0);
+  qtest::writeFile(dir / "from.xml", "<from><ap alias=\"ISBN\"/></from>");
+  admin("put-document lib cfg from " + (dir / "from.xml").string(), &rc);
+  ASSERT_EQ(rc, 0);
+
+  EXPECT_EQ(admin("search lib books \"_@@010\\$a='_{{9787020012343}}'\""), "2\n3\n");
+  EXPECT_EQ(admin("search lib books \"_@@010\\$a='_{{9787020012343}\""), 
+            "kelvra-admin: not a query: _@@010$a='_{{9787020012343}\n");
+  EXPECT_EQ(admin("list lib"),
+            "database books.mrc (records: 4 records, 0 documents)\n"
+            "database cfg.xml (documents only: 0 records, 1 documents)\n"
+            "account cat\naccount public\n");
+  EXPECT_EQ(admin("list"), "lib\n");
+  EXPECT_EQ(admin("get-document lib cfg from"), "<from><ap alias=\"ISBN\"/></from>\n");
+
+  CKelvraServerDriver server;
+  CKelvraDbaseDriver dbase;
+  CKelvraRecordSetDriver set;
+  CKelvraRecordDriver record;
+  ASSERT_TRUE(server.CreateDispatch(u"Kelvra.Server") && dbase.CreateDispatch(u"Kelvra.Dbase") &&
+              set.CreateDispatch(u"Kelvra.RecordSet") && record.CreateDispatch(u"Kelvra.Record"));
+  ASSERT_EQ(server.Connect(u"lib:210", u"001"), 0);
+  EXPECT_EQ(server.Login(u"cat", u"pass"), kelvra::kLoginFailed);
+  ASSERT_EQ(server.Login(u"cat", u"pass word"), 0);
+  ASSERT_EQ(dbase.SetServer(server.m_lpDispatch, -1), 0);
+  EXPECT_EQ(dbase.GetDatabaseList(), u"books.mrc;cfg.xml;");
+  ASSERT_EQ(dbase.Open(server.m_lpDispatch, u"books"), 0);
+  ASSERT_EQ(set.Search(dbase.m_lpDispatch, ktest::isbnQuery(u"7-5053-1234-0")), 0);
+  ASSERT_EQ(set.GetCount(0x5103), 1);
+  ASSERT_EQ(record.Load(set.m_lpDispatch, 0), 0);
+  std::u16string text = record.GetText();
+  EXPECT_EQ(text.substr(0, 14), u"FFFFFFFF<marc>");
+  EXPECT_NE(text.find(u"<sf name=\"d\">CNY25.00</sf>"), std::u16string::npos);
+  EXPECT_EQ(admin("show lib books 1"), platform::toUtf8(text.substr(8)) + "\n");
+  ASSERT_EQ(dbase.Open(server.m_lpDispatch, u"cfg"), 0);
+  EXPECT_EQ(dbase.GetDocument(u"from"), u"<from><ap alias=\"ISBN\"/></from>");
+}
+
+}  // namespace

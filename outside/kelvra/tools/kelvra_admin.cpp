@@ -1,0 +1,242 @@
+// kelvra-admin: sets up and looks after the record servers under $QORVEL_HOME/kelvra.
+#include "store/errors.h"
+#include "store/store.h"
+
+#include <loomkit/MarcFile.h>
+
+#include <platform/codepage.h>
+#include <platform/text.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+using kelvra::Store;
+
+namespace {
+
+const char* kUsage =
+    "usage: kelvra-admin COMMAND ARGUMENTS\n"
+    "  create-server SERVER                   a new server with the account \"public\"\n"
+    "  add-account SERVER USER [PASSWORD]     add an account or change its password\n"
+    "  remove-account SERVER USER\n"
+    "  create-db SERVER DATABASE              no extension or .mrc: records; else documents\n"
+    "  drop-db SERVER DATABASE                with all its records and documents\n"
+    "  import SERVER DATABASE FILE            ISO 2709 records, or internal record text\n"
+    "  put-document SERVER DATABASE NAME FILE store a file's text as a named document\n"
+    "  get-document SERVER DATABASE NAME      print a document\n"
+    "  list [SERVER [DATABASE]]               servers; databases and accounts; records\n"
+    "  show SERVER DATABASE NUMBER            print one record's internal record text\n"
+    "  search SERVER DATABASE QUERY           print the numbers of the hits\n"
+    "  remove-record SERVER DATABASE NUMBER\n";
+
+using Args = std::vector<std::u16string>;
+
+int fail(const std::string& what) {
+  std::cerr << "kelvra-admin: " << what << "\n";
+  return 1;
+}
+
+std::string utf8(std::u16string_view s) { return platform::toUtf8(s); }
+
+std::shared_ptr<Store> openServer(const std::u16string& name) {
+  int32_t error = 0;
+  std::shared_ptr<Store> store = Store::open(name, &error);
+  if (!store) fail("no server '" + utf8(name) + "' (code " + std::to_string(error) + ")");
+  return store;
+}
+
+std::optional<kelvra::DatabaseInfo> openDatabase(Store& store, const std::u16string& name) {
+  int32_t error = 0;
+  std::optional<kelvra::DatabaseInfo> db = store.findDatabase(name, &error);
+  if (!db) fail("no database '" + utf8(name) + "' (code " + std::to_string(error) + ")");
+  return db;
+}
+
+bool readBytes(const std::string& path, std::string& out) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return true;
+}
+
+// A text file: UTF-16LE after FF FE, UTF-8 (with or without its mark), else the ANSI code page.
+std::u16string decodeText(const std::string& bytes) {
+  if (bytes.size() >= 2 && uint8_t(bytes[0]) == 0xFF && uint8_t(bytes[1]) == 0xFE)
+    return platform::toWide(-1, std::string_view(bytes).substr(2));
+  std::string_view b = bytes;
+  if (b.substr(0, 3) == "\xEF\xBB\xBF") b.remove_prefix(3);
+  return platform::isValidUtf8(b) ? platform::fromUtf8(b) : platform::toWide(0, b);
+}
+
+bool parseNumber(const std::u16string& s, int32_t& n) {
+  if (s.empty() || s.size() > 9) return false;
+  n = 0;
+  for (char16_t c : s) {
+    if (c < u'0' || c > u'9') return false;
+    n = n * 10 + (c - u'0');
+  }
+  return true;
+}
+
+int addRecords(Store& store, const kelvra::DatabaseInfo& db, const std::vector<std::u16string>& records) {
+  int stored = 0, refused = 0;
+  for (const std::u16string& r : records) {
+    int32_t number = 0;
+    if (int32_t rc = store.addRecord(db.id, r, &number)) {
+      ++refused;
+      std::cerr << "kelvra-admin: record " << (stored + refused) << " not stored (code " << rc << ")\n";
+    } else {
+      ++stored;
+    }
+  }
+  std::cout << stored << " records stored";
+  if (refused) std::cout << ", " << refused << " refused";
+  std::cout << "\n";
+  return refused ? 1 : 0;
+}
+
+int importFile(Store& store, const kelvra::DatabaseInfo& db, const std::string& path) {
+  std::string bytes;
+  if (!readBytes(path, bytes)) return fail("cannot read " + path);
+  std::u16string text = decodeText(bytes);
+  std::vector<std::u16string> records;
+  if (text.find(u"<marc>") != std::u16string::npos) {
+    // Internal record text: every <marc> ... </marc>; a record prefix before each is ignored.
+    for (size_t at = 0;;) {
+      size_t b = text.find(u"<marc>", at);
+      if (b == std::u16string::npos) break;
+      size_t e = text.find(u"</marc>", b);
+      if (e == std::u16string::npos) return fail("a record in " + path + " has no </marc>");
+      e += 7;
+      records.push_back(text.substr(b, e - b));
+      at = e;
+    }
+  } else {
+    int fd = ::open(path.c_str(), O_RDONLY);
+    if (fd < 0) return fail("cannot read " + path);
+    CMarcFile reader;
+    std::vector<char16_t> buf(200000);
+    for (;;) {
+      int32_t n = reader.ReadFromIso2709(buf.data(), int32_t(buf.size()), fd);
+      if (n < 0) break;
+      if (n > 0) records.emplace_back(buf.data(), size_t(n));
+    }
+    ::close(fd);
+  }
+  if (!db.records) return fail("'" + utf8(db.name) + "' is a document database");
+  return addRecords(store, db, records);
+}
+
+int list(const Args& a) {
+  if (a.empty()) {
+    for (const std::u16string& s : Store::servers()) std::cout << utf8(s) << "\n";
+    return 0;
+  }
+  std::shared_ptr<Store> store = openServer(a[0]);
+  if (!store) return 1;
+  if (a.size() == 1) {
+    int32_t error = 0;
+    for (const kelvra::DatabaseInfo& db : store->databases(&error)) {
+      std::vector<int32_t> numbers;
+      std::vector<std::u16string> docs;
+      store->recordNumbers(db.id, numbers);
+      store->documentNames(db.id, docs);
+      std::cout << "database " << utf8(db.name) << (db.records ? " (records: " : " (documents only: ")
+                << numbers.size() << " records, " << docs.size() << " documents)\n";
+    }
+    for (const std::u16string& u : store->accounts()) std::cout << "account " << utf8(u) << "\n";
+    return error ? 1 : 0;
+  }
+  std::optional<kelvra::DatabaseInfo> db = openDatabase(*store, a[1]);
+  if (!db) return 1;
+  std::vector<int32_t> numbers;
+  std::vector<std::u16string> docs;
+  store->recordNumbers(db->id, numbers);
+  store->documentNames(db->id, docs);
+  for (int32_t n : numbers) std::cout << "record " << n << "\n";
+  for (const std::u16string& d : docs) std::cout << "document " << utf8(d) << "\n";
+  return 0;
+}
+
+int run(const std::u16string& command, const Args& a) {
+  auto need = [&](size_t lo, size_t hi) { return a.size() >= lo && a.size() <= hi; };
+  if (command == u"list" && need(0, 2)) return list(a);
+  if (command == u"create-server" && need(1, 1)) {
+    int32_t error = 0;
+    if (!Store::create(a[0], &error)) return fail("cannot create server '" + utf8(a[0]) + "' (taken or unusable name)");
+    return 0;
+  }
+  if (a.empty()) return fail(kUsage);
+  std::shared_ptr<Store> store;
+  auto server = [&]() { return (store = openServer(a[0])) != nullptr; };
+  if (command == u"add-account" && need(2, 3)) {
+    if (!server()) return 1;
+    return store->putAccount(a[1], a.size() > 2 ? a[2] : u"") ? fail("cannot store the account") : 0;
+  }
+  if (command == u"remove-account" && need(2, 2)) {
+    if (!server()) return 1;
+    return store->removeAccount(a[1]) ? fail("no account '" + utf8(a[1]) + "'") : 0;
+  }
+  if (command == u"create-db" && need(2, 2)) {
+    if (!server()) return 1;
+    return store->createDatabase(a[1]) ? fail("cannot create database '" + utf8(a[1]) + "' (taken or unusable name)") : 0;
+  }
+  if (need(2, 4) && (command == u"drop-db" || command == u"import" || command == u"put-document" ||
+                     command == u"get-document" || command == u"show" || command == u"search" ||
+                     command == u"remove-record")) {
+    if (!server()) return 1;
+    std::optional<kelvra::DatabaseInfo> db = openDatabase(*store, a[1]);
+    if (!db) return 1;
+    if (command == u"drop-db" && a.size() == 2) return store->dropDatabase(db->id) ? fail("cannot drop it") : 0;
+    if (command == u"import" && a.size() == 3) return importFile(*store, *db, utf8(a[2]));
+    if (command == u"put-document" && a.size() == 4) {
+      std::string bytes;
+      if (!readBytes(utf8(a[3]), bytes)) return fail("cannot read " + utf8(a[3]));
+      return store->putDocument(db->id, a[2], decodeText(bytes)) ? fail("cannot store the document") : 0;
+    }
+    if (command == u"get-document" && a.size() == 3) {
+      std::u16string text;
+      if (store->document(db->id, a[2], text)) return fail("cannot read the document");
+      if (text.empty()) return fail("no document '" + utf8(a[2]) + "'");
+      std::cout << utf8(text) << "\n";
+      return 0;
+    }
+    int32_t number = 0;
+    if ((command == u"show" || command == u"remove-record") && a.size() == 3) {
+      if (!parseNumber(a[2], number)) return fail("not a record number: " + utf8(a[2]));
+      if (command == u"remove-record") return store->removeRecord(db->id, number) ? fail("no such record") : 0;
+      std::u16string text;
+      if (store->record(db->id, number, text)) return fail("no record " + utf8(a[2]));
+      std::cout << utf8(text) << "\n";
+      return 0;
+    }
+    if (command == u"search" && a.size() == 3) {
+      std::optional<std::vector<kelvra::Condition>> q = kelvra::parseQuery(a[2]);
+      if (!q) return fail("not a query: " + utf8(a[2]));
+      std::vector<int32_t> hits;
+      if (store->search(db->id, *q, hits)) return fail("search failed");
+      for (int32_t n : hits) std::cout << n << "\n";
+      return 0;
+    }
+  }
+  return fail(kUsage);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::cerr << kUsage;
+    return 2;
+  }
+  Args args;
+  for (int i = 2; i < argc; ++i) args.push_back(platform::fromUtf8(argv[i]));
+  return run(platform::fromUtf8(argv[1]), args);
+}
