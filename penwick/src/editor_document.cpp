@@ -1,0 +1,263 @@
+// The record list, the stored settings and the position rules of the editor.
+#include "editor_document.h"
+
+#include <platform/text.h>
+
+#include <algorithm>
+
+using namespace penwick;
+
+namespace {
+// The Ctrl+Z source and key live in buffers of 256 units with their terminator.
+constexpr size_t kDefaultTextMax = 255;
+}  // namespace
+
+u16 penwick::TipsFileOf(u16v hostFolder, int32_t format) {
+  u16 path(hostFolder);
+  if (!path.empty() && path.back() != u'/') path += u'/';
+  return path + (format != FORMAT_MARC ? u"dctips.ini" : u"fldtips.ini");
+}
+
+CEditorDocument::CEditorDocument(u16 hostFolder)
+    : hostFolder_(std::move(hostFolder)), iniPath_(TipsFileOf(hostFolder_, FORMAT_MARC)) {}
+
+CEditorDocument::~CEditorDocument() { ClearRecord(); }
+
+void CEditorDocument::SetFormat(int32_t format) {
+  format_ = format;
+  iniPath_ = TipsFileOf(hostFolder_, format);
+}
+
+void CEditorDocument::SetProperty(u16v text) {
+  size_t assign = text.find(u"::=");
+  if (assign == u16v::npos) {
+    iniPath_ = u16(text);
+    return;
+  }
+  u16v name = text.substr(0, assign);
+  u16v value = text.substr(assign + 3);
+  if (platform::equalsNoCase(name, u"defsheet"))
+    defSheetPath_ = u16(value);
+  else
+    iniPath_ = u16(value);
+}
+
+void CEditorDocument::SetCtrlZMenu(u16v source, u16v key) {
+  defaultSource_ = u16(source.substr(0, kDefaultTextMax));
+  defaultKey_ = u16(key.substr(0, kDefaultTextMax));
+}
+
+// ---- the record ----
+
+CFieldItem* CEditorDocument::LastField() const {
+  CFieldItem* f = first_;
+  while (f && f->next) f = f->next;
+  return f;
+}
+
+CFieldItem* CEditorDocument::AddField(u16v name, u16v data) {
+  return InsertField(new CFieldItem(this, name, data), nullptr);
+}
+
+CFieldItem* CEditorDocument::AddField(u16v name, u16v indicators, u16v data) {
+  return InsertField(new CFieldItem(this, name, indicators, data), nullptr);
+}
+
+CFieldItem* CEditorDocument::InsertField(CFieldItem* item, CFieldItem* before) {
+  item->LayoutRows();
+  if (!before) {
+    CFieldItem* last = LastField();
+    item->previous = last;
+    item->next = nullptr;
+    (last ? last->next : first_) = item;
+    return item;
+  }
+  item->next = before;
+  item->previous = before->previous;
+  (before->previous ? before->previous->next : first_) = item;
+  before->previous = item;
+  return item;
+}
+
+void CEditorDocument::UnlinkField(CFieldItem* item) {
+  (item->previous ? item->previous->next : first_) = item->next;
+  if (item->next) item->next->previous = item->previous;
+  item->next = item->previous = nullptr;
+}
+
+void CEditorDocument::DeleteField(CFieldItem* item) {
+  UnlinkField(item);
+  delete item;
+}
+
+void CEditorDocument::ClearRecord() {
+  CFieldItem* f = first_;
+  first_ = nullptr;
+  while (f) {
+    CFieldItem* n = f->next;
+    delete f;
+    f = n;
+  }
+}
+
+int CEditorDocument::FieldCount() const {
+  int n = 0;
+  for (CFieldItem* f = first_; f; f = f->next) ++n;
+  return n;
+}
+
+CFieldItem* CEditorDocument::FieldAt(int i) const {
+  if (i < 0) return nullptr;
+  CFieldItem* f = first_;
+  while (f && i-- > 0) f = f->next;
+  return f;
+}
+
+int CEditorDocument::IndexOf(const CFieldItem* item) const {
+  int i = 0;
+  for (CFieldItem* f = first_; f; f = f->next, ++i)
+    if (f == item) return i;
+  return -1;
+}
+
+void CEditorDocument::LayoutAll() {
+  for (CFieldItem* f = first_; f; f = f->next) f->LayoutRows();
+}
+
+// ---- rows ----
+
+int CEditorDocument::TotalRows() const {
+  int n = 0;
+  for (CFieldItem* f = first_; f; f = f->next) n += f->RowCount();
+  return n;
+}
+
+int CEditorDocument::RowIndex(const CFieldRow* row) const {
+  int i = 0;
+  for (CFieldRow* r = FirstRow(); r; r = r->NextRow(), ++i)
+    if (r == row) return i;
+  return -1;
+}
+
+CFieldRow* CEditorDocument::RowAt(int n) const {
+  if (n < 0) return nullptr;
+  CFieldRow* r = FirstRow();
+  while (r && n-- > 0) r = r->NextRow();
+  return r;
+}
+
+bool CEditorDocument::Before(const CFieldRow* rowA, int colA, const CFieldRow* rowB, int colB) const {
+  if (rowA == rowB) return colA < colB;
+  return RowIndex(rowA) < RowIndex(rowB);
+}
+
+// ---- positions ----
+
+EditorPosition CEditorDocument::PositionOf(const CFieldRow* row, int column) const {
+  EditorPosition pos;
+  CFieldItem* item = row ? row->field : nullptr;
+  pos.field = item ? IndexOf(item) : -1;
+  if (pos.field < 0) {
+    pos.field = FieldCount();
+    return pos;
+  }
+  column = std::clamp(column, 0, row->Length());
+  if (IsDublinCore()) {
+    // Qualifier index: labelled rows after the value row, up to the position's row; the
+    // offset runs from the first row of the position's segment.
+    int qualifier = 0;
+    int offset = 0;
+    for (const CFieldRow* r = item->firstRow; r; r = r->next) {
+      if (r != item->firstRow && !r->label.empty()) {
+        if (r->IsQualifierRow()) ++qualifier;
+        offset = 0;
+      }
+      if (r == row) break;
+      offset += r->Length();
+    }
+    pos.subfield = qualifier;
+    pos.offset = offset + column;
+    return pos;
+  }
+  // MARC: count delimiters before the position; the offset counts from the subfield code.
+  int before = 0;
+  int delimiters = 0;
+  int lastDelimiter = -1;
+  for (const CFieldRow* r = item->firstRow; r; r = r->next) {
+    int n = r == row ? column : r->Length();
+    for (int i = 0; i < n; ++i) {
+      if (r->text[size_t(i)] == kDelimiter) {
+        ++delimiters;
+        lastDelimiter = before + i;
+      }
+    }
+    if (r == row) break;
+    before += r->Length();
+  }
+  int absolute = before + column;
+  pos.subfield = delimiters - 1;
+  pos.offset = delimiters == 0 ? absolute : absolute - lastDelimiter - 2;
+  return pos;
+}
+
+bool CEditorDocument::CursorTarget(int32_t field, int32_t subfield, int32_t offset, CFieldRow*& row,
+                                   int& column) {
+  if (!first_) return false;
+  CFieldItem* item = FieldAt(std::max(field, 0));
+  if (!item) item = LastField();
+  if (IsDublinCore()) {
+    if (subfield < 0) return false;
+    CFieldRow* r = item->firstRow;
+    for (int k = 0; r; r = r->next) {
+      if (r->label.empty()) continue;
+      if (k++ == subfield) break;
+    }
+    if (!r) return false;
+    int rest = std::max(offset, 0);
+    while (r && rest > r->Length()) {
+      rest -= r->Length();
+      r = r->next;
+    }
+    if (!r) return false;
+    row = r;
+    column = rest;
+    return true;
+  }
+  int absolute = item->SubfieldOffset(subfield, offset);
+  if (!item->RowAtOffset(absolute, row, column)) {
+    row = item->firstRow;
+    column = row->Length();
+  }
+  return true;
+}
+
+u16 CEditorDocument::TextBetween(const CFieldRow* rowA, int colA, const CFieldRow* rowB, int colB) const {
+  if (!rowA || !rowB) return u16();
+  if (Before(rowB, colB, rowA, colA)) {
+    std::swap(rowA, rowB);
+    std::swap(colA, colB);
+  }
+  auto clampCol = [](const CFieldRow* r, int c) { return size_t(std::clamp(c, 0, r->Length())); };
+  if (rowA == rowB) {
+    size_t a = clampCol(rowA, colA), b = clampCol(rowB, colB);
+    return rowA->text.substr(a, b - a);
+  }
+  u16 out = rowA->text.substr(clampCol(rowA, colA));
+  for (const CFieldRow* r = rowA->NextRow(); r && r != rowB; r = r->NextRow()) out += r->text;
+  out += rowB->text.substr(0, clampCol(rowB, colB));
+  return out;
+}
+
+bool CEditorDocument::SelectedColumns(const CFieldRow* row, const CFieldRow* rowA, int colA,
+                                      const CFieldRow* rowB, int colB, int& from, int& to) const {
+  if (!row || !rowA || !rowB) return false;
+  if (Before(rowB, colB, rowA, colA)) {
+    std::swap(rowA, rowB);
+    std::swap(colA, colB);
+  }
+  const int index = RowIndex(row);
+  if (index < RowIndex(rowA) || index > RowIndex(rowB)) return false;
+  from = row == rowA ? std::clamp(colA, 0, row->Length()) : 0;
+  to = row == rowB ? std::clamp(colB, 0, row->Length()) : row->Length();
+  return from < to || (row != rowA && row != rowB);
+}

@@ -1,0 +1,201 @@
+// Screen geometry, text widths and wrapping of the editor.
+#include "editor_layout.h"
+
+#include <algorithm>
+
+using namespace penwick;
+
+namespace {
+constexpr char16_t kDropMarker = 0x0C;  // never drawn, takes no room
+constexpr int kDefaultCharWidth = 8;
+}  // namespace
+
+CEditorLayout::CEditorLayout()
+    : extent_([](std::u16string_view run) { return int(run.size()) * kDefaultCharWidth; }) {}
+
+CEditorGeometry CEditorLayout::CreateGeometry(int width, int height, int requestedTag) {
+  CEditorGeometry g;
+  g.innerWidth = width >= 202 ? width - 2 : 200;
+  g.innerHeight = height >= 102 ? height - 2 : 100;
+  g.textWidth = g.innerWidth - kCaretWidth - kBar;
+  g.tagWidth = requestedTag >= 1 ? requestedTag : std::max(g.textWidth / 4, kMinTagWidth);
+  g.textBottom = g.innerHeight - kBar;
+  g.verticalBar = {g.innerWidth - kBar, 0, kBar, g.innerHeight - kBar};
+  g.horizontalBar = {0, g.innerHeight - kBar, g.innerWidth - kBar, kBar};
+  g.cornerBox = {g.innerWidth - kBar, g.innerHeight - kBar, kBar, kBar};
+  g.pictureWidth = g.innerWidth - kBar;
+  g.pictureHeight = g.innerHeight - kBar;
+  return g;
+}
+
+CEditorGeometry CEditorLayout::ResizeGeometry(int cx, int cy) {
+  CEditorGeometry g;
+  g.innerWidth = std::max(cx, 200);
+  g.innerHeight = std::max(cy, 100);
+  g.textWidth = g.innerWidth - kCaretWidth - kBar;
+  g.tagWidth = std::max(g.textWidth * 7 / 24, kMinTagWidth);
+  g.textBottom = g.innerHeight - kBar;
+  g.verticalBar = {g.innerWidth - kBar, 0, kBar, g.innerHeight - kBar};
+  g.horizontalBar = {0, g.innerHeight - kBar, g.innerWidth - kBar, kBar};
+  g.cornerBox = {g.innerWidth - kBar, g.innerHeight - kBar, kBar, kBar};
+  g.pictureWidth = g.innerWidth - kBar;
+  g.pictureHeight = g.innerHeight - kBar;
+  return g;
+}
+
+void CEditorLayout::Apply(const CEditorGeometry& g) {
+  tagWidth = g.tagWidth;
+  top = 0;
+  textWidth = g.textWidth;
+  bottom = g.textBottom;
+}
+
+void CEditorLayout::SetMetrics(int textHeight, int dollarWidth, int dollarHeight, int descriptionWidth,
+                               Extent extent) {
+  textHeight_ = std::max(textHeight, 1);
+  dollarWidth_ = std::max(dollarWidth, 0);
+  dollarHeight_ = std::max(dollarHeight, 0);
+  descriptionWidth_ = descriptionWidth;
+  if (extent) extent_ = std::move(extent);
+}
+
+int CEditorLayout::TextWidth(std::u16string_view text, int n) const {
+  size_t count = n < 0 ? text.size() : std::min(size_t(n), text.size());
+  int width = 0;
+  size_t runStart = 0;
+  for (size_t i = 0; i <= count; ++i) {
+    bool special = i < count && (text[i] == kDropMarker || text[i] == kDelimiter);
+    if (i == count || special) {
+      if (i > runStart) width += extent_(text.substr(runStart, i - runStart));
+      if (special && text[i] == kDelimiter) width += dollarWidth_;
+      runStart = i + 1;
+    }
+  }
+  return width;
+}
+
+int CEditorLayout::FitCount(std::u16string_view text, int n) const {
+  n = std::clamp(n, 0, int(text.size()));
+  const int room = textWidth - tagWidth;
+  if (TextWidth(text, n) <= room) return std::max(n, 1);
+  int k = n;
+  while (k > 0 && TextWidth(text, k) > room) k /= 2;
+  while (k < n && TextWidth(text, k + 1) <= room) ++k;
+  if (k > 1 && text[size_t(k - 1)] == kDelimiter) --k;
+  return std::max(k, 1);
+}
+
+std::vector<CTextRun> CEditorLayout::TextRuns(std::u16string_view text) const {
+  std::vector<CTextRun> runs;
+  int x = 0;
+  auto isCode = [](char16_t c) {
+    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9');
+  };
+  for (size_t i = 0; i < text.size(); ++i) {
+    char16_t c = text[i];
+    if (c == kDropMarker) continue;
+    if (c == kDelimiter) {
+      runs.push_back({CTextRun::Delimiter, u16(1, c), x});
+      x += dollarWidth_;
+      if (i + 1 < text.size() && isCode(text[i + 1])) {
+        runs.push_back({CTextRun::Code, u16(1, text[i + 1]), x});
+        x += extent_(text.substr(i + 1, 1));
+        ++i;
+      }
+      continue;
+    }
+    if (runs.empty() || runs.back().kind != CTextRun::Text) runs.push_back({CTextRun::Text, u16(), x});
+    runs.back().text += c;
+    x = runs.back().x + extent_(runs.back().text);
+  }
+  return runs;
+}
+
+std::u16string CEditorLayout::FittingPrefix(std::u16string_view text, int maxWidth) const {
+  size_t k = 0;
+  while (k < text.size() && TextWidth(text, int(k + 1)) <= maxWidth) ++k;
+  return std::u16string(text.substr(0, k));
+}
+
+std::u16string CEditorLayout::TagBoxText(std::u16string_view tag, std::u16string_view indicators) {
+  std::u16string s = std::u16string(tag) + std::u16string(indicators);
+  std::replace(s.begin(), s.end(), u' ', u'.');
+  if (s.size() >= 3) s.insert(3, 1, u' ');
+  return s;
+}
+
+void CEditorLayout::DelimiterTriangle(int w, int hd, CLayoutPoint out[3]) {
+  out[0] = {1, hd / 3};
+  out[1] = {w - 1, hd / 3};
+  out[2] = {(w - 2) / 2 + 1, hd / 3 + hd / 2};
+}
+
+CLayoutRect CEditorLayout::TagBoxRect(int y) const {
+  const int k = TextWidth(u"######");
+  if (tagWidth - kBar - k > 0) return {tagWidth - kBar - k, y, k, RowHeight()};
+  return {1, y, tagWidth - kBar - 1, RowHeight()};
+}
+
+CLayoutRect CEditorLayout::LabelBoxRect(int y) const {
+  const int l = LabelBoxWidth();
+  if (tagWidth - kBar - l > 0) return {tagWidth - kBar - l, y, l, RowHeight()};
+  return {1, y, tagWidth - kBar - 1, RowHeight()};
+}
+
+bool CEditorLayout::OverExpandIcon(int x) const {
+  const int left = std::max(tagWidth - kBar - LabelBoxWidth(), 1);
+  return left <= x && x < left + kIconSize;
+}
+
+bool CEditorLayout::OverPickerButton(int x) const { return tagWidth - 32 <= x && x <= tagWidth - 18; }
+
+int CEditorLayout::VisibleRows() const { return (RowHeight() + bottom - top - 1) / RowHeight(); }
+
+bool CEditorLayout::WholeRowsOnly() const { return (bottom - top) % RowHeight() == 0; }
+
+int CEditorLayout::RowIndexAtY(int y) const { return y < top ? -1 : (y - top) / RowHeight(); }
+
+int CEditorLayout::RowY(int i) const { return top + kRowSpacing / 2 + i * RowHeight(); }
+
+int CEditorLayout::ColumnX(std::u16string_view rowText, int column) const {
+  return TextWidth(rowText, std::max(column, 0)) + tagWidth;
+}
+
+int CEditorLayout::ColumnAtX(std::u16string_view rowText, int x) const {
+  int left = tagWidth;
+  for (size_t i = 0; i < rowText.size(); ++i) {
+    int w = TextWidth(rowText.substr(i, 1));
+    if (x < left + w) return int(i);
+    left += w;
+  }
+  return int(rowText.size());
+}
+
+bool CEditorLayout::NearBottom(int y) const { return y + RowHeight() / 3 >= bottom; }
+
+bool CEditorLayout::NearTop(int y) const { return top + RowHeight() / 3 >= y; }
+
+int CEditorLayout::BoundaryTest(int x) const {
+  const int64_t d = int64_t(tagWidth) - kBar;
+  const int64_t e = (tagWidth + d - 1) / 2;
+  if (d <= x && x <= e - 1) return -1;
+  if (e <= x && x <= tagWidth - 1) return 1;
+  return 0;
+}
+
+bool CEditorLayout::TagCellTest(int x) const { return 0 < x && x < tagWidth - kBar; }
+
+int CEditorLayout::PageFirst(int first, int total, int direction) const {
+  const int v = VisibleRows();
+  const int step = std::max(v - 1, 1);
+  if (direction < 0) return first <= 0 ? -1 : std::max(first - step, 0);
+  if (first + v >= total) return -1;
+  return std::min(first + step, total - 1);
+}
+
+int CEditorLayout::CentreFirst(int index) const { return std::max(index - VisibleRows() / 2, 0); }
+
+CScrollBarState CEditorLayout::ScrollBar(int total, int first) {
+  if (total <= 1) return {};
+  return {true, total - 1, first};
+}

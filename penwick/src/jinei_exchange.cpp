@@ -1,0 +1,129 @@
+// Internal record text <-> the editor's fields (MARC mode).
+#include "xml_converter.h"
+
+#include <platform/text.h>
+
+using namespace penwick;
+
+namespace {
+constexpr char16_t kEscapes[] = u" &<>\"'";
+constexpr char16_t kBlankMark = 0x11;
+
+u16 leaderText(u16v s) {
+  u16 out(s);
+  for (char16_t& c : out)
+    if (c == u' ') c = kBlankMark;
+  return EscapeXml(out);
+}
+}  // namespace
+
+u16 penwick::EscapeContent(u16v s) {
+  u16 out(s);
+  for (char16_t& c : out) {
+    for (int i = 0; i < 6; ++i)
+      if (c == kEscapes[i]) c = char16_t(0x11 + i);
+  }
+  return out;
+}
+
+u16 penwick::UnescapeContent(u16v s) {
+  u16 out(s);
+  for (char16_t& c : out)
+    if (c >= 0x11 && c <= 0x16) c = kEscapes[c - 0x11];
+  return out;
+}
+
+u16 penwick::EscapeXml(u16v s) {
+  u16 out;
+  out.reserve(s.size());
+  for (char16_t c : s) {
+    switch (c) {
+      case u'&': out += u"&amp;"; break;
+      case u'<': out += u"&lt;"; break;
+      case u'>': out += u"&gt;"; break;
+      case u'"': out += u"&quot;"; break;
+      default: out += c;
+    }
+  }
+  return out;
+}
+
+u16 CXmlConverter::GetAttributeText(const xml::Node& node, u16v name) {
+  if (!node || node.type() != xml::NodeType::Element) return u16();
+  return node.getAttribute(name).value_or(u16());
+}
+
+u16 CXmlConverter::FlattenField(const xml::Node& field) {
+  u16 out;
+  for (const xml::Node& c : field.children()) {
+    if (c.type() == xml::NodeType::Text || c.type() == xml::NodeType::CData) {
+      out += c.value();
+    } else if (c.type() == xml::NodeType::Element) {
+      out += kDelimiter;
+      out += GetAttributeText(c, u"name");
+      out += c.text();
+    }
+  }
+  return out;
+}
+
+int CXmlConverter::ReadJinei(u16v text) {
+  size_t start = text.find(u"<marc>");
+  if (start == u16v::npos) return 0;
+  size_t end = text.find(u"</marc>", start);
+  if (end == u16v::npos) return 0;
+  xml::Document doc = xml::Document::create();
+  if (!doc.loadXml(text.substr(start, end + 7 - start))) return 0;
+  xml::Node root = doc.documentElement();
+  xml::Node leader = root ? root.firstChild() : xml::Node();
+  if (!leader) return 0;
+
+  u16 header = leader.text();
+  for (char16_t& c : header)
+    if (c == kBlankMark) c = u' ';
+  editor_->AddField(u"000", header);
+
+  for (xml::Node n = leader.nextSibling(); n; n = n.nextSibling()) {
+    if (n.type() != xml::NodeType::Element) continue;
+    u16 tag = GetAttributeText(n, u"name");
+    std::optional<u16> indicator = n.getAttribute(u"indicator");
+    u16 content = FlattenField(n);
+    if (editor_->IsDublinCore() || IsControlTag(tag)) {
+      editor_->AddField(tag, UnescapeContent(indicator.value_or(u16()) + content));
+    } else {
+      // The indicators come from their own attribute: a data field written without one
+      // (or with one character) must not lend its first subfield's delimiter and code.
+      editor_->AddField(tag, UnescapeContent(indicator.value_or(u16())), UnescapeContent(content));
+    }
+  }
+  return 1;
+}
+
+void CXmlConverter::WriteJinei(u16& out) const {
+  out.clear();
+  const CFieldItem* item = editor_->FirstField();
+  if (!item) return;
+  out = u"<marc><header>" + leaderText(item->data) + u"</header>";
+  for (item = item->next; item; item = item->next) {
+    out += u"<field name=\"" + EscapeXml(item->name) + u"\"";
+    if (!item->indicators.empty()) out += u" indicator=\"" + leaderText(item->indicators) + u"\"";
+    out += u">";
+    const u16& data = item->data;
+    size_t at = data.find(kDelimiter);
+    if (at == u16::npos) {
+      out += EscapeContent(data);
+    } else {
+      // Text before the first delimiter has no place in a data field's elements.
+      while (at != u16::npos) {
+        size_t next = data.find(kDelimiter, at + 1);
+        u16v code = at + 1 < data.size() && at + 1 != next ? u16v(data).substr(at + 1, 1) : u16v();
+        size_t contentStart = at + 1 + code.size();
+        u16v content = u16v(data).substr(contentStart, next == u16::npos ? u16v::npos : next - contentStart);
+        out += u"<sf name=\"" + EscapeXml(code) + u"\">" + EscapeContent(content) + u"</sf>";
+        at = next;
+      }
+    }
+    out += u"</field>";
+  }
+  out += u"</marc>";
+}
