@@ -1,0 +1,176 @@
+// Configuration documents fetched from the Kelvra stand-in, their cache files and the
+// per-user rights of a "limit" document.
+#include "kelvra_home.h"
+
+#include <loomstore/QzConfig.h>
+
+#include <platform/paths.h>
+
+#include <filesystem>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const QString kConnectFailed = QStringLiteral("与数据库连接不成功!");
+const QString kDefaultLoginFailed = QStringLiteral("缺省帐户不能登录到指定的服务器！");
+const QString kOpenFailed = QStringLiteral("数据库连接失败!");
+
+class QzConfigTest : public KelvraHome {
+ protected:
+  std::u16string name() {
+    char16_t buf[256];
+    return config_.GetName(buf, 256) ? buf : u"";
+  }
+  std::u16string mapping() {
+    char16_t buf[256] = u"?";
+    config_.GetMappingName(buf, 256);
+    return buf;
+  }
+  /// The cached text by the buffer form of GetContent.
+  std::pair<int32_t, std::u16string> content(int32_t size = 1024, const char16_t* user = u"public",
+                                             const char16_t* password = u"") {
+    std::u16string buf(size_t(size), u'?');
+    int32_t n = config_.GetContent(buf.data(), size, user, password);
+    return {n, std::u16string(buf.c_str())};
+  }
+
+  CQzConfig config_;
+};
+
+TEST_F(QzConfigTest, DocumentNames) {
+  struct Case {
+    const char16_t* path;
+    const char16_t* leaf;
+    std::u16string name;
+  } cases[] = {
+      {u"qzap://main/config#3", u"help.htm", u"main/config/help.htm"},
+      {u"main/catalog.xml", u"a/b.xml", u"main/catalog.xml/a/b.xml"},
+      {u"z39.50://x//y", u"z", u"x//y/z"},
+      {u"", u"z", u"/z"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(config_.SetProperty(c.path, c.leaf), int32_t(c.name.size()));
+    EXPECT_EQ(name(), c.name);
+  }
+  char16_t small[4] = u"abc";
+  EXPECT_EQ(config_.GetName(small, 2), 0);
+  EXPECT_EQ(small[0], 0) << "a name that does not fit empties the buffer";
+}
+
+TEST_F(QzConfigTest, FetchCachesAndReadsFromTheCache) {
+  putDocument(u"catalog.xml", u"help.htm", u"<p>帮助</p>");
+  config_.SetProperty(u"qzap://main/catalog.xml", u"help.htm");
+  EXPECT_EQ(mapping(), u"");
+  EXPECT_EQ(content(), std::make_pair(10, std::u16string(u"\xFEFF<p>帮助</p>")));
+  const std::u16string file = mapping();
+  EXPECT_EQ(platform::profileString(u"QzConfig.ini", u"QzConfig", u"main/catalog.xml/help.htm"), file);
+  EXPECT_EQ(platform::folderOf(platform::toUtf8(file)), tmp_.path().string());
+  EXPECT_EQ(qtest::readFile(platform::toUtf8(file)), std::string("\xFF\xFE<\0p\0>\0\x2E\x5E\xA9\x52<\0/\0p\0>\0", 20));
+
+  putDocument(u"catalog.xml", u"help.htm", u"<p>新</p>");
+  EXPECT_EQ(content().second, u"\xFEFF<p>帮助</p>") << "the second read does not ask the server";
+  EXPECT_EQ(content(10), std::make_pair(0, std::u16string())) << "no room for the NUL";
+  EXPECT_EQ(content(2).first, 0) << "a tiny buffer only asks whether the file exists";
+
+  fs::remove(platform::toUtf8(file));
+  EXPECT_EQ(content().second, u"\xFEFF<p>新</p>") << "a lost cache is fetched again";
+  EXPECT_EQ(mapping(), file) << "into the same file";
+
+  EXPECT_EQ(config_.GetContent(u"public", u""), 8) << "the fetch alone gives the text's length";
+  EXPECT_TRUE(script_.records().empty());
+}
+
+TEST_F(QzConfigTest, HtmDocumentsGetAnHtmCacheFile) {
+  struct Case {
+    const char16_t* leaf;
+    const char* tail;
+  } cases[] = {{u"a.htm", ".tmp.htm"}, {u"b.HTM", ".tmp"}, {u"c.html", ".tmp"}, {u"dir/x.htm", ".tmp.htm"}};
+  for (const Case& c : cases) {
+    putDocument(u"catalog.xml", c.leaf, u"text");
+    config_.SetProperty(u"main/catalog.xml", c.leaf);
+    ASSERT_EQ(config_.GetContent(u"public", u""), 4) << c.tail;
+    const std::string file = fs::path(platform::toUtf8(mapping())).filename().string();
+    EXPECT_EQ(file.substr(0, 3), "~qz") << file;
+    EXPECT_EQ(file.substr(file.find('.')), c.tail) << file;
+  }
+}
+
+TEST_F(QzConfigTest, FetchFailures) {
+  putDocument(u"catalog.xml", u"a.xml", u"<a/>");
+  struct Case {
+    const char16_t* path;
+    const char16_t* user;
+    const char16_t* password;
+    QString message;
+  } cases[] = {
+      {u"down/catalog.xml", u"public", u"", kConnectFailed},
+      {u"main/catalog.xml", u"cat", u"wrong", kDefaultLoginFailed},
+      {u"main/nothing", u"public", u"", kOpenFailed},
+      {u"main/catalog.xml", u"cat", u"secret", QString()},  // no such document: no message
+  };
+  for (const Case& c : cases) {
+    script_.clear();
+    config_.SetProperty(c.path, u"missing.xml");
+    EXPECT_EQ(config_.GetContent(c.user, c.password), -1) << ui::qs(c.path).toStdString();
+    EXPECT_EQ(content(1024, c.user, c.password).first, -1);
+    EXPECT_EQ(mapping(), u"") << "nothing is cached";
+    if (c.message.isEmpty()) {
+      EXPECT_TRUE(script_.messages().empty());
+    } else {
+      ASSERT_EQ(script_.messages().size(), 2u);
+      EXPECT_EQ(script_.messages()[0].text, c.message);
+      EXPECT_EQ(script_.messages()[0].icon, ui::Icon::Error);
+    }
+  }
+}
+
+TEST(QzConfigWithoutKelvra, AMissingComponentIsAFailedConnection) {
+  qtest::TempHome home;
+  uitest::ModalScript script;
+  CQzConfig config;
+  config.SetProperty(u"main/catalog.xml", u"a.xml");
+  EXPECT_EQ(config.GetContent(u"public", u""), -1);
+  ASSERT_EQ(script.messages().size(), 1u);
+  EXPECT_EQ(script.messages()[0].text, kConnectFailed);
+}
+
+TEST_F(QzConfigTest, Limitation) {
+  putDocument(u"catalog.xml", u"*/limit",
+              u"<limit><cat><enable>read,write</enable></cat><ann><disable>print</disable></ann>"
+              u"<bob><enable>reading</enable></bob><eve><enable>unread,print</enable><disable>printer,print</disable></eve>"
+              u"<joe><enable></enable><disable/></joe></limit>");
+  for (const char16_t* user : {u"ann", u"bob", u"eve", u"joe", u"zed"}) ASSERT_EQ(store_->putAccount(user, u"pw"), 0);
+  struct Case {
+    const char16_t* user;
+    const char16_t* key;
+    int allowed;
+  } cases[] = {
+      {u"cat", u"read", 1},  {u"cat", u"write", 1}, {u"cat", u"print", 0}, {u"cat", u"rea", 0},
+      {u"ann", u"print", 0}, {u"ann", u"read", 1},  {u"ann", u"pr", 1},
+      {u"bob", u"read", 0},   // "reading" is not "read"
+      {u"eve", u"read", 0},   // nor is "unread"
+      {u"eve", u"print", 0},  // "print" is disabled even after "printer"
+      {u"eve", u"unread", 1},
+      {u"joe", u"anything", 1}, {u"zed", u"read", 0},  // a user without an element is denied
+  };
+  for (const Case& c : cases) {
+    const char16_t* password = std::u16string_view(c.user) == u"cat" ? u"secret" : u"pw";
+    EXPECT_EQ(config_.GetLimitation(u"main/catalog.xml", c.user, password, c.key), c.allowed)
+        << ui::qs(c.user).toStdString() << " " << ui::qs(c.key).toStdString();
+  }
+  EXPECT_EQ(name(), u"main/catalog.xml/*/limit");
+  EXPECT_TRUE(script_.records().empty());
+}
+
+TEST_F(QzConfigTest, LimitationWithoutALimitDocument) {
+  putDocument(u"books", u"*/limit", u"not xml");
+  EXPECT_EQ(config_.GetLimitation(u"main/catalog.xml", u"cat", u"secret", u"read"), 1) << "no document";
+  EXPECT_EQ(config_.GetLimitation(u"main/books", u"cat", u"secret", u"read"), 1) << "no root element";
+  EXPECT_TRUE(script_.records().empty());
+  EXPECT_EQ(config_.GetLimitation(u"main/books", u"cat", u"wrong", u"read"), 1) << "a refused log-in limits nothing";
+  ASSERT_EQ(script_.messages().size(), 1u);
+  EXPECT_EQ(script_.messages()[0].text, kDefaultLoginFailed);
+}
+
+}  // namespace
