@@ -1,0 +1,74 @@
+// JBossVirtual: a web application context (virtual directory) in the application server's
+// XML configuration, as a Context child of its first Host element.
+#include <setuply/Setuply.h>
+
+#include "SetuplyApp.h"
+
+#include <com/create.h>
+#include <platform/codepage.h>
+#include <xml/dom.h>
+
+#include <cstring>
+
+namespace {
+
+// The lookup of an existing context was formatted into 256 bytes around the name.
+constexpr size_t kMaxNameBytes = 235;
+
+std::u16string doubledBackslashes(std::u16string_view path) {
+  std::u16string out;
+  for (char16_t ch : path) {
+    out.push_back(ch);
+    if (ch == u'\\') out.push_back(u'\\');
+  }
+  return out;
+}
+
+// Made as attribute nodes in this order, so that a new element keeps it in the file.
+void addContextAttributes(xml::Document& doc, xml::Node& context, std::u16string_view path,
+                          std::u16string_view docBase) {
+  const std::pair<std::u16string_view, std::u16string_view> attributes[] = {
+      {u"path", path},           {u"docBase", docBase},   {u"debug", u"1"},
+      {u"reloadable", u"true"}, {u"override", u"true"}, {u"crossContext", u"true"},
+  };
+  for (const auto& [name, value] : attributes) {
+    xml::Node a = doc.createAttribute(name);
+    a.setText(value);
+    context.setAttributeNode(a);
+  }
+}
+
+}  // namespace
+
+SETUPLY_API int JBossVirtual(const char* xmlFile, const char* name, const char* docBase) {
+  setuply::ensureApplication();
+  // A name the lookup cannot hold, or one with a quote that would end its value, is refused.
+  if (!xmlFile || !name || std::strlen(name) > kMaxNameBytes || std::strchr(name, '"')) return 0;
+  com::CoInitialize(nullptr);
+
+  xml::Document doc = xml::Document::create();
+  // White space between elements is kept, so that the file keeps its layout.
+  doc.setPreserveWhiteSpace(true);
+  if (!doc.load(setuply::pathArg(xmlFile)) || !doc.documentElement()) {
+    setuply::message(nullptr, QStringLiteral("为JBoss添加虚拟目录未成功!"), ui::Icon::Information);
+    return 0;
+  }
+  xml::Node host = doc.documentElement().selectSingleNode(u".//Host");
+  if (!host) return 0;
+
+  const std::u16string path = u"/" + setuply::wideArg(name);
+  const std::u16string base = doubledBackslashes(setuply::wideArg(docBase));
+  std::vector<xml::Node> found = host.childElementsWhere(u"Context", u"path", path);
+  if (found.empty()) {
+    xml::Node context = doc.createElement(u"Context");
+    addContextAttributes(doc, context, path, base);
+    host.appendChild(context);
+  } else {
+    found.front().setAttribute(u"docBase", base);
+  }
+  if (!doc.save(setuply::pathArg(xmlFile))) {
+    setuply::message(nullptr, QStringLiteral("为JBoss添加虚拟目录未成功!"), ui::Icon::Information);
+    return 0;
+  }
+  return 1;
+}

@@ -1,0 +1,59 @@
+// Z3950Server: the duplicate-check Z39.50 server, chosen in a one-page sheet and written
+// into the installed product's Bibliora.ini and bin/Config.xml.
+#include <setuply/Setuply.h>
+
+#include "Pages.h"
+#include "SetuplyApp.h"
+
+#include <com/create.h>
+#include <platform/paths.h>
+#include <platform/profile.h>
+#include <platform/text.h>
+#include <xml/dom.h>
+
+namespace {
+
+// Sets an attribute the element already has; one it lacks is not added.
+void replaceAttribute(xml::Node& element, std::u16string_view name, std::u16string_view value) {
+  if (xml::Node a = element.attributeNode(name)) a.setText(value);
+}
+
+}  // namespace
+
+SETUPLY_API int Z3950Server(const char* installDir) {
+  setuply::ensureApplication();
+  // An empty folder is the current one (a bare file name would mean the Windows directory).
+  std::string dir = setuply::pathArg(installDir);
+  if (dir.empty()) dir.push_back('.');
+  const std::string ini = platform::joinPath(dir, "Bibliora.ini");
+
+  CPropertySheet sheet(QStringLiteral("设置Z39.50查重服务器属性"), setuply::hostWindow());
+  auto* page = new CPageZ39;
+  sheet.AddPage(page);
+  if (sheet.exec() != ui::IDOK) {
+    platform::writeProfileString(ini, u"Bibliora", u"Default", u"1");
+    return 2;
+  }
+  platform::writeProfileString(ini, u"Bibliora", u"Default", u"0");
+  const std::u16string remoteHost = platform::format(u"%s:%ld", ui::toU16(page->m_strHost), page->m_nPort);
+  com::CoInitialize(nullptr);
+
+  const std::string config = platform::joinPath(platform::joinPath(dir, "bin"), "Config.xml");
+  xml::Document doc = xml::Document::create();
+  doc.setPreserveWhiteSpace(true);
+  if (!doc.load(config) || !doc.documentElement()) {
+    setuply::message(nullptr, QStringLiteral("添加Z39.50服务器信息未成功!"), ui::Icon::Information);
+    return 0;
+  }
+  xml::Node zs = doc.documentElement().selectSingleNode(u"./ZServer");
+  if (!zs) return 2;
+  replaceAttribute(zs, u"RemoteHost", remoteHost);
+  replaceAttribute(zs, u"User", ui::toU16(page->m_strAccount));
+  replaceAttribute(zs, u"Password", ui::toU16(page->m_strPassword));
+  replaceAttribute(zs, u"Database", ui::toU16(page->m_strDatabase));
+  if (!doc.save(config)) {
+    setuply::message(nullptr, QStringLiteral("添加Z39.50服务器信息未成功!"), ui::Icon::Information);
+    return 0;
+  }
+  return 2;
+}

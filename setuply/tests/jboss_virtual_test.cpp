@@ -1,0 +1,129 @@
+// JBossVirtual on a small application server configuration: the Context element it makes or
+// changes under the first Host element, and the rest of the file kept.
+#include <setuply/Setuply.h>
+
+#include <platform/codepage.h>
+#include <qorvel_testing/testing.h>
+#include <ui_testing/modal_script.h>
+#include <xml/dom.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace {
+
+namespace fs = std::filesystem;
+using uitest::ModalScript;
+
+const std::string kServerXml =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+    "<Server>\n"
+    "  <!-- web container -->\n"
+    "  <Service name=\"jboss.web\">\n"
+    "    <Engine name=\"jboss.web\" defaultHost=\"localhost\">\n"
+    "      <Host name=\"localhost\" autoDeploy=\"false\">\n"
+    "        <Context path=\"/other\" docBase=\"D:\\\\other\" debug=\"0\"/>\n"
+    "      </Host>\n"
+    "      <Host name=\"second\"/>\n"
+    "    </Engine>\n"
+    "  </Service>\n"
+    "</Server>\n";
+
+class JBossVirtualTest : public ::testing::Test {
+ protected:
+  void SetUp() override { qtest::writeFile(file, kServerXml); }
+
+  int call(const std::string& name, const std::string& docBase) {
+    return JBossVirtual(file.c_str(), name.c_str(), docBase.c_str());
+  }
+  xml::Node host(int which = 0) {
+    doc = xml::Document::create();
+    EXPECT_TRUE(doc.load(file.string()));
+    return doc.documentElement().selectNodes(u".//Host").at(which);
+  }
+  // The attributes of a Context element as "name=value" in their order.
+  static std::vector<std::u16string> attributes(const xml::Node& e) {
+    std::vector<std::u16string> out;
+    for (size_t i = 0; i < e.attributeCount(); ++i)
+      out.push_back(e.attributeAt(i).name() + u"=" + e.attributeAt(i).value());
+    return out;
+  }
+
+  qtest::TempDir dir;
+  fs::path file = dir / "server.xml";
+  xml::Document doc;
+  ModalScript script;
+};
+
+TEST_F(JBossVirtualTest, NewContextUnderTheFirstHost) {
+  ASSERT_EQ(call("qorvel", "C:\\web\\app"), 1);
+  auto found = host().childElementsWhere(u"Context", u"path", u"/qorvel");
+  ASSERT_EQ(found.size(), 1u);
+  EXPECT_EQ(attributes(found[0]),
+            (std::vector<std::u16string>{u"path=/qorvel", u"docBase=C:\\\\web\\\\app", u"debug=1",
+                                         u"reloadable=true", u"override=true", u"crossContext=true"}));
+  EXPECT_EQ(host().lastChild().name(), u"Context");
+  EXPECT_TRUE(host(1).childElements().empty());
+  // The rest of the file stands as it was.
+  std::string text = qtest::readFile(file);
+  EXPECT_NE(text.find("<!-- web container -->"), std::string::npos);
+  EXPECT_NE(text.find("<Context path=\"/other\" docBase=\"D:\\\\other\" debug=\"0\"/>"), std::string::npos);
+  EXPECT_NE(text.find("\n      <Host name=\"second\"/>\n"), std::string::npos);
+  EXPECT_TRUE(script.records().empty());
+}
+
+TEST_F(JBossVirtualTest, SecondCallMovesTheFolderOnly) {
+  ASSERT_EQ(call("other", "E:\\new"), 1);
+  ASSERT_EQ(call("other", "F:\\newer"), 1);
+  auto found = host().childElementsWhere(u"Context", u"path", u"/other");
+  ASSERT_EQ(found.size(), 1u);
+  EXPECT_EQ(attributes(found[0]), (std::vector<std::u16string>{u"path=/other", u"docBase=F:\\\\newer", u"debug=0"}));
+}
+
+TEST_F(JBossVirtualTest, ChineseNameAndFolderInTheAnsiCodePage) {
+  std::string name = platform::toNarrow(platform::CP_ACP, u"书目");
+  std::string base = platform::toNarrow(platform::CP_ACP, u"C:\\图书馆");
+  ASSERT_EQ(call(name, base), 1);
+  auto found = host().childElementsWhere(u"Context", u"path", u"/书目");
+  ASSERT_EQ(found.size(), 1u);
+  EXPECT_EQ(found[0].getAttribute(u"docBase"), u"C:\\\\图书馆");
+}
+
+TEST_F(JBossVirtualTest, Refusals) {
+  struct Case {
+    const char* name;
+    std::string content;  // empty: no file at all
+    std::string dirName;
+    bool message;
+  };
+  const Case cases[] = {
+      {"missing file", "", "app", true},
+      {"not XML", "<Server><Host></Server>", "app", true},
+      {"no Host element", "<Server><Service/></Server>", "app", false},
+      {"name of 236 bytes", kServerXml, std::string(236, 'n'), false},
+      {"name with a quote", kServerXml, "a\"b", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove(file);
+    if (!c.content.empty()) qtest::writeFile(file, c.content);
+    script.clear();
+    EXPECT_EQ(call(c.dirName, "C:\\x"), 0);
+    ASSERT_EQ(script.messages().size(), c.message ? 1u : 0u);
+    if (c.message) {
+      EXPECT_EQ(script.messages()[0].text, QStringLiteral("为JBoss添加虚拟目录未成功!"));
+      EXPECT_EQ(script.messages()[0].icon, ui::Icon::Information);
+    }
+    if (c.content.empty()) {
+      EXPECT_FALSE(fs::exists(file));
+    } else {
+      EXPECT_EQ(qtest::readFile(file), c.content);
+    }
+  }
+  // 235 bytes still fit.
+  qtest::writeFile(file, kServerXml);
+  EXPECT_EQ(call(std::string(235, 'n'), "C:\\x"), 1);
+}
+
+}  // namespace
