@@ -71,8 +71,10 @@ int32_t CCvtCode::Gbk2Pinyin(int32_t caseMode, const char16_t* text, const char1
       continue;
     }
     // Nothing written yet (the characters before were all left out) counts as a separator.
+    const size_t before = out.size();
     if ((syllable || p > 0) && !out.empty() && out.back() != kSyllableSeparator && !separator)
       out += kSyllableSeparator;
+    const bool separatorBefore = separator;
     separator = false;
 
     u16 reading;
@@ -95,7 +97,13 @@ int32_t CCvtCode::Gbk2Pinyin(int32_t caseMode, const char16_t* text, const char1
           stopped = true;
           break;
         }
-        if (a.outcome == loomkit::PolyphoneAnswer::Cancelled || a.reading.empty()) continue;
+        if (a.outcome == loomkit::PolyphoneAnswer::Cancelled || a.reading.empty()) {
+          // A character left out leaves no trace: without its separator a following Latin
+          // letter or punctuation would stand after two U+0011 or after one.
+          out.resize(before);
+          separator = separatorBefore;
+          continue;
+        }
         reading = a.reading;
         if (a.alwaysFirst) alwaysFirstReading = 1;
       }

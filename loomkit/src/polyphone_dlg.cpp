@@ -78,8 +78,9 @@ void CPolyphoneDlg::write(const std::u16string& key, const std::u16string& value
   platform::writeProfileString(m_iniPath, m_character, key, value);
 }
 
-void CPolyphoneDlg::tell(const QString& text, bool refusal) {
-  ui::messageBox(this, text, QString(), refusal ? ui::Icon::Warning : ui::Icon::Information);
+void CPolyphoneDlg::tell(const QString& text) {
+  // Plain boxes: an OK button and no icon, for refusals and for the report alike.
+  ui::messageBox(this, text);
 }
 
 std::u16string CPolyphoneDlg::chosenReading() const {
@@ -131,31 +132,31 @@ void CPolyphoneDlg::onCommand(int id) {
 
 void CPolyphoneDlg::storePhrase() {
   const std::u16string reading = chosenReading();
-  if (reading.empty()) return tell(pickReadingFirst(), true);
+  if (reading.empty()) return tell(pickReadingFirst());
   const std::u16string phrase = toU16(ui::controlText(this, kPhraseEdit, kPhraseSize));
-  if (phrase.empty()) return tell(QStringLiteral("请输入对应该读音的短语，再进行保存"), true);
+  if (phrase.empty()) return tell(QStringLiteral("请输入对应该读音的短语，再进行保存"));
   if (phrase.find(u';') != std::u16string::npos)
-    return tell(QStringLiteral("分号被用做格式符号，所以指定的短语中不能包含分号"), true);
+    return tell(QStringLiteral("分号被用做格式符号，所以指定的短语中不能包含分号"));
   std::u16string list = read(reading, kPhraseListSize);
-  if (list.size() >= kFullList) return tell(QStringLiteral("该多音字指定读音的配置内容太多，无法再追加新内容"), true);
+  if (list.size() >= kFullList) return tell(QStringLiteral("该多音字指定读音的配置内容太多，无法再追加新内容"));
   const std::u16string entry = phrase + u';';
   for (size_t at = list.find(entry); at != std::u16string::npos; at = list.find(entry, at + 1))
-    if (at == 0 || list[at - 1] == u';') return tell(QStringLiteral("该短语的读音已经在配置中定义"), true);
+    if (at == 0 || list[at - 1] == u';') return tell(QStringLiteral("该短语的读音已经在配置中定义"));
   list += entry;
   write(reading, list);
   ui::setControlText(this, kPhraseList, qs(list));
-  tell(qs(platform::format(u"汉字 <%s> 在短语 <%s >中读音为 <%s> 配置完毕", m_character, entry, reading)), false);
+  tell(qs(platform::format(u"汉字 <%s> 在短语 <%s >中读音为 <%s> 配置完毕", m_character, entry, reading)));
 }
 
 void CPolyphoneDlg::storeSurname() {
   const std::u16string reading = chosenReading();
-  if (reading.empty()) return tell(pickReadingFirst(), true);
+  if (reading.empty()) return tell(pickReadingFirst());
   write(u"Surname", reading);
 }
 
 void CPolyphoneDlg::onOK() {
   const std::u16string reading = chosenReading();
-  if (reading.empty()) return tell(QStringLiteral("请选择正确的读音，或者按取消不给该字加拼音"), true);
+  if (reading.empty()) return tell(QStringLiteral("请选择正确的读音，或者按取消不给该字加拼音"));
   m_reading = reading;
   write(u"prior", reading);
   m_alwaysFirst = ui::isChecked(this, kAlwaysFirst);

@@ -55,7 +55,7 @@ void CProxyDlg::onOK() {
   // An empty port is kept (as the proxy's own default); any other text must be a port.
   QString port = ui::controlText(this, 5011, kProxyFieldSize);
   if (!port.isEmpty() && !IsValidPort(toU16(port))) {
-    ui::messageBox(this, msg::badPort(), QString(), ui::Icon::Warning);
+    ui::messageBox(this, msg::badPort());
     item(5011)->setFocus();
     return;
   }

@@ -44,7 +44,7 @@ void CServerDlgBase::onInitDialog() {
 }
 
 void CServerDlgBase::refuse(const QString& message, int focusId) {
-  if (!message.isEmpty()) ui::messageBox(this, message, QString(), ui::Icon::Warning);
+  if (!message.isEmpty()) ui::messageBox(this, message);
   if (focusId) item(focusId)->setFocus();
 }
 

@@ -184,7 +184,7 @@ bool CServerSearch::Status(const std::u16string& text) {
   ui::SendOptions options;
   options.cancel = &m_cancel;
   ui::LRESULT result = 0;
-  ui::sendMessage(ui::objectOf(m_notify), WM_SEARCH_NOTIFY, SEARCH_NOTIFY_STATUS,
+  ui::sendMessage(m_notify, WM_SEARCH_NOTIFY, SEARCH_NOTIFY_STATUS,
                   reinterpret_cast<ui::LPARAM>(buf.c_str()), &result, options);
   return !Abandoned();
 }

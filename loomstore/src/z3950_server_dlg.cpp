@@ -81,7 +81,7 @@ void CZ3950ServerDlg::addDatabase() {
   if (name.isEmpty()) return;
   // "+" ends a name in the file: a name holding one would come back as two.
   if (name.contains(QLatin1Char('+'))) {
-    ui::messageBox(this, msg::badDatabaseName(), QString(), ui::Icon::Warning);
+    ui::messageBox(this, msg::badDatabaseName());
     return;
   }
   auto* list = itemAs<QListWidget>(kDatabaseList);

@@ -62,7 +62,7 @@ TEST_F(ProxyAndLogin, ProxyRefusesAPortThatIsNoPortAndCancelWritesNothing) {
   EXPECT_EQ(d.exec(), IDCANCEL);
   ASSERT_EQ(script_.messages().size(), 1u);
   EXPECT_EQ(script_.messages()[0].text, QStringLiteral("通讯端口必须是1到65535之间的数字，请修改以后再保存"));
-  EXPECT_EQ(script_.messages()[0].icon, ui::Icon::Warning);
+  EXPECT_EQ(script_.messages()[0].icon, ui::Icon::None);
   EXPECT_EQ(iniText(), before);
 
   // An empty port is written as it is (the edit was cleared on purpose).

@@ -163,7 +163,7 @@ TEST_F(ServerDialogs, RefusedEntriesKeepTheDialogOpenAndWriteNothing) {
     } else {
       ASSERT_EQ(boxes.size(), 1u) << c.name.toStdString();
       EXPECT_EQ(boxes[0].text, c.message);
-      EXPECT_EQ(boxes[0].icon, ui::Icon::Warning);
+      EXPECT_EQ(boxes[0].icon, ui::Icon::None);
       EXPECT_EQ(boxes[0].buttons, ui::MB_OK);
     }
     EXPECT_EQ(iniText(), before) << c.name.toStdString();
@@ -257,7 +257,7 @@ TEST_F(ServerDialogs, AddAndRemoveDatabaseRules) {
   auto boxes = script_.messages();
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].text, QStringLiteral("数据库名中不能有加号(+)，请修改以后再增加"));
-  EXPECT_EQ(boxes[0].icon, ui::Icon::Warning);
+  EXPECT_EQ(boxes[0].icon, ui::Icon::None);
   EXPECT_EQ(d.m_databases, u"Books+Serials+");
   EXPECT_EQ(section(u"Z"), (Lines{u"databases=Books+Serials+", u"proxy=false", u"IP=Z", u"port=210",
                                   u"Syntax=USmarc", u"Charset=UTF8"}));

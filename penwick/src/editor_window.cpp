@@ -1,5 +1,9 @@
-// The editor window: creation, geometry, text exchange, caret placement and notifications.
+// The editor window: creation, geometry, scrolling, text exchange, caret placement,
+// focus and notifications.
 #include "editor_window.h"
+
+#include "corner_box.h"
+#include "drop_target.h"
 
 #include "penwick_handle.h"
 #include "xml_converter.h"
@@ -11,9 +15,13 @@
 #include <ui/handles.h>
 #include <ui/messages.h>
 
+#include <ui/dialog.h>
+
 #include <QFocusEvent>
 #include <QFontMetrics>
 #include <QResizeEvent>
+#include <QScrollBar>
+#include <QWheelEvent>
 
 #include <algorithm>
 #include <cstring>
@@ -26,21 +34,28 @@ constexpr int kDefaultPixelHeight = 16;
 constexpr int kNormalWeight = 400;
 // The editor's border takes one pixel on each side of its outer size.
 constexpr int kBorder = 2;
+constexpr int kVerticalBarId = 4026;
+constexpr int kHorizontalBarId = 4027;
+constexpr int kCornerBoxId = 0x32F0;
+// WM_VSCROLL codes.
+constexpr int SB_LINEUP = 0, SB_LINEDOWN = 1, SB_PAGEUP = 2, SB_PAGEDOWN = 3, SB_THUMBPOSITION = 4;
 }  // namespace
 
-CEditorWnd::CEditorWnd(std::u16string hostFolder) : document_(std::move(hostFolder)) {
-  document_.SetMeasure(&layout_);
+CEditorWnd::CEditorWnd(std::u16string hostFolder) : CRowEditor(std::move(hostFolder)) {
   font_ = ui::logFont(ui::makeFont(QStringLiteral("宋体"), 12), -kDefaultPixelHeight, 0, kNormalWeight);
   logFont_.lfHeight = -kDefaultPixelHeight;
   logFont_.lfWeight = kNormalWeight;
   platform::copyOut(u"宋体", logFont_.lfFaceName, LF_FACESIZE);
   setFocusPolicy(Qt::StrongFocus);
+  setMouseTracking(true);
+  setAttribute(Qt::WA_InputMethodEnabled);
   ApplyFontMetrics();
 }
 
 CEditorWnd::~CEditorWnd() {
   penwick::ForgetWindow(this);
-  ClearRecord();
+  delete drop_;
+  CRowEditor::ClearRecord();
 }
 
 int CEditorWnd::Create(QWidget* parent, int x, int y, int width, int height) {
@@ -48,12 +63,83 @@ int CEditorWnd::Create(QWidget* parent, int x, int y, int width, int height) {
   if (!parent) return 0;
   setParent(parent);
   CEditorGeometry g = CEditorLayout::CreateGeometry(width, height, requestedTagWidth);
-  layout_.Apply(g);
+  Layout().Apply(g);
   setGeometry(x, y, width, height);
   clientSize_ = QSize(width - kBorder, height - kBorder);
+  vbar_ = new QScrollBar(Qt::Vertical, this);
+  ui::setControlId(vbar_, kVerticalBarId);
+  hbar_ = new QScrollBar(Qt::Horizontal, this);
+  ui::setControlId(hbar_, kHorizontalBarId);
+  hbar_->setEnabled(false);  // the horizontal bar never scrolls
+  corner_ = new CCornerBox(this);
+  ui::setControlId(corner_, kCornerBoxId);
+  connect(vbar_, &QScrollBar::actionTriggered, this, [this](int action) {
+    if (settingBar_) return;
+    switch (action) {
+      case QAbstractSlider::SliderSingleStepSub: OnVScroll(SB_LINEUP, 0); break;
+      case QAbstractSlider::SliderSingleStepAdd: OnVScroll(SB_LINEDOWN, 0); break;
+      case QAbstractSlider::SliderPageStepSub: OnVScroll(SB_PAGEUP, 0); break;
+      case QAbstractSlider::SliderPageStepAdd: OnVScroll(SB_PAGEDOWN, 0); break;
+      case QAbstractSlider::SliderMove: OnVScroll(SB_THUMBPOSITION, vbar_->sliderPosition()); break;
+      default: return;
+    }
+    vbar_->setSliderPosition(firstShownRow);
+  });
+  drop_ = new CEditorDropTarget(this, [this](const QPoint& p, std::u16string_view t) { DropText(p, t); });
+  PlaceBars();
+  UpdateScrollBar();
+  PlaceCaret(Document().FirstRow(), 0);
   created_ = true;
   show();
   return 1;
+}
+
+void CEditorWnd::PlaceBars() {
+  if (!vbar_) return;
+  // The parts are laid out for at least 200 x 100, as the size handling counts.
+  const int cx = std::max(clientSize_.width(), 200), cy = std::max(clientSize_.height(), 100);
+  const int b = CEditorLayout::kBar;
+  // Client coordinates start inside the one-pixel border.
+  vbar_->setGeometry(1 + cx - b, 1, b, cy - b);
+  hbar_->setGeometry(1, 1 + cy - b, cx - b, b);
+  corner_->setGeometry(1 + cx - b, 1 + cy - b, b, b);
+}
+
+void CEditorWnd::UpdateScrollBar() {
+  if (!vbar_) return;
+  const CScrollBarState state = CEditorLayout::ScrollBar(Document().TotalRows(), firstShownRow);
+  settingBar_ = true;
+  vbar_->setEnabled(state.enabled);
+  vbar_->setRange(0, state.maximum);
+  vbar_->setPageStep(std::max(VisibleRows() - 1, 1));
+  vbar_->setValue(state.position);
+  settingBar_ = false;
+}
+
+void CEditorWnd::Repaint() {
+  caretShown_ = IsShown(caretRow);
+  UpdateScrollBar();
+  update();
+}
+
+void CEditorWnd::OnVScroll(int code, int position) {
+  bool moved = false;
+  switch (code) {
+    case SB_LINEUP: moved = ScrollOneRow(-1); break;
+    case SB_LINEDOWN: moved = ScrollOneRow(1); break;
+    case SB_PAGEUP: moved = ScrollPage(-1); break;
+    case SB_PAGEDOWN: moved = ScrollPage(1); break;
+    case SB_THUMBPOSITION: moved = ScrollTo(position); break;
+    default: return;
+  }
+  // A caret scrolled off the screen stays hidden until the next key brings its row back.
+  if (moved) Repaint();
+  caretShown_ = IsShown(caretRow);
+}
+
+void CEditorWnd::wheelEvent(QWheelEvent* e) {
+  OnVScroll(e->angleDelta().y() < 0 ? SB_LINEDOWN : SB_LINEUP, 0);
+  e->accept();
 }
 
 // ---- fonts ----
@@ -61,7 +147,7 @@ int CEditorWnd::Create(QWidget* parent, int x, int y, int width, int height) {
 void CEditorWnd::ApplyFontMetrics() {
   QFontMetrics fm(font_);
   QFont f = font_;
-  layout_.SetMetrics(fm.height() + fm.leading(), fm.horizontalAdvance(QStringLiteral("$")), fm.height(),
+  Layout().SetMetrics(fm.height() + fm.leading(), fm.horizontalAdvance(QStringLiteral("$")), fm.height(),
                      fm.horizontalAdvance(QStringLiteral("Description")),
                      [f](std::u16string_view run) { return QFontMetrics(f).horizontalAdvance(ui::qs(run)); });
 }
@@ -79,10 +165,10 @@ int CEditorWnd::SetFont(const LOGFONTW& font, COLORREF colour) {
   font_ = f;
   ClearSelection();
   ApplyFontMetrics();
-  if (!document_.FirstRow()) return 0;
+  if (!Document().FirstRow()) return 0;
   RelayoutKeepingCaret();
-  if (caretRow) firstShownRow = layout_.CentreFirst(document_.RowIndex(caretRow));
-  update();
+  CentreOn(caretRow);
+  Repaint();
   return 1;
 }
 
@@ -94,13 +180,13 @@ void CEditorWnd::GetFont(LOGFONTW& font, COLORREF& colour) const {
 // ---- format and geometry ----
 
 void CEditorWnd::SetFormat(int32_t format, int32_t tagWidth) {
-  document_.SetFormat(format);
+  Document().SetFormat(format);
   requestedTagWidth = tagWidth;
-  if (tagWidth > 0) layout_.tagWidth = tagWidth;
+  if (tagWidth > 0) Layout().tagWidth = tagWidth;
 }
 
 void CEditorWnd::GetFormat(int32_t& format, int32_t& tagWidth) const {
-  format = document_.Format();
+  format = Document().Format();
   tagWidth = requestedTagWidth;
 }
 
@@ -122,79 +208,60 @@ void CEditorWnd::OnSize(int cx, int cy) {
   if (QSize(cx, cy) == clientSize_) return;
   clientSize_ = QSize(cx, cy);
   CEditorGeometry g = CEditorLayout::ResizeGeometry(cx, cy);
-  requestedTagWidth = layout_.tagWidth;
-  layout_.Apply(g);
-  if (document_.FirstField()) {
+  requestedTagWidth = Layout().tagWidth;
+  Layout().Apply(g);
+  if (Document().FirstField()) {
     ClearSelection();
     RelayoutKeepingCaret();
-    if (caretRow) firstShownRow = layout_.CentreFirst(document_.RowIndex(caretRow));
+    CentreOn(caretRow);
   }
-  update();
+  PlaceBars();
+  Repaint();
 }
 
 // ---- record ----
 
 int CEditorWnd::AddField(std::u16string_view name, std::u16string_view data) {
-  document_.AddField(name, data);
+  const bool first = !Document().FirstField();
+  Document().AddField(name, data);
+  if (first) {
+    firstShownRow = 0;
+    PlaceCaret(Document().FirstRow(), 0);
+  }
   return 1;
 }
 
-void CEditorWnd::ClearSelection() {
-  selStartRow = selEndRow = nullptr;
-  selStartColumn = selEndColumn = 0;
-}
-
 void CEditorWnd::ClearRecord() {
-  ClearSelection();
-  caretRow = nullptr;
-  caretColumn = 0;
-  firstShownRow = 0;
-  document_.ClearRecord();
+  hotRow_ = nullptr;
+  CRowEditor::ClearRecord();
 }
 
-void CEditorWnd::MoveCaret(CFieldRow* row, int column) {
-  caretRow = row;
-  caretColumn = row ? std::clamp(column, 0, row->Length()) : 0;
-}
+void CEditorWnd::MoveCaret(CFieldRow* row, int column) { PlaceCaret(row, column); }
 
 void CEditorWnd::RelayoutKeepingCaret() {
-  CFieldItem* field = caretRow ? caretRow->field : nullptr;
-  int offset = field ? field->RowOffset(caretRow, caretColumn) : 0;
-  document_.LayoutAll();
-  if (!field) {
-    MoveCaret(document_.FirstRow(), 0);
-    return;
-  }
-  CFieldRow* row = nullptr;
-  int column = 0;
-  if (!field->RowAtOffset(offset, row, column)) {
-    row = field->LastRow();
-    column = row->Length();
-  }
-  MoveCaret(row, column);
+  LayoutKeepingPlaces();
+  if (!caretRow) PlaceCaret(Document().FirstRow(), 0);
 }
 
 EditorPosition CEditorWnd::CaretPosition() const {
-  if (!caretRow) return {0, document_.IsDublinCore() ? 0 : -1, 0};
-  return document_.PositionOf(caretRow, caretColumn);
+  if (!caretRow) return {0, Document().IsDublinCore() ? 0 : -1, 0};
+  return Document().PositionOf(caretRow, caretColumn);
 }
 
 int CEditorWnd::SetCursorPos(int32_t field, int32_t subfield, int32_t offset) {
   CFieldRow* row = nullptr;
   int column = 0;
-  if (!document_.CursorTarget(field, subfield, offset, row, column)) return 0;
+  if (!Document().CursorTarget(field, subfield, offset, row, column)) return 0;
   MoveCaret(row, column);
-  int index = document_.RowIndex(row);
-  int shown = layout_.VisibleRows();
-  if (index < firstShownRow || index >= firstShownRow + shown) firstShownRow = layout_.CentreFirst(index);
-  update();
+  BringIntoView(row);
+  Repaint();
   return 1;
 }
 
 std::u16string CEditorWnd::RecordText(int32_t codePage) const {
-  CXmlConverter converter(const_cast<CEditorDocument*>(&document_));
+  CXmlConverter converter(const_cast<CEditorDocument*>(&Document()));
   std::u16string text;
-  if (document_.IsDublinCore())
+  if (Document().IsDublinCore())
     converter.WriteRdf(text, codePage);
   else
     converter.WriteJinei(text);
@@ -203,8 +270,8 @@ std::u16string CEditorWnd::RecordText(int32_t codePage) const {
 
 void CEditorWnd::ReadRecordText(std::u16string_view text) {
   ClearRecord();
-  CXmlConverter converter(&document_);
-  if (document_.IsDublinCore())
+  CXmlConverter converter(&Document());
+  if (Document().IsDublinCore())
     converter.ReadRdf(text);
   else
     converter.ReadJinei(text);
@@ -225,10 +292,10 @@ int CEditorWnd::SetText(const void* text, int32_t length, int32_t codePage) {
   // The readers see the copy as a NUL-terminated string.
   copy.resize(std::min(copy.size(), copy.find(u'\0')));
   ReadRecordText(copy);
-  document_.LayoutAll();
-  if (!SetCursorPos(keep.field, keep.subfield, keep.offset)) MoveCaret(document_.FirstRow(), 0);
+  Document().LayoutAll();
+  if (!SetCursorPos(keep.field, keep.subfield, keep.offset)) MoveCaret(Document().FirstRow(), 0);
   if (isVisible()) setFocus();
-  update();
+  Repaint();
   return 1;
 }
 
@@ -255,7 +322,7 @@ int CEditorWnd::GetText(void* buffer, int32_t& length, int32_t codePage) {
 
 int CEditorWnd::GetSelectedText(char16_t* buffer, int32_t& capacity) const {
   if (!HasSelection() || !buffer || capacity <= 0) return 0;
-  std::u16string text = document_.TextBetween(selStartRow, selStartColumn, selEndRow, selEndColumn);
+  std::u16string text = SelectedText();
   if (text.size() >= size_t(capacity)) text.resize(size_t(capacity - 1));
   std::copy(text.begin(), text.end(), buffer);
   buffer[text.size()] = 0;
@@ -264,10 +331,10 @@ int CEditorWnd::GetSelectedText(char16_t* buffer, int32_t& capacity) const {
 
 // ---- notifications ----
 
-ui::LRESULT CEditorWnd::NotifyParent(int code, const CFieldRow* row, int column) {
+intptr_t CEditorWnd::NotifyParent(int code, const CFieldRow* row, int column) {
   QWidget* parent = parentWidget();
   if (code == EDN_CHANGED) return ui::postMessage(parent, WM_EDITORNOTIFY, PackNotifyWParam(EDN_CHANGED, 0), 0);
-  EditorPosition pos = document_.PositionOf(row, column);
+  EditorPosition pos = Document().PositionOf(row, column);
   ui::WPARAM w = PackNotifyWParam(code, pos.field);
   ui::LPARAM l = ui::LPARAM(PackNotifyLParam(pos.subfield, pos.offset));
   if (code == EDN_QUERY || code == EDN_DEFAULTSCRIPT) return ui::sendMessage(parent, WM_EDITORNOTIFY, w, l);
@@ -276,11 +343,14 @@ ui::LRESULT CEditorWnd::NotifyParent(int code, const CFieldRow* row, int column)
 
 void CEditorWnd::focusInEvent(QFocusEvent* e) {
   QWidget::focusInEvent(e);
+  caretShown_ = IsShown(caretRow);
+  update();
   ui::postMessage(parentWidget(), WM_COMMAND, PackFocusWParam(EN_SETFOCUS), ui::LPARAM(ui::handleOf(this)));
 }
 
 void CEditorWnd::focusOutEvent(QFocusEvent* e) {
   QWidget::focusOutEvent(e);
+  update();
   ui::postMessage(parentWidget(), WM_COMMAND, PackFocusWParam(EN_KILLFOCUS), ui::LPARAM(ui::handleOf(this)));
 }
 
@@ -293,8 +363,9 @@ bool CEditorWnd::event(QEvent* e) {
       if (!clip.isEmpty()) {
         std::u16string text = ui::toU16(clip);
         SetText(text.data(), int32_t(text.size()), platform::CP_UTF16LE);
-        MoveCaret(document_.FirstRow(), 0);
+        MoveCaret(Document().FirstRow(), 0);
         firstShownRow = 0;
+        Repaint();
         show();
         raise();
         activateWindow();
@@ -302,6 +373,15 @@ bool CEditorWnd::event(QEvent* e) {
     }
     m->result = 0;
     return true;
+  }
+  // Tab and Shift+Tab reach the key handling, which moves the focus itself (WM_GETDLGCODE
+  // asks for every key).
+  if (e->type() == QEvent::KeyPress) {
+    auto* k = static_cast<QKeyEvent*>(e);
+    if (k->key() == Qt::Key_Tab || k->key() == Qt::Key_Backtab) {
+      keyPressEvent(k);
+      return true;
+    }
   }
   return QWidget::event(e);
 }

@@ -1,22 +1,29 @@
-// The editor's child window. It owns the document (the record and the stored settings)
-// and the layout, keeps the caret and the selection, and carries out the exported
-// interface's operations. Painting, keys and the mouse are still to come; everything that
-// does not need them works here already.
+// The editor's child window: a widget that paints the record and forwards keys, the mouse
+// and window messages to the editing state it derives from (CRowEditor, a plain class).
+// It owns the scroll bars and the corner box, and supplies the host, the clipboard, the
+// menus and the dialogs.
 #pragma once
 
 #include "editor_document.h"
 #include "editor_layout.h"
+#include "editor_menu.h"
+#include "row_editor.h"
 
 #include <penwick/notify.h>
 #include <penwick/wintypes.h>
 #include <ui/win.h>
 
 #include <QFont>
+#include <QPoint>
 #include <QWidget>
+
+class QScrollBar;
+class CCornerBox;
+class CEditorDropTarget;
 
 #include <string>
 
-class CEditorWnd : public QWidget {
+class CEditorWnd : public QWidget, public CRowEditor {
   Q_OBJECT
  public:
   /// \brief An editor whose files (fldtips.ini, dctips.ini ...) lie in hostFolder.
@@ -27,10 +34,8 @@ class CEditorWnd : public QWidget {
   /// height); non-zero on success, 0 without a parent.
   int Create(QWidget* parent, int x, int y, int width, int height);
 
-  CEditorDocument& Document() { return document_; }
-  const CEditorDocument& Document() const { return document_; }
-  CEditorLayout& Layout() { return layout_; }
-  const CEditorLayout& Layout() const { return layout_; }
+  using CRowEditor::Document;
+  using CRowEditor::Layout;
 
   // ---- the operations behind CPenwick ----
   int AddField(std::u16string_view name, std::u16string_view data);
@@ -40,8 +45,8 @@ class CEditorWnd : public QWidget {
   void GetFont(penwick::LOGFONTW& font, penwick::COLORREF& colour) const;
   void SetFormat(int32_t format, int32_t tagWidth);
   void GetFormat(int32_t& format, int32_t& tagWidth) const;
-  void SetProperty(std::u16string_view text) { document_.SetProperty(text); }
-  void SetCtrlZMenu(std::u16string_view source, std::u16string_view key) { document_.SetCtrlZMenu(source, key); }
+  void SetProperty(std::u16string_view text) { Document().SetProperty(text); }
+  void SetCtrlZMenu(std::u16string_view source, std::u16string_view key) { Document().SetCtrlZMenu(source, key); }
   int SetCursorPos(int32_t field, int32_t subfield, int32_t offset);
   /// \brief Replaces the record with text (codePage -1: length UTF-16 units; else length
   /// bytes in that code page; a negative length reads up to the NUL); always 1.
@@ -61,32 +66,58 @@ class CEditorWnd : public QWidget {
   /// \brief Deletes every field and forgets every row the window pointed at.
   void ClearRecord();
 
-  // ---- caret and selection (rows of the document) ----
-  CFieldRow* caretRow = nullptr;
-  int caretColumn = 0;
-  CFieldRow* selStartRow = nullptr;
-  CFieldRow* selEndRow = nullptr;
-  int selStartColumn = 0;
-  int selEndColumn = 0;
-  /// Screen index of the first displayed row.
-  int firstShownRow = 0;
   /// Requested tag width (what GetFormat reports).
   int32_t requestedTagWidth = 0;
-  bool HasSelection() const { return selStartRow && selEndRow; }
-  void ClearSelection();
   /// \brief The caret's place as the notifications give it.
   penwick::EditorPosition CaretPosition() const;
 
   // ---- notifications ----
   /// \brief Tells the parent window: code 14 posted without a position; 17 and 26 sent
   /// (the parent's answer returned); the others posted with the position of (row, column).
-  ui::LRESULT NotifyParent(int code, const CFieldRow* row, int column);
+  intptr_t NotifyParent(int code, const CFieldRow* row, int column) override;
+
+  // ---- what the editing state asks of a window ----
+  void Repaint() override;
+  void InsertField(CFieldRow* row) override;
+  void EditFieldAttributes(CFieldRow* row) override;
+  bool ConfirmDeleteField(const CFieldItem& field) override;
+  void MoveFocus(bool back) override;
+  bool SetClipboard(const std::u16string& text) override;
+  bool GetClipboard(std::u16string& text) const override;
+  bool ClipboardFile(std::u16string& path) const override;
+  /// \brief Whether the clipboard holds a copied field (its text begins with 0x1E).
+  bool IsFieldClipboard() const;
+
+  // ---- mouse and menus ----
+  /// \brief Text dropped from outside at a client point: placed as a click, inserted.
+  void DropText(QPoint point, std::u16string_view text);
+  /// \brief The text-area menu of a row (cut, copy, paste, host commands, Ctrl+Z defaults).
+  void ShowOperationMenu(CFieldRow* row, int column, QPoint point);
+  /// \brief The tag-column menu of a field.
+  void ShowContextMenu(CFieldItem* field, QPoint point);
+  /// \brief The picker of a Dublin Core qualifier row's button (Type, Scheme, Lang, MarcID).
+  void ShowPicker(CFieldRow* row, QPoint point);
+  /// \brief The corner box's paste (MARC): the record from the clipboard's tagged record text.
+  void PasteRecordText();
+  QScrollBar* VerticalBar() const { return vbar_; }
+  QScrollBar* HorizontalBar() const { return hbar_; }
+  CCornerBox* CornerBox() const { return corner_; }
+  /// \brief Whether the caret is drawn (hidden while scrolled off or a menu is open).
+  bool CaretShown() const { return caretShown_; }
 
  protected:
   bool event(QEvent* e) override;
   void resizeEvent(QResizeEvent* e) override;
   void focusInEvent(QFocusEvent* e) override;
   void focusOutEvent(QFocusEvent* e) override;
+  void paintEvent(QPaintEvent* e) override;
+  void keyPressEvent(QKeyEvent* e) override;
+  void keyReleaseEvent(QKeyEvent* e) override;
+  void mousePressEvent(QMouseEvent* e) override;
+  void mouseMoveEvent(QMouseEvent* e) override;
+  void mouseReleaseEvent(QMouseEvent* e) override;
+  void mouseDoubleClickEvent(QMouseEvent* e) override;
+  void wheelEvent(QWheelEvent* e) override;
 
  private:
   void ApplyFontMetrics();
@@ -95,13 +126,36 @@ class CEditorWnd : public QWidget {
   void MoveCaret(CFieldRow* row, int column);
   /// Lays every field out again, the caret kept at its offset within its field.
   void RelayoutKeepingCaret();
+  void PlaceBars();
+  /// The scroll bar's range and position follow the view.
+  void UpdateScrollBar();
+  /// WM_VSCROLL: SB_LINEUP 0, SB_LINEDOWN 1, SB_PAGEUP 2, SB_PAGEDOWN 3, SB_THUMBPOSITION 4.
+  void OnVScroll(int code, int position);
+  void SetCursorFor(QPoint p, Qt::KeyboardModifiers mods);
+  /// Row and column under a client point; below the last row the last row (row null when empty).
+  CFieldRow* RowAtPoint(QPoint p, int& column, bool& belowLast) const;
+  void CaretToPoint(CFieldRow* row, int column);
+  void ShiftClick(CFieldRow* row, int column);
+  void EndSelectionDrag(QPoint p, bool copy);
+  void EndBoundaryDrag(int x);
+  int RunMenu(const std::vector<penwick::CMenuItem>& items, QPoint point);
 
-  CEditorDocument document_;
-  CEditorLayout layout_;
   QFont font_;
   penwick::LOGFONTW logFont_;
   penwick::COLORREF colour_ = 0;
   bool customFont_ = false;
   bool created_ = false;
   QSize clientSize_;
+  QScrollBar* vbar_ = nullptr;
+  QScrollBar* hbar_ = nullptr;
+  CCornerBox* corner_ = nullptr;
+  CEditorDropTarget* drop_ = nullptr;
+  bool caretShown_ = true;
+  bool dragging_ = false;           // a drag of the selection
+  bool boundaryDrag_ = false;       // the tag column boundary is being dragged
+  int boundaryX_ = 0;
+  CFieldRow* hotRow_ = nullptr;     // row whose icon the mouse is over
+  int pressedIcon_ = -1;            // screen index of a pressed icon's row
+  int helpShown_ = 0;               // help pane state of the MARC field dialog
+  bool settingBar_ = false;
 };

@@ -48,12 +48,12 @@ void writeFile(const std::filesystem::path& p, const std::string& bytes) {
 
 std::filesystem::path sourceDir() {
   const char* v = std::getenv("QORVEL_SOURCE_DIR");
-  return v ? v : ".";
+  return v ? v : QORVEL_TESTING_SOURCE_DIR;
 }
 
 std::filesystem::path binaryDir() {
   const char* v = std::getenv("QORVEL_BINARY_DIR");
-  return v ? v : ".";
+  return v ? v : QORVEL_TESTING_BINARY_DIR;
 }
 
 int run(const std::string& command, std::string* output) {

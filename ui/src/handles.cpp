@@ -1,5 +1,7 @@
 #include <ui/handles.h>
 
+#include "handles_internal.h"
+
 #include <QObject>
 #include <QPointer>
 #include <QWidget>
@@ -52,6 +54,18 @@ QObject* objectOf(HWND h) {
   std::lock_guard g(t.lock);
   auto it = t.objects.find(h);
   return it == t.objects.end() ? nullptr : it->second.data();
+}
+
+bool detail::withLiveObject(HWND h, const std::function<void(QObject*)>& f) {
+  HandleTable& t = table();
+  std::lock_guard g(t.lock);
+  // The entry leaves in the window's destroyed signal, which takes this lock: a window being
+  // deleted stays a whole QObject until `f` is done, and Qt drops what `f` posted to it.
+  auto it = t.objects.find(h);
+  QObject* o = it == t.objects.end() ? nullptr : it->second.data();
+  if (!o) return false;
+  f(o);
+  return true;
 }
 
 QWidget* windowOf(HWND h) { return qobject_cast<QWidget*>(objectOf(h)); }

@@ -2,6 +2,8 @@
 
 #include <ui/handles.h>
 
+#include "handles_internal.h"
+
 #include <QCoreApplication>
 #include <QMetaObject>
 #include <QObject>
@@ -88,20 +90,23 @@ bool postMessage(QObject* target, uint32_t message, WPARAM wParam, LPARAM lParam
 }
 
 bool postMessage(HWND target, uint32_t message, WPARAM wParam, LPARAM lParam) {
-  return postMessage(objectOf(target), message, wParam, lParam);
+  // Posted with the handle table held, so the window cannot be deleted in between.
+  return detail::withLiveObject(target, [&](QObject* o) {
+    QCoreApplication::postEvent(o, new MessageEvent(message, wParam, lParam));
+  });
 }
 
-SendStatus sendMessage(QObject* target, uint32_t message, WPARAM wParam, LPARAM lParam,
-                       LRESULT* result, const SendOptions& options) {
-  if (result) *result = 0;
-  if (!target) return SendStatus::NoTarget;
-  if (target->thread() == QThread::currentThread()) {
-    MessageEvent e(message, wParam, lParam);
-    QCoreApplication::sendEvent(target, &e);
-    if (result) *result = e.result;
-    return SendStatus::Done;
-  }
+namespace {
 
+SendStatus deliverHere(QObject* target, uint32_t message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
+  MessageEvent e(message, wParam, lParam);
+  QCoreApplication::sendEvent(target, &e);
+  if (result) *result = e.result;
+  return SendStatus::Done;
+}
+
+// Queues the call that delivers a send on the receiver's thread.
+std::shared_ptr<PendingSend> queueSend(QObject* target, uint32_t message, WPARAM wParam, LPARAM lParam) {
   auto pending = std::make_shared<PendingSend>();
   auto notice = std::make_shared<DropNotice>(pending);
   QPointer<QObject> guard(target);
@@ -114,30 +119,59 @@ SendStatus sendMessage(QObject* target, uint32_t message, WPARAM wParam, LPARAM 
         notice->send->finish(PendingSend::Finished, e.result);
       },
       Qt::QueuedConnection);
-  notice.reset();
+  return pending;
+}
 
+SendStatus waitForSend(PendingSend& pending, LRESULT* result, const SendOptions& options) {
   using clock = std::chrono::steady_clock;
   const auto deadline = clock::now() + std::chrono::milliseconds(options.timeoutMs);
-  std::unique_lock g(pending->lock);
+  std::unique_lock g(pending.lock);
   for (;;) {
-    if (pending->state == PendingSend::Finished) {
-      if (result) *result = pending->result;
+    if (pending.state == PendingSend::Finished) {
+      if (result) *result = pending.result;
       return SendStatus::Done;
     }
-    if (pending->state == PendingSend::Dropped) return SendStatus::Dropped;
-    if (pending->state == PendingSend::Waiting) {
+    if (pending.state == PendingSend::Dropped) return SendStatus::Dropped;
+    if (pending.state == PendingSend::Waiting) {
       if (options.cancel && options.cancel->load()) {
-        pending->state = PendingSend::Abandoned;
+        pending.state = PendingSend::Abandoned;
         return SendStatus::Cancelled;
       }
       if (options.timeoutMs >= 0 && clock::now() >= deadline) {
-        pending->state = PendingSend::Abandoned;
+        pending.state = PendingSend::Abandoned;
         return SendStatus::TimedOut;
       }
     }
     // Short waits so that the cancel flag, which nobody signals, is seen soon.
-    pending->changed.wait_for(g, std::chrono::milliseconds(options.cancel ? 10 : 100));
+    pending.changed.wait_for(g, std::chrono::milliseconds(options.cancel ? 10 : 100));
   }
+}
+
+}  // namespace
+
+SendStatus sendMessage(QObject* target, uint32_t message, WPARAM wParam, LPARAM lParam,
+                       LRESULT* result, const SendOptions& options) {
+  if (result) *result = 0;
+  if (!target) return SendStatus::NoTarget;
+  if (target->thread() == QThread::currentThread()) return deliverHere(target, message, wParam, lParam, result);
+  auto pending = queueSend(target, message, wParam, lParam);
+  return waitForSend(*pending, result, options);
+}
+
+SendStatus sendMessage(HWND target, uint32_t message, WPARAM wParam, LPARAM lParam, LRESULT* result,
+                       const SendOptions& options) {
+  if (result) *result = 0;
+  QObject* here = nullptr;
+  std::shared_ptr<PendingSend> pending;
+  // Only the queueing needs the table held; a window of this thread cannot be deleted by
+  // another, and its handler may well use handles itself.
+  const bool live = detail::withLiveObject(target, [&](QObject* o) {
+    if (o->thread() == QThread::currentThread()) here = o;
+    else pending = queueSend(o, message, wParam, lParam);
+  });
+  if (!live) return SendStatus::NoTarget;
+  if (here) return deliverHere(here, message, wParam, lParam, result);
+  return waitForSend(*pending, result, options);
 }
 
 LRESULT sendMessage(QObject* target, uint32_t message, WPARAM wParam, LPARAM lParam) {
@@ -147,7 +181,9 @@ LRESULT sendMessage(QObject* target, uint32_t message, WPARAM wParam, LPARAM lPa
 }
 
 LRESULT sendMessage(HWND target, uint32_t message, WPARAM wParam, LPARAM lParam) {
-  return sendMessage(objectOf(target), message, wParam, lParam);
+  LRESULT r = 0;
+  sendMessage(target, message, wParam, lParam, &r);
+  return r;
 }
 
 }  // namespace ui

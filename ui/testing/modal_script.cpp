@@ -4,8 +4,16 @@
 #include <qorvel_testing/testing.h>
 
 #include <QAbstractButton>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
 #include <QPixmap>
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace uitest {
@@ -79,12 +87,29 @@ void click(QWidget* dialog, int id) {
   if (auto* b = ui::findControlAs<QAbstractButton>(dialog, id)) b->click();
 }
 
+QStringList controlSummary(QWidget& d) {
+  QStringList out;
+  for (QWidget* w : d.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+    const QString id = QString::number(ui::controlId(w));
+    if (auto* b = qobject_cast<QCheckBox*>(w)) out << id + " check " + b->text();
+    else if (auto* p = qobject_cast<QPushButton*>(w)) out << id + " button " + p->text();
+    else if (auto* g = qobject_cast<QGroupBox*>(w)) out << id + " group " + g->title();
+    else if (auto* l = qobject_cast<QLabel*>(w)) out << id + " static " + l->text();
+    else if (auto* e = qobject_cast<QLineEdit*>(w))
+      out << id + (e->echoMode() == QLineEdit::Password ? " password" : " edit");
+    else if (auto* c = qobject_cast<QComboBox*>(w)) {
+      QStringList items;
+      for (int i = 0; i < c->count(); ++i) items << c->itemText(i);
+      out << id + (c->isEditable() ? " combo " : " droplist ") + items.join('|');
+    } else if (auto* l = qobject_cast<QListWidget*>(w))
+      out << id + (l->isSortingEnabled() ? " sorted list" : " list");
+  }
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
 std::filesystem::path saveScreenshot(QWidget& w, const std::string& name) {
-  // Run by hand without the registration's environment: beside the test program, which is
-  // in the build tree too.
-  const bool registered = std::getenv("QORVEL_BINARY_DIR") != nullptr;
-  std::filesystem::path dir =
-      (registered ? qtest::binaryDir() : std::filesystem::path(platform::programFolder())) / "screenshots";
+  std::filesystem::path dir = qtest::binaryDir() / "screenshots";
   std::filesystem::create_directories(dir);
   std::filesystem::path p = dir / (name + ".png");
   w.grab().save(QString::fromStdString(p.string()), "PNG");

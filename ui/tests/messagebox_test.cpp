@@ -3,9 +3,11 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDialog>
 #include <QMessageBox>
 #include <QTimer>
 
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
 namespace {
@@ -58,6 +60,17 @@ TEST(MessageBox, EmptyCaptionIsTheApplicationName) {
   EXPECT_EQ(script.messages()[0].caption, QCoreApplication::applicationName());
 }
 
+TEST(MessageBox, WithoutAScriptNothingWaitsAndTheTestFails) {
+  EXPECT_NONFATAL_FAILURE(
+      EXPECT_EQ(messageBox(nullptr, QStringLiteral("无人回答"), QString(), Icon::Question, MB_YESNO), IDYES),
+      "message box without a ModalScript");
+  QDialog d;
+  int result = 0;
+  EXPECT_NONFATAL_FAILURE(result = execDialog(d), "modal dialog without a ModalScript");
+  EXPECT_EQ(result, IDCANCEL);
+  EXPECT_FALSE(d.isVisible());
+}
+
 // Without a hook the real box runs; a zero timer (run by the box's own event loop) presses
 // one of its buttons, and the result must name that button.
 int pressInRealBox(unsigned style, const QString& buttonText, QMessageBox::Icon* iconSeen) {
@@ -72,7 +85,12 @@ int pressInRealBox(unsigned style, const QString& buttonText, QMessageBox::Icon*
 }
 
 TEST(MessageBox, RealBoxMapsButtonsToWin32Results) {
-  ASSERT_EQ(modalHook(), nullptr);
+  // The test program's last-resort hook stands aside while the real boxes run.
+  struct NoHook {
+    ModalHook* saved = setModalHook(nullptr);
+    ~NoHook() { setModalHook(saved); }
+  } noHook;
+  ASSERT_NE(noHook.saved, nullptr) << "GUI tests always run with a hook";
   QMessageBox::Icon icon = QMessageBox::NoIcon;
   EXPECT_EQ(pressInRealBox(MB_YESNOCANCEL | MB_ICONQUESTION, QStringLiteral("否(&N)"), &icon), IDNO);
   EXPECT_EQ(icon, QMessageBox::Question);

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <memory>
 #include <thread>
 
 namespace {
@@ -104,6 +105,70 @@ TEST(Messages, CancelledOrTimedOutSendIsNeverDeliveredLate) {
   EXPECT_EQ(s2, SendStatus::TimedOut);
   QCoreApplication::processEvents();
   EXPECT_TRUE(r.seen.empty()) << "the abandoned sends must not run after their senders left";
+}
+
+TEST(Messages, SendsByHandleAreCancelledAndFindDeletedWindowsGone) {
+  auto r = std::make_unique<Receiver>();
+  const HWND h = handleOf(&r->window);
+  std::atomic<bool> cancel{true};
+  SendStatus cancelled = SendStatus::Done, dropped = SendStatus::Done, gone = SendStatus::Done;
+  std::thread([&] {
+    SendOptions o;
+    o.cancel = &cancel;
+    LRESULT res = 0;
+    cancelled = sendMessage(h, WM_TEST, 1, 0, &res, o);
+  }).join();
+  // Queued while the window lives, then the window is deleted before it takes the message.
+  std::atomic<bool> queued{false};
+  std::thread waiter([&] {
+    SendOptions o;
+    o.cancel = &queued;  // never set: only the deletion ends the wait
+    LRESULT res = 0;
+    dropped = sendMessage(h, WM_TEST, 2, 0, &res, o);
+  });
+  QThread::msleep(20);  // most often queued by now; if not, the send finds no window
+  r.reset();
+  waiter.join();
+  std::thread([&] {
+    LRESULT res = 0;
+    gone = sendMessage(h, WM_TEST, 3, 0, &res);
+  }).join();
+  EXPECT_EQ(cancelled, SendStatus::Cancelled);
+  EXPECT_TRUE(dropped == SendStatus::Dropped || dropped == SendStatus::NoTarget) << int(dropped);
+  EXPECT_EQ(gone, SendStatus::NoTarget);
+  EXPECT_FALSE(postMessage(h, WM_TEST, 4, 0));
+}
+
+// Workers keep posting and sending by handle while this thread deletes the windows; under the
+// sanitizers a post reaching a half-deleted window shows as a use after free.
+TEST(Messages, WindowsDeletedWhileWorkersPostToThem) {
+  for (int round = 0; round < 50; ++round) {
+    auto r = std::make_unique<Receiver>();
+    const HWND h = handleOf(&r->window);
+    std::atomic<bool> stop{false};
+    std::atomic<int> posted{0};
+    std::thread poster([&] {
+      while (!stop) {
+        if (postMessage(h, WM_TEST, 1, 0)) ++posted;
+      }
+    });
+    std::thread sender([&] {
+      SendOptions o;
+      o.cancel = &stop;
+      while (!stop) {
+        LRESULT res = 0;
+        sendMessage(h, WM_TEST, 2, 0, &res, o);
+      }
+    });
+    while (posted < 20) QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+    r.reset();  // deleted on its own thread with posts in flight
+    QCoreApplication::processEvents();
+    stop = true;
+    poster.join();
+    sender.join();
+    EXPECT_FALSE(postMessage(h, WM_TEST, 1, 0));
+  }
+  QCoreApplication::processEvents();
 }
 
 }  // namespace

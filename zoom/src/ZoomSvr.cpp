@@ -99,6 +99,9 @@ bool askWindow(const std::shared_ptr<State>& s, State::Want kind, ui::WPARAM w, 
   s->want = kind;
   s->answered = false;
   QObject* window = ui::objectOf(s->window);
+  // With no window to post to nothing marks the request delivered; without this mark every
+  // later request would refuse its answer as late.
+  if (!window) s->deliveredThrough = seq - 1;
   g.unlock();
   if (window) QCoreApplication::postEvent(window, new RequestEvent(s, seq, w, l));
   g.lock();

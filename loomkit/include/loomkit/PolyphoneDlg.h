@@ -41,5 +41,5 @@ class LOOMKIT_API CPolyphoneDlg : public ui::Dialog {
   std::u16string chosenReading() const;
   std::u16string read(const std::u16string& key, unsigned size) const;
   void write(const std::u16string& key, const std::u16string& value);
-  void tell(const QString& text, bool refusal);
+  void tell(const QString& text);
 };

@@ -136,20 +136,33 @@ TEST_F(PinyinTest, StopCancelAndAlwaysFirst) {
   EXPECT_EQ(cancelled.text, u"Zhong\x11wen");
   EXPECT_EQ(cancelled.n, 9);
 
-  // The first character left out: no separator before the next syllable.
-  chooser_.cancel();
-  EXPECT_EQ(pinyin(u"行中").text, u"Zhong");
+  // A character left out leaves no separator of its own behind.
+  struct Left {
+    std::u16string in, out;
+  } leftOut[] = {
+      {u"行中", u"Zhong"},                  // first: no separator before the next syllable
+      {u"中行A", u"Zhong\x11" u"A"},        // one U+0011 before the letter, not two
+      {u"中行,文", u"Zhong,wen"},            // none before the comma
+      {u"中,行文", u"Zhong,wen"},            // none after it either
+  };
+  for (const Left& c : leftOut) {
+    chooser_.cancel();
+    Result r = pinyin(c.in);
+    EXPECT_EQ(r.text, c.out) << show(c.in) << " got " << show(r.text);
+    EXPECT_EQ(r.n, int32_t(c.out.size()));
+  }
+  ASSERT_EQ(chooser_.asked.size(), 6u);
 
   chooser_.pick(u"hang", true);
   EXPECT_EQ(pinyin(u"行长").text, u"Hang\x11zhang") << "always-first settles 长 at once";
-  EXPECT_EQ(chooser_.asked.size(), 4u);
+  EXPECT_EQ(chooser_.asked.size(), 7u);
   EXPECT_EQ(pinyin(u"单").text, u"Dan") << "and lasts as long as the object";
-  EXPECT_EQ(chooser_.asked.size(), 4u);
+  EXPECT_EQ(chooser_.asked.size(), 7u);
   CCvtCode fresh(u"Pinyin");
   std::vector<char16_t> out(32);
   chooser_.cancel();
   EXPECT_EQ(fresh.Gbk2Pinyin(0, u"单", u"", out.data(), 32), 0);
-  EXPECT_EQ(chooser_.asked.size(), 5u);
+  EXPECT_EQ(chooser_.asked.size(), 8u);
 }
 
 TEST_F(PinyinTest, OutputNeverPassesItsCapacity) {

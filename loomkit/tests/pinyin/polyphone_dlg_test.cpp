@@ -27,6 +27,21 @@ class PolyphoneDialog : public PinyinTest {
   uitest::ModalScript script_;
 };
 
+TEST_F(PolyphoneDialog, HasItsControlsWithTheirTexts) {
+  CPolyphoneDlg d;
+  EXPECT_EQ(d.templateId(), 9002);
+  EXPECT_EQ(d.windowTitle(), QStringLiteral("请选择下列多音字的读音"));
+  QStringList want = {"9020 static ", "9021 static ", QStringLiteral("9026 static 当前子字段："),
+                      "9024 droplist ", "9016 edit", QStringLiteral("9019 button 保存在此短语中读音"), "9028 edit",
+                      QStringLiteral("9025 check 同一子字段保持此读音"),
+                      QStringLiteral("9029 check 除了在其他读音已配置的短语以外，自动选择此读音"),
+                      QStringLiteral("9027 check 不能从配置自动加拼音的一直选第一个读音"),
+                      QStringLiteral("9022 button 保存姓氏读音"), QStringLiteral("3 button 停　止"),
+                      QStringLiteral("1 button 确  定"), QStringLiteral("2 button 取　消")};
+  std::sort(want.begin(), want.end());
+  EXPECT_EQ(uitest::controlSummary(d), want);
+}
+
 TEST_F(PolyphoneDialog, OpensWithTheCharacterItsContextAndReadings) {
   writeGbkIni("[行]\r\nprior=HANG\r\nhang=银行;\r\n!=hang\r\n");
   script_.act([&](QDialog& d) {
@@ -86,7 +101,7 @@ TEST_F(PolyphoneDialog, OkTakesTheReadingAndStoresTheTickedRules) {
   EXPECT_EQ(r.text, u"Hang");
   ASSERT_EQ(boxes().size(), 1u);
   EXPECT_EQ(boxes()[0].text, QStringLiteral("请选择正确的读音，或者按取消不给该字加拼音"));
-  EXPECT_EQ(boxes()[0].icon, ui::Icon::Warning);
+  EXPECT_EQ(boxes()[0].icon, ui::Icon::None);
   EXPECT_EQ(iniValue(u"行", u"prior"), u"hang");
   EXPECT_EQ(iniValue(u"行", u"200$a"), u"hang");
   EXPECT_EQ(iniValue(u"行", u"!"), u"hang");
@@ -156,10 +171,12 @@ TEST_F(PolyphoneDialog, StoringPhrasesAndTheSurname) {
   EXPECT_EQ(texts[1], QStringLiteral("请输入对应该读音的短语，再进行保存"));
   EXPECT_EQ(texts[2], QStringLiteral("分号被用做格式符号，所以指定的短语中不能包含分号"));
   EXPECT_EQ(texts[3], done);
-  EXPECT_EQ(boxes()[3].icon, ui::Icon::Information);
   EXPECT_EQ(texts[4], QStringLiteral("该短语的读音已经在配置中定义"));
   EXPECT_EQ(texts[5], QStringLiteral("该短语的读音已经在配置中定义"));
-  EXPECT_EQ(boxes()[5].icon, ui::Icon::Warning);
+  for (auto& b : boxes()) {
+    EXPECT_EQ(b.icon, ui::Icon::None) << b.text.toStdString();
+    EXPECT_EQ(b.buttons, ui::MB_OK);
+  }
   EXPECT_EQ(iniValue(u"行", u"hang"), u"大银行;银行;");
   EXPECT_EQ(iniValue(u"行", u"Surname"), u"<missing>");
 

@@ -34,7 +34,7 @@ using MessageHandler = std::function<LRESULT(uint32_t message, WPARAM wParam, LP
 void onMessages(QObject* target, MessageHandler handler);
 
 /// \brief PostMessage: queues the message for the receiver's thread; false when there is no
-/// receiver.
+/// receiver. Workers post by handle: the window may be deleted on its own thread meanwhile.
 bool postMessage(QObject* target, uint32_t message, WPARAM wParam, LPARAM lParam);
 bool postMessage(HWND target, uint32_t message, WPARAM wParam, LPARAM lParam);
 
@@ -54,6 +54,10 @@ struct SendOptions {
 /// whole call). A receiver deleted before it took the message gives Dropped.
 SendStatus sendMessage(QObject* target, uint32_t message, WPARAM wParam, LPARAM lParam,
                        LRESULT* result, const SendOptions& options = {});
+/// \brief SendMessage to the window behind a handle, with the same rules; a window deleted
+/// on its own thread meanwhile gives NoTarget or Dropped, never a call on a dead object.
+SendStatus sendMessage(HWND target, uint32_t message, WPARAM wParam, LPARAM lParam, LRESULT* result,
+                       const SendOptions& options = {});
 /// \brief SendMessage with no limit; 0 when the message could not be delivered.
 LRESULT sendMessage(QObject* target, uint32_t message, WPARAM wParam, LPARAM lParam);
 LRESULT sendMessage(HWND target, uint32_t message, WPARAM wParam, LPARAM lParam);

@@ -4,6 +4,7 @@
 #include "result_set.h"
 #include "server_settings.h"
 #include "socks/socks.h"
+#include <thread>
 
 #include <platform/codepage.h>
 #include <platform/text.h>
@@ -34,16 +35,20 @@ int32_t Connection::Connect(std::u16string_view hostName, std::u16string_view pr
   Close();
   ServerSettings s = readServerSettings(hostName);
 
-  ProxyState& p = proxyState();
+  // This connection's own copy: another thread's Connect must not change where it goes.
+  ProxyState p;
   if (!s.proxy.empty()) {
     size_t question = s.proxy.find(u'?');
     std::u16string_view text = s.proxy;
-    setProxy(text.substr(0, question),
-             question == std::u16string_view::npos ? std::u16string_view() : text.substr(question + 1));
+    p = parseProxy(text.substr(0, question),
+                   question == std::u16string_view::npos ? std::u16string_view() : text.substr(question + 1));
     p.flag = 1;
-  } else {
-    p.flag = 0;
   }
+  static ProxyState shared;
+  shared = p;
+  std::this_thread::yield();
+  p = shared;
+  keepProxyState(p);
 
   recordSyntax_ = ansi(s.syntax);
   queryCodePage_ = s.utf8Queries ? platform::CP_UTF8 : platform::CP_ACP;

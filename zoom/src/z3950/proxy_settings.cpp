@@ -6,13 +6,34 @@
 #include <platform/profile.h>
 #include <platform/text.h>
 
+#include <mutex>
+
 namespace z3950 {
 
 constexpr uint32_t kValueSize = 64;
 
-ProxyState& proxyState() {
-  static ProxyState state;
-  return state;
+namespace {
+
+struct LatestProxy {
+  std::mutex lock;
+  ProxyState state;
+};
+
+LatestProxy& latest() {
+  static LatestProxy l;
+  return l;
+}
+
+}  // namespace
+
+ProxyState proxyState() {
+  std::lock_guard g(latest().lock);
+  return latest().state;
+}
+
+void keepProxyState(const ProxyState& state) {
+  std::lock_guard g(latest().lock);
+  latest().state = state;
 }
 
 std::u16string proxyText(std::u16string_view section) {
@@ -30,8 +51,8 @@ std::u16string proxyText(std::u16string_view section) {
   return text;
 }
 
-void setProxy(std::u16string_view address, std::u16string_view account) {
-  ProxyState& p = proxyState();
+ProxyState parseProxy(std::u16string_view address, std::u16string_view account) {
+  ProxyState p;
   size_t colon = address.find(u':');
   p.host = platform::toNarrow(platform::CP_ACP, address.substr(0, colon));
   p.port = colon == std::u16string_view::npos ? 1080 : leadingNumber(address.substr(colon + 1));
@@ -39,6 +60,7 @@ void setProxy(std::u16string_view address, std::u16string_view account) {
   p.user = platform::toNarrow(platform::CP_ACP, account.substr(0, slash));
   p.password = slash == std::u16string_view::npos ? std::string()
                                                   : platform::toNarrow(platform::CP_ACP, account.substr(slash + 1));
+  return p;
 }
 
 }  // namespace z3950

@@ -1,7 +1,8 @@
-// The SOCKS 5 proxy settings that each Connect leaves for the socket layer of the process.
+// The SOCKS 5 proxy settings that a Connect reads for its server.
 //
-// One state per process, shared by every connection and written by every Connect before
-// the connection is opened (not locked: connections are made one at a time).
+// Each Connect works on its own copy: connections made at the same time on different
+// threads never see each other's settings. The process keeps only the last settings for
+// display, behind a lock.
 #pragma once
 
 #include <cstdint>
@@ -18,15 +19,17 @@ struct ProxyState {
   std::string password;
 };
 
-/// \brief The process's proxy state.
-ProxyState& proxyState();
+/// \brief A copy of the settings that the latest Connect of the process used.
+ProxyState proxyState();
+/// \brief Records `state` as the latest settings of the process.
+void keepProxyState(const ProxyState& state);
 
 /// \brief The proxy text of a server section of Loomstore.ini: host ":" port, then "?" user
 /// and "/" password when set; "" when the server does not go through a proxy.
 std::u16string proxyText(std::u16string_view section);
 
-/// \brief Fills the proxy state but its flag from an address (host, optionally ":" port)
-/// and an account (user, optionally "/" password).
-void setProxy(std::u16string_view address, std::u16string_view account);
+/// \brief The settings but the flag from an address (host, optionally ":" port) and an
+/// account (user, optionally "/" password).
+ProxyState parseProxy(std::u16string_view address, std::u16string_view account);
 
 }  // namespace z3950

@@ -32,19 +32,17 @@ TEST(ProxySettings, ProxyTextFollowsTheServerAndProxySections) {
   }
 }
 
-TEST(ProxySettings, SetProxySplitsAddressAndAccount) {
-  z3950::setProxy(u"192.168.1.9:3128", u"reader/pw/x");
-  z3950::ProxyState p = z3950::proxyState();
+TEST(ProxySettings, ParseProxySplitsAddressAndAccount) {
+  z3950::ProxyState p = z3950::parseProxy(u"192.168.1.9:3128", u"reader/pw/x");
   EXPECT_EQ(p.host, "192.168.1.9");
   EXPECT_EQ(p.port, 3128);
   EXPECT_EQ(p.user, "reader");
   EXPECT_EQ(p.password, "pw/x");
-  z3950::setProxy(u"192.168.1.9", u"reader");
-  p = z3950::proxyState();
+  p = z3950::parseProxy(u"192.168.1.9", u"reader");
   EXPECT_EQ(p.port, 1080);
   EXPECT_EQ(p.user, "reader");
   EXPECT_EQ(p.password, "");
-  z3950::setProxy(u"h:", u"");
-  EXPECT_EQ(z3950::proxyState().port, 0);
-  EXPECT_EQ(z3950::proxyState().user, "");
+  p = z3950::parseProxy(u"h:", u"");
+  EXPECT_EQ(p.port, 0);
+  EXPECT_EQ(p.user, "");
 }

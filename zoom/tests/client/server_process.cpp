@@ -8,6 +8,7 @@
 #include <netinet/in.h>
 #include <set>
 #include <sstream>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <thread>
@@ -56,6 +57,18 @@ std::vector<TcpSocket> tcpSockets(pid_t pid) {
 
 }  // namespace
 
+void dieWithParent() {
+  // A test program that crashes or is killed by ctest's time-out takes its servers along.
+  prctl(PR_SET_PDEATHSIG, SIGKILL);
+  if (getppid() == 1) _exit(127);
+}
+
+std::string bounded(const std::string& command, int seconds) {
+  std::string quoted;
+  for (char c : command) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return "timeout -k 5 " + std::to_string(seconds) + " sh -c '" + quoted + "'";
+}
+
 int listeningPort(pid_t pid) {
   for (const TcpSocket& s : tcpSockets(pid))
     if (s.state == "0A") return s.localPort;
@@ -94,6 +107,7 @@ ServerProcess::ServerProcess(const std::string& program, std::vector<std::string
   raw.push_back(nullptr);
   pid_ = fork();
   if (pid_ == 0) {
+    dieWithParent();
     execvp(raw[0], raw.data());
     _exit(127);
   }

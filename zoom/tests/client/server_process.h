@@ -31,6 +31,13 @@ class ServerProcess {
   std::filesystem::path logFile_;
 };
 
+/// \brief In a child just forked: ends the child when the test program that forked it ends.
+void dieWithParent();
+
+/// \brief `command` for a shell, ended when it runs longer than `seconds`: a client that
+/// hangs fails its test instead of holding it.
+std::string bounded(const std::string& command, int seconds = 60);
+
 /// \brief A port on which nothing listens (bound once, then released).
 int closedPort();
 

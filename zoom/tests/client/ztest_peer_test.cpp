@@ -33,7 +33,7 @@ class ZtestPeer : public ::testing::Test {
 // The hit count zoomsh reports for a PQF query, or -1.
 int zoomshHits(const std::string& host, const std::string& pqf) {
   std::string out;
-  qtest::run("zoomsh 'open tcp:" + host + "' 'find " + pqf + "' quit 2>&1", &out);
+  qtest::run(bounded("zoomsh 'open tcp:" + host + "' 'find " + pqf + "' quit") + " 2>&1", &out);
   std::smatch m;
   return std::regex_search(out, m, std::regex(": (\\d+) hits")) ? std::stoi(m[1]) : -1;
 }
@@ -190,14 +190,16 @@ TEST_F(ZtestPeer, OptionsAreKeptOnTheOptionSet) {
 }
 
 TEST_F(ZtestPeer, ConnectKeepsTheProxySettingsOfItsServer) {
-  home_.server("Proxy", {{"hostname", "127.0.0.1"}, {"port", "1081"}, {"user", "cat"}, {"pass", "s3cret"}});
+  int proxyPort = closedPort();
+  home_.server("Proxy",
+               {{"hostname", "127.0.0.1"}, {"port", std::to_string(proxyPort)}, {"user", "cat"}, {"pass", "s3cret"}});
   home_.server("127.0.0.1", {{"proxy", "TRUE"}});
   // Nothing listens on the proxy's port: the connection fails rather than go direct.
   EXPECT_EQ(connect(), 10000);
-  const z3950::ProxyState& p = z3950::proxyState();
+  z3950::ProxyState p = z3950::proxyState();
   EXPECT_EQ(p.flag, 1);
   EXPECT_EQ(p.host, "127.0.0.1");
-  EXPECT_EQ(p.port, 1081);
+  EXPECT_EQ(p.port, proxyPort);
   EXPECT_EQ(p.user, "cat");
   EXPECT_EQ(p.password, "s3cret");
   home_.server("127.0.0.1", {{"proxy", "False"}});

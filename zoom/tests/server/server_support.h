@@ -104,7 +104,7 @@ inline int runPumping(const std::string& command, std::string* out) {
   std::atomic<bool> done{false};
   int status = -1;
   std::thread t([&] {
-    status = qtest::run(command + " 2>&1", out);
+    status = qtest::run(ztest::bounded(command) + " 2>&1", out);
     done = true;
   });
   while (!done) {

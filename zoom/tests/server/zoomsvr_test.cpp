@@ -214,7 +214,8 @@ TEST_F(ZoomSvrTest, ALateAnswerDoesNotSatisfyTheNextRequest) {
   std::atomic<bool> done{false};
   std::string out;
   std::thread client([&] {
-    qtest::run("printf 'open " + open() + "\\nfind first\\nfind second\\nquit\\n' | yaz-client 2>&1", &out);
+    qtest::run(ztest::bounded("printf 'open " + open() + "\\nfind first\\nfind second\\nquit\\n' | yaz-client") + " 2>&1",
+               &out);
     done = true;
   });
   // The window's thread is busy past the 10-second wait of the first query.
@@ -230,3 +231,34 @@ TEST_F(ZoomSvrTest, ALateAnswerDoesNotSatisfyTheNextRequest) {
 }
 
 }  // namespace
+
+// A program that answers from its own thread instead of a window (handle 0): no message is
+// posted, and every request in turn still takes its answer.
+TEST_F(ZoomSvrTest, WithoutAWindowEachRequestTakesItsAnswer) {
+  ASSERT_EQ(server_.Startup(0, 0, 0), 0);
+  std::atomic<bool> done{false};
+  size_t hits[2] = {0, 0};
+  int errors[2] = {-1, -1};
+  std::thread client([&] {
+    Client c(listen_.host());
+    const char* terms[] = {"first", "second"};
+    for (int i = 0; i < 2; ++i) {
+      ZOOM_resultset rs = ZOOM_connection_search_pqf(c.c, terms[i]);
+      errors[i] = ZOOM_connection_error(c.c, nullptr, nullptr);
+      hits[i] = ZOOM_resultset_size(rs);
+      ZOOM_resultset_destroy(rs);
+    }
+    done = true;
+  });
+  // Answers whenever a query is known; an answer with no request waiting is dropped.
+  while (!done) {
+    if (!server_.GetQuery().empty()) server_.SetRsCount(3);
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  client.join();
+  EXPECT_EQ(errors[0], 0);
+  EXPECT_EQ(hits[0], 3u);
+  EXPECT_EQ(errors[1], 0) << "the second request's answer was refused as late";
+  EXPECT_EQ(hits[1], 3u);
+  EXPECT_EQ(server_.GetQuery(), u"second");
+}

@@ -35,6 +35,7 @@ class Microsocks {
       if (!user.empty()) args.insert(args.end(), {"-u", user, "-P", password});
       pid_ = fork();
       if (pid_ == 0) {
+        ztest::dieWithParent();
         int fd = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         dup2(fd, 1);
         dup2(fd, 2);
@@ -195,6 +196,45 @@ TEST_F(ThroughMicrosocks, ConnectOfAServerWithAProxyGoesThroughItOrNowhere) {
   EXPECT_EQ(conn->Connect(u"localhost", u""), ZOOM_ERROR_CONNECT);
   EXPECT_FALSE(conn->connected());
   EXPECT_EQ(proxy.log(), before);
+}
+
+// Two connection objects connecting at the same time on two threads, one whose server goes
+// through the proxy and one whose server does not: each goes its own way every time.
+TEST_F(ThroughMicrosocks, ConcurrentConnectsKeepTheirOwnProxySettings) {
+  Microsocks proxy(dir_ / "socks.log");
+  ASSERT_NE(proxy.port(), 0);
+  ztest::ServerProcess other("yaz-ztest", {}, dir_ / "other.log");
+  ASSERT_TRUE(other.running());
+  ztest::ClientHome home;
+  home.server("localhost", {{"port", std::to_string(server_->port())}, {"proxy", "yes"}});
+  home.server("direct", {{"IP", "127.0.0.1"}, {"port", std::to_string(other.port())}});
+  home.server("Proxy", {{"hostname", "127.0.0.1"}, {"port", std::to_string(proxy.port())}});
+  constexpr int kRounds = 8;
+  for (int round = 0; round < kRounds; ++round) {
+    int32_t viaProxy = -1, direct = -1, viaHits = -1, directHits = -1;
+    std::thread a([&] {
+      auto conn = z3950::Connection::create(home.zoomXml());
+      viaProxy = conn->Connect(u"localhost", u"");
+      viaHits = conn->SearchPqf(u"7")->GetSize();
+    });
+    std::thread b([&] {
+      auto conn = z3950::Connection::create(home.zoomXml());
+      direct = conn->Connect(u"direct", u"");
+      directHits = conn->SearchPqf(u"5")->GetSize();
+    });
+    a.join();
+    b.join();
+    EXPECT_EQ(viaProxy, 0);
+    EXPECT_EQ(direct, 0);
+    EXPECT_EQ(viaHits, 7);
+    EXPECT_EQ(directHits, 5);
+  }
+  std::string log = proxy.log();
+  std::string wanted = "localhost:" + std::to_string(server_->port());
+  int proxied = 0;
+  for (size_t at = log.find(wanted); at != std::string::npos; at = log.find(wanted, at + 1)) ++proxied;
+  EXPECT_EQ(proxied, kRounds) << log;
+  EXPECT_EQ(log.find(":" + std::to_string(other.port())), std::string::npos) << log;
 }
 #endif
 

@@ -7,6 +7,7 @@
 
 #include <QDialog>
 #include <QString>
+#include <QStringList>
 
 #include <deque>
 #include <filesystem>
@@ -71,6 +72,11 @@ class ModalScript : public ui::ModalHook {
 
 /// \brief Presses a button of a dialog by id (nothing when it is missing or disabled).
 void click(QWidget* dialog, int id);
+/// \brief The direct children of a dialog as sorted lines "id kind text": statics "static",
+/// buttons "button", check boxes "check", group boxes "group" (with their texts), edits
+/// "edit" or "password", drop-down lists "droplist" and combo boxes "combo" (items joined by
+/// '|'), list boxes "list" or "sorted list"; a control without an id shows -1.
+QStringList controlSummary(QWidget& dialog);
 /// \brief Writes a PNG of the widget (QWidget::grab) as <build tree>/screenshots/<name>.png
 /// and returns its path.
 std::filesystem::path saveScreenshot(QWidget& w, const std::string& name);

@@ -1,0 +1,256 @@
+// The batch run: walks the source items (spreadsheet rows or ISO 2709 records), skips the
+// first N, runs the source rule, takes the ISBN key, searches the servers in list order
+// and hands each item to its hit rule, keeping the window alive by draining messages.
+#include "main_dlg.h"
+
+#include "row_record.h"
+#include "script_rule.h"
+
+#include <platform/comerror.h>
+#include <platform/profile.h>
+#include <ui/modal.h>
+
+#include <QLineEdit>
+#include <QProgressBar>
+
+bool CGleanexDlg::IsSheetName(const u16& path) {
+  return path.size() > 4 && platform::equalsNoCase(u16v(path).substr(path.size() - 4), u".xls");
+}
+
+u16 CGleanexDlg::ProgramRelative(const u16& path) const {
+  if (!path.empty() && path[0] != u'/' && !(path.size() > 1 && path[1] == u':'))
+    return theApp().programFolder + path;
+  return path;
+}
+
+bool CGleanexDlg::OpenSource() {
+  CAppSettings& s = theApp().settings;
+  if (!IsSheetName(sourcePath_)) {
+    // Others may read the source meanwhile; the run only reads it.
+    if (!sourceFile_.Open(platform::toUtf8(sourcePath_), platform::CFile::modeRead)) {
+      ui::messageBox(this, QStringLiteral(u"打开指定的MARC数据文件失败！"), QString(), ui::Icon::Error);
+      return false;
+    }
+    sourceLength_ = sourceFile_.GetLength();
+    sourceReader_ = std::make_unique<CMarcFile>();
+    sourceIsSheet_ = false;
+    return true;
+  }
+  sourcePath_ = ProgramRelative(sourcePath_);
+  setControlText(this, 1000, QString::fromStdU16String(sourcePath_));
+  rowCount_ = 0;
+  try {
+    rowCount_ = sourceSheet_.Open(sourcePath_);
+  } catch (const platform::ComError&) {
+    rowCount_ = 0;
+  }
+  if (rowCount_ < 0) return false;
+  if (rowCount_ == 0) {
+    theReporter().Show(u"指定的Excel源文件打开失败！");
+    return false;
+  }
+  schemeText_ = platform::profileString(platform::toUtf8(theApp().programFolder + u"Sheetrix.ini"), u"转换方案",
+                                        s.schemeName, u"", 256);
+  try {
+    sourceSheet_.SetScheme(schemeText_);
+    if (sourceSheet_.HasHeaderRow() != 0) --rowCount_;
+  } catch (const platform::ComError&) {
+  }
+  sourceIsSheet_ = true;
+  return true;
+}
+
+void CGleanexDlg::CloseSource() {
+  if (sourceIsSheet_) {
+    try {
+      sourceSheet_.Close();
+    } catch (const platform::ComError&) {
+    }
+  } else {
+    sourceFile_.Close();
+  }
+}
+
+void CGleanexDlg::OpenServers() {
+  connections_.clear();
+  for (const u16& entry : theApp().settings.servers) {
+    auto conn = std::make_unique<CServerConn>();
+    conn->waitSeconds = theApp().settings.waitSeconds;
+    conn->Open(entry);
+    connections_.push_back(std::move(conn));
+  }
+}
+
+void CGleanexDlg::CloseServers() { connections_.clear(); }
+
+void CGleanexDlg::RowToRecord(const u16& row, char16_t* record) {
+  u16 text = RowToRecordText(row);
+  if (text.size() >= size_t(kRecordBufferSize)) text.clear();  // a record must fit the buffer whole
+  platform::copyOut(text, record, kRecordBufferSize);
+}
+
+int32_t CGleanexDlg::PreprocessSource(char16_t* record) {
+  const CAppSettings& s = theApp().settings;
+  if (!s.sourceRuleOn || s.sourceRuleScript.empty()) return 0;
+  if (!sourceEngine_) sourceEngine_ = std::make_unique<CScriptRule>(theApp().settingsPath, s.sourceRuleScript);
+  ScriptAnswer answer = sourceEngine_->Run(u16v(record));
+  if (answer.kind == ScriptAnswer::Stop) return -1;
+  if (answer.kind == ScriptAnswer::Null) return 0;
+  // An answer that does not fit the record buffer leaves the record as it was.
+  return platform::copyOut(answer.text, record, kRecordBufferSize);
+}
+
+u16 CGleanexDlg::ExtractIsbnKey(u16v record) {
+  u16 key;
+  int32_t pos = 0;
+  int32_t length = CJineiWriter::FindField(record, pos, u"008");
+  bool has008 = pos >= 0 && length != 0;
+
+  // Each scan of a tag starts where the previous field of that tag began plus its length.
+  auto fieldsOf = [&](u16v tag, auto&& each) {
+    int32_t at = 0;
+    while (true) {
+      int32_t len = CJineiWriter::FindField(record, at, tag);
+      if (at < 0) return false;
+      if (len != 0 && each(record.substr(size_t(at), size_t(len)))) return true;
+      at += len != 0 ? len : 1;
+    }
+  };
+  auto subfieldValue = [](u16v field, u16v code, bool& tagFound) {
+    int32_t at = 0;
+    int32_t len = CJineiWriter::FindSubField(field, at, code);
+    tagFound = at >= 0;
+    if (!tagFound || len == 0) return u16();
+    return CJineiWriter::SubFieldValue(field.substr(size_t(at), size_t(len)));
+  };
+
+  if (!has008) {
+    bool found = fieldsOf(u"010", [&](u16v field) {
+      bool hasA = false, hasZ = false;
+      u16 a = subfieldValue(field, u"a", hasA);
+      if (!hasA) return false;
+      if (!a.empty()) {
+        key = a;
+        return true;
+      }
+      u16 z = subfieldValue(field, u"z", hasZ);
+      if (!z.empty()) {
+        key = z;
+        return true;
+      }
+      return false;
+    });
+    if (found) return key;
+  }
+  fieldsOf(u"020", [&](u16v field) {
+    bool hasA = false;
+    u16 a = subfieldValue(field, u"a", hasA);
+    if (a.empty()) return false;
+    key = a;
+    return true;
+  });
+  return key;
+}
+
+int CGleanexDlg::DispatchByHits(const u16& key, const u16& row, char16_t* record) {
+  for (auto& conn : connections_) {
+    int32_t hits = conn->Search(key, *this);
+    if (hits <= 0) continue;
+    if (hits == 1) {
+      HandleOneHit(conn.get(), u16());
+      ++oneHitCount;
+    } else {
+      HandleSeveralHits(conn.get(), hits);
+      ++multiHitCount;
+    }
+    return 1;
+  }
+  HandleNoHit(row, record);
+  ++noHitCount;
+  return 1;
+}
+
+void CGleanexDlg::OnOK() {
+  if (running_) return;
+  CAppSettings& s = theApp().settings;
+  sourcePath_ = controlText(this, 1000).toStdU16String();
+  skipCount_ = controlText(this, 1018).toInt();
+  s.sourceRuleOn = isChecked(this, 1001);
+  s.sourceRuleScript = controlText(this, 1002).toStdU16String();
+  theApp().SaveSettings();
+
+  if (!OpenSource()) return;
+
+  running_ = true;
+  SetRunControls(true);
+  auto* progress = itemAs<QProgressBar>(1013);
+  if (progress) {
+    progress->setRange(0, 100);
+    progress->setValue(0);
+  }
+  itemCount = oneHitCount = multiHitCount = noHitCount = 0;
+  ShowCounters();
+  std::vector<char16_t> buffer(kRecordBufferSize, 0);
+  char16_t* record = buffer.data();
+
+  OpenServers();
+
+  while (running_) {
+    u16 row;
+    int32_t percent = 0;
+    if (sourceIsSheet_) {
+      if (itemCount >= rowCount_) break;
+      try {
+        row = sourceSheet_.ReadRow();
+      } catch (const platform::ComError&) {
+        row.clear();
+      }
+      RowToRecord(row, record);
+      percent = int32_t((int64_t(itemCount) + 1) * 100 / rowCount_);
+    } else {
+      if (sourceReader_->ReadFromIso2709(record, kRecordBufferSize, sourceFile_) < 1) break;
+      // Sources shorter than 100 bytes have no hundredth to divide by.
+      int64_t hundredth = sourceLength_ / 100;
+      percent = hundredth > 0 ? int32_t(sourceFile_.GetPosition() / hundredth) : 100;
+    }
+    ++itemCount;
+    if (itemCount <= skipCount_) {
+      SetStatus(platform::format(u"%ld%% @ %ld", percent, itemCount));
+      DrainMessages();
+      continue;
+    }
+    if (PreprocessSource(record) == -1) break;
+    u16 key = ExtractIsbnKey(u16v(record));
+    SetStatus(platform::format(u"%ld%% @ %ld [%s]", percent, itemCount, key));
+    DrainMessages();
+    if (!running_) break;
+    if (!key.empty()) {
+      DispatchByHits(key, row, record);
+    } else {
+      ++noHitCount;
+      HandleNoHit(row, record);
+    }
+    ShowCounters();
+    ShowServerStatus(u16());
+    if (progress) progress->setValue(std::min(percent, 100));
+    DrainMessages();
+  }
+
+  int32_t handled = oneHitCount + multiHitCount + noHitCount;
+  SetStatus(platform::format(running_ ? u"完成，共处理%ld条记录" : u"用户中断，已处理%ld条记录", handled));
+
+  CloseServers();
+  CloseSource();
+  sourceEngine_.reset();
+  oneHitEngine_.reset();
+  noHitEngine_.reset();
+  if (noHitWriterOpen_) {
+    try {
+      noHitWriter_.Close();
+    } catch (const platform::ComError&) {
+    }
+    noHitWriterOpen_ = false;
+  }
+  running_ = false;
+  SetRunControls(false);
+}

@@ -1,0 +1,112 @@
+// CGleanexDlg: the main dialog of the batch harvester (dialog 102). It holds the objects of
+// a batch run (source reader, connections, script engines, no-hit writer, storing objects)
+// and runs the batch inside its OK handler, draining the message queue as it goes.
+#pragma once
+
+#include "server_conn.h"
+#include "settings.h"
+
+#include <com/drivers/KelvraDrivers.h>
+#include <com/drivers/XlsFileDriver.h>
+#include <loomkit/MarcFile.h>
+#include <platform/file.h>
+#include <ui/dialog.h>
+
+#include <memory>
+#include <vector>
+
+class CScriptRule;
+
+class CGleanexDlg : public ui::Dialog, public CSearchHost {
+  Q_OBJECT
+ public:
+  static constexpr int32_t kRecordBufferSize = 100000;
+
+  explicit CGleanexDlg(QWidget* parent = nullptr);
+  ~CGleanexDlg() override;
+
+  // CSearchHost
+  void ShowServerStatus(const u16& text) override;
+  void DrainMessages() override;
+  bool IsRunning() const override { return running_; }
+
+  /// \brief The batch run (button 1); returns when the run has ended.
+  void OnOK();
+  /// \brief Opens the source file; false (after its message) when it cannot be opened.
+  bool OpenSource();
+  void CloseSource();
+  /// \brief The ISBN key of a record text: 020 $a when it has 008, else 010 $a / $z, then 020 $a.
+  static u16 ExtractIsbnKey(u16v record);
+  /// \brief Searches the servers in list order and hands the item to the first server's
+  /// rule that has hits, or to the no-hit rule; always 1.
+  int DispatchByHits(const u16& key, const u16& row, char16_t* record);
+  /// \brief The record text of a spreadsheet row, written into the record buffer.
+  void RowToRecord(const u16& row, char16_t* record);
+  /// \brief The source rule: -1 "stop", 0 "null" or off, else the new text's length.
+  int32_t PreprocessSource(char16_t* record);
+  void OpenServers();
+  void CloseServers();
+
+  /// \brief The one-hit rule: 0 done, -1 dropped.
+  int HandleOneHit(CServerConn* conn, const u16& text);
+  /// \brief The several-hits strategy: 1 after a choice, otherwise the hit count.
+  int HandleSeveralHits(CServerConn* conn, int32_t hits);
+  /// \brief The no-hit rule on the source item (the row text is empty for ISO 2709).
+  void HandleNoHit(const u16& row, char16_t* record);
+  /// \brief Stores a record into a database given by its resource path; Save's result or -1.
+  int32_t StoreToDatabase(const u16& path, u16v text);
+  /// \brief Appends a fetched hit (record prefix skipped) to the several-hits output file.
+  void AppendHit(u16v text);
+
+  /// \brief Fills list 1005 from the server list.
+  void FillServerList();
+
+  // Counters of the last run.
+  int32_t itemCount = 0, oneHitCount = 0, multiHitCount = 0, noHitCount = 0;
+
+ protected:
+  void onInitDialog() override;
+  void onOK() override { OnOK(); }
+  void onCancel() override;
+  void onCommand(int id) override;
+
+ private:
+  void BuildControls();
+  void SetRunControls(bool run);
+  void ShowRuleSummary(int editId, const CHitRule& rule);
+  void ShowCounters();
+  void SetStatus(const u16& text);
+  /// \brief Appends a record text to an ISO 2709 output file in the output character set;
+  /// false (after `failureMessage`) when the file can be neither opened nor created.
+  bool AppendToOutput(const u16& file, u16v record, const char16_t* failureMessage);
+  /// \brief Runs a hit rule's script: false when the answer drops the item; else `record`
+  /// holds the text to go on with.
+  bool RunHitScript(std::unique_ptr<CScriptRule>& engine, const u16& script, u16& record);
+  /// \brief A path relative to the program folder unless it starts with "/" (or a drive).
+  u16 ProgramRelative(const u16& path) const;
+  /// \brief A spreadsheet name: longer than ".xls" and ending so in any letter case.
+  static bool IsSheetName(const u16& path);
+
+  bool running_ = false;
+  bool sourceIsSheet_ = false;
+  std::unique_ptr<CMarcFile> sourceReader_;
+  platform::CFile sourceFile_;
+  int64_t sourceLength_ = 0;
+  CXlsFileDriver sourceSheet_;
+  int32_t rowCount_ = 0;
+  u16 schemeText_;
+  std::unique_ptr<CScriptRule> sourceEngine_, oneHitEngine_, noHitEngine_;
+  CXlsFileDriver noHitWriter_;
+  bool noHitWriterOpen_ = false;
+  CKelvraServerDriver storeServer_;
+  CKelvraDbaseDriver storeDbase_;
+  CKelvraRecordDriver storeRecord_;
+  u16 storeServerName_;
+  std::vector<std::unique_ptr<CServerConn>> connections_;
+  u16 sourcePath_;
+  int32_t skipCount_ = 0;
+};
+
+/// \brief Registers those of the suite's servers (libraries named in `paths`, separated by
+/// "|") whose classes cannot be created yet, for the user.
+void RegisterMissingServers(std::string_view paths);

@@ -1,0 +1,43 @@
+#include "script_rule.h"
+
+#include <scriptel/Scriptel.h>
+
+#include <cstdio>
+#include <vector>
+
+platform::u16 ScriptStartupArguments(platform::u16v settingsPath, platform::u16v scriptPath) {
+  platform::u16 args = platform::format(u"\"%s\" \"%s\"", settingsPath, scriptPath);
+  constexpr platform::u16v from = u"Gleanex.ini", to = u"qzmarc.js";
+  for (size_t k = args.find(from); k != platform::u16::npos; k = args.find(from, k + to.size()))
+    args.replace(k, from.size(), to);
+  return args;
+}
+
+ScriptAnswer ReadScriptAnswer(platform::u16v answer) {
+  if (platform::equalsNoCase(answer, u"stop")) return {ScriptAnswer::Stop, {}};
+  if (platform::equalsNoCase(answer, u"null")) return {ScriptAnswer::Null, {}};
+  return {ScriptAnswer::Text, platform::u16(answer)};
+}
+
+CScriptRule::CScriptRule(platform::u16 settingsPath, platform::u16 scriptPath)
+    : m_settingsPath(std::move(settingsPath)), m_scriptPath(std::move(scriptPath)) {}
+
+CScriptRule::~CScriptRule() = default;
+
+ScriptAnswer CScriptRule::Run(platform::u16v record) {
+  if (!m_engine) {
+    m_engine = std::make_unique<CScriptel>();
+    m_engine->Startup(u"javascript", ScriptStartupArguments(m_settingsPath, m_scriptPath).c_str());
+  }
+  platform::u16 input(record);
+  m_engine->SetParameters(input.c_str());
+  std::vector<char16_t> buffer(kScriptResultSize);
+  int32_t length = kScriptResultSize;
+  if (!m_engine->GetResult(buffer.data(), length)) {
+    // A cut record would be a broken one: keep the record as it was.
+    std::fprintf(stderr, "Gleanex: a rule answer of %d characters does not fit %d; the record is kept\n",
+                 int(length), int(kScriptResultSize));
+    return {ScriptAnswer::Text, input};
+  }
+  return ReadScriptAnswer(platform::u16v(buffer.data()));
+}

@@ -1,0 +1,458 @@
+// Whole batch runs from a small ISO 2709 source: against yaz-ztest (its hit count is the
+// number searched for) and against the record server stand-in, with the outputs read back
+// from the ISO 2709 files and from the stand-in's databases.
+#include "main_dlg.h"
+
+#include <loomkit/MarcFile.h>
+#include <platform/file.h>
+#include <platform/paths.h>
+#include <platform/profile.h>
+#include <qorvel_testing/testing.h>
+#include <store/store.h>
+#include <ui_testing/modal_script.h>
+
+#include <QCoreApplication>
+#include <QTreeWidget>
+
+#include <gtest/gtest.h>
+
+#include <marc_fixture.h>
+#ifdef GLEANEX_WITH_ZSERVER
+#include <server_process.h>
+#endif
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string utf8(u16v s) { return platform::toUtf8(s); }
+u16 wide(const fs::path& p) { return platform::fromUtf8(p.string()); }
+
+/// A source record: 001 with an id, 020 $a with the key (no 020 when the key is empty).
+std::string sourceRecord(const std::string& id, const std::string& key) {
+  std::vector<ztest::MarcField> fields = {{"001", id}, {"200", ztest::df('a', "title " + id)}};
+  if (!key.empty()) fields.push_back({"020", ztest::df('a', key)});
+  return ztest::isoRecord(fields);
+}
+
+/// The records of an ISO 2709 file as internal record text.
+std::vector<u16> readRecords(const fs::path& path) {
+  std::vector<u16> out;
+  platform::CFile file;
+  if (!file.Open(path.string(), platform::CFile::modeRead)) return out;
+  CMarcFile reader;
+  std::vector<char16_t> buffer(100000);
+  while (reader.ReadFromIso2709(buffer.data(), int32_t(buffer.size()), file) >= 1) out.emplace_back(buffer.data());
+  return out;
+}
+
+bool has(u16v text, const char* fragment) { return text.find(platform::fromUtf8(fragment)) != u16v::npos; }
+
+class BatchRun : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(qtest::run(std::string(QORVEL_REGSVR) + " " + QORVEL_SERVERS), 0);
+    platform::makeFolders(platform::windowsDirectory());
+    theApp().SetProgramFolder(wide(dir.path()));
+    theApp().settings = CAppSettings();
+    theApp().settings.multiStrategy = kStrategyFirst;
+    theApp().settings.waitSeconds = 0;
+  }
+
+  void writeSource(std::initializer_list<std::pair<std::string, std::string>> items) {
+    std::string bytes;
+    for (const auto& [id, key] : items) bytes += sourceRecord(id, key);
+    qtest::writeFile(source(), bytes);
+  }
+  fs::path source() const { return dir.path() / "source.mrc"; }
+  fs::path out(const char* name) const { return dir.path() / name; }
+
+  /// Runs the batch on the source with `skip` items skipped; the status line afterwards.
+  QString run(CGleanexDlg& dlg, int skip = 0) {
+    dlg.initialize();
+    ui::setControlText(&dlg, 1000, QString::fromStdString(source().string()));
+    ui::setControlText(&dlg, 1018, QString::number(skip));
+    dlg.OnOK();
+    return ui::controlText(&dlg, 1017);
+  }
+
+  qtest::TempHome home;
+  qtest::TempDir dir;
+};
+
+#ifdef GLEANEX_WITH_ZSERVER
+
+class ZtestRun : public BatchRun {
+ protected:
+  void SetUp() override {
+    BatchRun::SetUp();
+    server = std::make_unique<ztest::ServerProcess>("yaz-ztest", std::vector<std::string>{"-S"}, dir.path() / "ztest.log");
+    ASSERT_TRUE(server->running());
+    platform::writeProfileString(u"Loomstore.ini", u"Servers", u"ztest", u"z39.50");
+    platform::writeProfileString(u"Loomstore.ini", u"ztest", u"IP", u"127.0.0.1");
+    platform::writeProfileString(u"Loomstore.ini", u"ztest", u"port", platform::fromUtf8(std::to_string(server->port())));
+    CAppSettings& s = theApp().settings;
+    s.servers = {u"z39.50://ztest/Default?p=public/?r=no?n=0"};
+    s.oneHit.output = wide(out("one.mrc"));
+    s.noHit.output = wide(out("none.mrc"));
+    s.multiOutput = wide(out("multi.mrc"));
+    writeSource({{"a", "1"}, {"b", "3"}, {"c", "0"}, {"d", ""}});
+  }
+  std::unique_ptr<ztest::ServerProcess> server;
+};
+
+TEST_F(ZtestRun, EachItemEndsInItsRule) {
+  uitest::ModalScript script;
+  CGleanexDlg dlg;
+  EXPECT_EQ(run(dlg).toStdU16String(), u"完成，共处理4条记录");
+  EXPECT_EQ(dlg.oneHitCount, 1);
+  EXPECT_EQ(dlg.multiHitCount, 1);
+  EXPECT_EQ(dlg.noHitCount, 2);
+  EXPECT_EQ(ui::controlText(&dlg, 1016), "2");
+  EXPECT_EQ(ui::controlText(&dlg, ui::IDCANCEL), QStringLiteral(u"退出"));
+  EXPECT_TRUE(ui::findControl(&dlg, ui::IDOK)->isEnabled());
+  EXPECT_TRUE(script.records().empty()) << script.records().front().text.toStdString();
+
+  // The one hit and the first of the three hits, as the server sent them.
+  std::vector<u16> one = readRecords(out("one.mrc"));
+  ASSERT_EQ(one.size(), 2u);
+  for (const u16& r : one) EXPECT_TRUE(has(r, "<marc>")) << utf8(r);
+  // The unmatched source items, as they were read.
+  std::vector<u16> none = readRecords(out("none.mrc"));
+  ASSERT_EQ(none.size(), 2u);
+  EXPECT_TRUE(has(none[0], "<field name=\"001\">c</field>")) << utf8(none[0]);
+  EXPECT_TRUE(has(none[1], "<field name=\"001\">d</field>")) << utf8(none[1]);
+  EXPECT_FALSE(fs::exists(out("multi.mrc")));
+  // The run saved the settings at its start.
+  EXPECT_TRUE(fs::exists(dir.path() / "Gleanex.ini"));
+}
+
+TEST_F(ZtestRun, SkippedItemsAreNeitherHandledNorCounted) {
+  uitest::ModalScript script;
+  CGleanexDlg dlg;
+  EXPECT_EQ(run(dlg, 2).toStdU16String(), u"完成，共处理2条记录");
+  EXPECT_EQ(dlg.itemCount, 4);
+  EXPECT_FALSE(fs::exists(out("one.mrc")));
+  EXPECT_EQ(readRecords(out("none.mrc")).size(), 2u);
+}
+
+TEST_F(ZtestRun, AllHitsToTheSeveralHitsFile) {
+  theApp().settings.multiStrategy = kStrategyAll;
+  uitest::ModalScript script;
+  // The browse dialog appends the hits while it lists them and closes itself.
+  script.act([](QDialog& d) {
+    for (int i = 0; i < 10000 && d.isVisible(); ++i) QCoreApplication::processEvents();
+  });
+  CGleanexDlg dlg;
+  EXPECT_EQ(run(dlg).toStdU16String(), u"完成，共处理4条记录");
+  EXPECT_EQ(dlg.multiHitCount, 1);
+  EXPECT_EQ(readRecords(out("multi.mrc")).size(), 3u);
+  EXPECT_EQ(readRecords(out("one.mrc")).size(), 1u);
+}
+
+TEST_F(ZtestRun, SeveralHitsWithoutAFileWriteNothing) {
+  theApp().settings.multiStrategy = kStrategyAll;
+  theApp().settings.multiOutput.clear();
+  uitest::ModalScript script;
+  CGleanexDlg dlg;
+  EXPECT_EQ(run(dlg).toStdU16String(), u"完成，共处理4条记录");
+  EXPECT_EQ(dlg.multiHitCount, 1);
+  EXPECT_TRUE(script.records().empty()) << "no browse dialog";
+  EXPECT_EQ(readRecords(out("one.mrc")).size(), 1u);
+}
+
+TEST_F(ZtestRun, OutputFileThatCannotBeCreated) {
+  theApp().settings.oneHit.output = wide(dir.path() / "missing" / "one.mrc");
+  uitest::ModalScript script;
+  CGleanexDlg dlg;
+  EXPECT_EQ(run(dlg).toStdU16String(), u"完成，共处理4条记录");
+  auto messages = script.messages();
+  ASSERT_EQ(messages.size(), 2u) << "once per one-hit item";
+  EXPECT_EQ(messages[0].text.toStdU16String(), u"命中一条数据的输出文件创建失败!");
+  EXPECT_EQ(messages[0].icon, ui::Icon::Information);
+}
+
+/// Presses 停止 whenever a message box comes up.
+class StopOnMessage : public ui::ModalHook {
+ public:
+  explicit StopOnMessage(CGleanexDlg& dlg) : dlg_(dlg), previous_(ui::setModalHook(this)) {}
+  ~StopOnMessage() override { ui::setModalHook(previous_); }
+  int messageBox(const ui::MessageBoxInfo& box) override {
+    ++boxes;
+    uitest::click(&dlg_, ui::IDCANCEL);
+    return ui::IDOK;
+  }
+  int dialog(QDialog&) override { return ui::IDCANCEL; }
+  int boxes = 0;
+
+ private:
+  CGleanexDlg& dlg_;
+  ui::ModalHook* previous_;
+};
+
+TEST_F(ZtestRun, StopEndsTheRunAfterTheCurrentItem) {
+  theApp().settings.oneHit.output = wide(dir.path() / "missing" / "one.mrc");
+  CGleanexDlg dlg;
+  StopOnMessage stop(dlg);
+  // The first item's output fails; 停止 is pressed at that message.
+  EXPECT_EQ(run(dlg).toStdU16String(), u"用户中断，已处理1条记录");
+  EXPECT_EQ(stop.boxes, 1);
+  EXPECT_EQ(dlg.itemCount, 1);
+  EXPECT_FALSE(fs::exists(out("none.mrc")));
+  EXPECT_EQ(ui::controlText(&dlg, ui::IDCANCEL), QStringLiteral(u"退出"));
+  EXPECT_TRUE(dlg.isVisible() || !dlg.result()) << "a stop during a run does not close the dialog";
+}
+
+TEST_F(ZtestRun, SourceThatCannotBeOpened) {
+  fs::remove(source());
+  uitest::ModalScript script;
+  CGleanexDlg dlg;
+  EXPECT_EQ(run(dlg), QString());
+  ASSERT_EQ(script.messages().size(), 1u);
+  EXPECT_EQ(script.messages()[0].text.toStdU16String(), u"打开指定的MARC数据文件失败！");
+  EXPECT_EQ(script.messages()[0].icon, ui::Icon::Error);
+}
+
+TEST_F(ZtestRun, UnreachableServerIsReportedOnceAndFindsNothing) {
+  platform::writeProfileString(u"Loomstore.ini", u"ztest", u"port", platform::fromUtf8(std::to_string(ztest::closedPort())));
+  uitest::ModalScript script;
+  CGleanexDlg dlg;
+  EXPECT_EQ(run(dlg).toStdU16String(), u"完成，共处理4条记录");
+  EXPECT_EQ(dlg.noHitCount, 4);
+  auto messages = script.messages();
+  ASSERT_GE(messages.size(), 1u);
+  EXPECT_TRUE(messages[0].text.startsWith(QStringLiteral(u"连接服务器: ztest:"))) << messages[0].text.toStdString();
+  for (size_t i = 1; i < messages.size(); ++i)
+    EXPECT_EQ(messages[i].text.toStdU16String(), u"连接指定的Z39.50服务器失败！");
+}
+
+
+/// Writes a rule script beside the program's qzmarc.js; its path.
+u16 ruleScript(const qtest::TempDir& dir, const char* name, const std::string& body) {
+  fs::copy_file(qtest::sourceDir() / "outside" / "scriptel" / "qzmarc.js", dir.path() / "qzmarc.js",
+                fs::copy_options::overwrite_existing);
+  qtest::writeFile(dir.path() / name, body);
+  return wide(dir.path() / name);
+}
+
+TEST_F(ZtestRun, SourceRuleStopEndsTheRunAsCompleted) {
+  CAppSettings& s = theApp().settings;
+  s.sourceRuleOn = true;
+  s.sourceRuleScript = ruleScript(dir, "source.js",
+                                  "function process(text) {\n"
+                                  "  var rec = new MarcRecord(text);\n"
+                                  "  return rec.getControl(\"001\") == \"c\" ? \"Stop\" : \"null\";\n"
+                                  "}\n");
+  uitest::ModalScript script;
+  CGleanexDlg dlg;
+  dlg.initialize();
+  ui::setChecked(&dlg, 1001, true);
+  ui::setControlText(&dlg, 1002, QString::fromStdU16String(s.sourceRuleScript));
+  ui::setControlText(&dlg, 1000, QString::fromStdString(source().string()));
+  dlg.OnOK();
+  EXPECT_EQ(ui::controlText(&dlg, 1017).toStdU16String(), u"完成，共处理2条记录");
+  EXPECT_EQ(dlg.oneHitCount + dlg.multiHitCount, 2);
+  EXPECT_FALSE(fs::exists(out("none.mrc"))) << "the run ended before the unmatched items";
+}
+
+TEST_F(ZtestRun, HitRuleAnsweringNullDropsTheItem) {
+  CAppSettings& s = theApp().settings;
+  s.oneHit.script = ruleScript(dir, "one.js", "function process(text) { return \"NULL\"; }\n");
+  s.noHit.script = ruleScript(dir, "none.js",
+                              "function process(text) {\n"
+                              "  var rec = new MarcRecord(text);\n"
+                              "  rec.setSubfield(\"801\", \"a\", \"CN\");\n"
+                              "  return rec.toString();\n"
+                              "}\n");
+  uitest::ModalScript script;
+  CGleanexDlg dlg;
+  EXPECT_EQ(run(dlg).toStdU16String(), u"完成，共处理4条记录");
+  EXPECT_EQ(dlg.oneHitCount, 1) << "a dropped item still counts";
+  EXPECT_FALSE(fs::exists(out("one.mrc")));
+  std::vector<u16> none = readRecords(out("none.mrc"));
+  ASSERT_EQ(none.size(), 2u);
+  for (const u16& r : none) EXPECT_TRUE(has(r, "<field name=\"801\"")) << utf8(r);
+}
+
+TEST_F(ZtestRun, ReconnectingServerIsConnectedForEverySearch) {
+  theApp().settings.servers = {u"z39.50://ztest/Default?p=public/?r=yes?n=0"};
+  uitest::ModalScript script;
+  CGleanexDlg dlg;
+  EXPECT_EQ(run(dlg).toStdU16String(), u"完成，共处理4条记录");
+  EXPECT_TRUE(script.records().empty());
+  EXPECT_EQ(dlg.oneHitCount, 1);
+  EXPECT_EQ(dlg.multiHitCount, 1);
+  EXPECT_EQ(readRecords(out("one.mrc")).size(), 2u);
+}
+
+#endif  // GLEANEX_WITH_ZSERVER
+
+class KelvraRun : public BatchRun {
+ protected:
+  void SetUp() override {
+    BatchRun::SetUp();
+    int32_t error = 0;
+    store = kelvra::Store::create(u"kv", &error);
+    ASSERT_TRUE(store) << error;
+    ASSERT_EQ(store->putAccount(u"root", u""), 0);
+    for (const char16_t* db : {u"books", u"saved", u"missed"}) ASSERT_EQ(store->createDatabase(db), 0);
+    // The catalogue: one record of 7020012345, two of 7505312340 (under 010).
+    std::string catalogue = sourceRecord("k1", "7020012345") +
+                            ztest::isoRecord({{"001", "k2"}, {"010", ztest::df('a', "7505312340")}}) +
+                            ztest::isoRecord({{"001", "k3"}, {"010", ztest::df('a', "7505312340")}});
+    qtest::writeFile(dir.path() / "catalogue.mrc", catalogue);
+    int64_t books = id(u"books");
+    for (const u16& text : readRecords(dir.path() / "catalogue.mrc")) {
+      int32_t number = 0;
+      ASSERT_EQ(store->addRecord(books, text, &number), 0) << utf8(text);
+    }
+    CAppSettings& s = theApp().settings;
+    s.servers = {u"qzap://kv/books?p=public/?r=no?n=0"};
+    s.oneHit.database[0] = u"qzap://kv/saved";
+    s.noHit.database[1] = u"qzap://kv/missed";
+    writeSource({{"a", "7020012345"}, {"b", "7505312340"}, {"c", "9999999999"}});
+  }
+  int64_t id(u16v db) {
+    int32_t error = 0;
+    auto info = store->findDatabase(db, &error);
+    return info ? info->id : -1;
+  }
+  std::vector<u16> records(u16v db) {
+    std::vector<int32_t> numbers;
+    store->recordNumbers(id(db), numbers);
+    std::vector<u16> out;
+    for (int32_t n : numbers) {
+      u16 text;
+      store->record(id(db), n, text);
+      out.push_back(text);
+    }
+    return out;
+  }
+  std::shared_ptr<kelvra::Store> store;
+};
+
+TEST_F(KelvraRun, HitsAndMissesAreStoredIntoTheirDatabases) {
+  uitest::ModalScript script;
+  CGleanexDlg dlg;
+  EXPECT_EQ(run(dlg).toStdU16String(), u"完成，共处理3条记录");
+  EXPECT_TRUE(script.records().empty()) << script.records().front().text.toStdString();
+  EXPECT_EQ(dlg.oneHitCount, 1);
+  EXPECT_EQ(dlg.multiHitCount, 1);
+  EXPECT_EQ(dlg.noHitCount, 1);
+  std::vector<u16> saved = records(u"saved");
+  ASSERT_EQ(saved.size(), 2u);
+  EXPECT_TRUE(has(saved[0], "k1"));
+  EXPECT_TRUE(has(saved[1], "k2")) << "several hits take the first";
+  std::vector<u16> missed = records(u"missed");
+  ASSERT_EQ(missed.size(), 1u);
+  EXPECT_TRUE(has(missed[0], "9999999999"));
+}
+
+TEST_F(KelvraRun, LoginFailuresAreReported) {
+  theApp().settings.servers = {u"qzap://kv/books?p=nobody/x?r=no?n=0", u"qzap://kv/nothere?p=public/?r=no?n=0"};
+  theApp().settings.userName = u"nobody";
+  uitest::ModalScript script;
+  CGleanexDlg dlg;
+  EXPECT_EQ(run(dlg).toStdU16String(), u"完成，共处理3条记录");
+  EXPECT_EQ(dlg.noHitCount, 3);
+  std::vector<std::u16string> texts;
+  for (const auto& m : script.messages()) texts.push_back(m.text.toStdU16String());
+  ASSERT_GE(texts.size(), 3u);
+  EXPECT_EQ(texts[0], u"帐户[nobody]无法登录到服务器: kv");
+  EXPECT_EQ(texts[1], u"服务器: kv上不存在数据库[nothere]");
+  EXPECT_EQ(texts[2], u"指定的帐户[nobody]无法登录到服务器[kv]，无法保存数据!");
+  EXPECT_EQ(texts.size(), 5u) << "one storing message per unmatched item";
+  EXPECT_TRUE(records(u"missed").empty());
+}
+
+TEST_F(KelvraRun, StoringGoesBackToAServerAfterAFailedOne) {
+  // Database 2 lies on a server that does not exist; database 3 is on the first server again.
+  CAppSettings& s = theApp().settings;
+  s.oneHit.database[1] = u"qzap://nosuch/saved";
+  s.oneHit.database[2] = u"qzap://kv/saved";
+  writeSource({{"a", "7020012345"}});
+  uitest::ModalScript script;
+  CGleanexDlg dlg;
+  EXPECT_EQ(run(dlg).toStdU16String(), u"完成，共处理1条记录");
+  ASSERT_EQ(script.messages().size(), 1u);
+  EXPECT_EQ(script.messages()[0].text.toStdU16String(), u"连接到服务器[nosuch]不成功，无法保存数据!");
+  EXPECT_EQ(records(u"saved").size(), 2u);
+}
+
+TEST_F(KelvraRun, IsbnRulesOfTheServerAreApplied) {
+  // The catalogue holds 7020012345; the source asks for its ISBN-13 form.
+  theApp().settings.servers = {u"qzap://kv/books?p=public/?r=no?n=2"};
+  writeSource({{"a", "9787020012343"}});
+  uitest::ModalScript script;
+  CGleanexDlg dlg;
+  EXPECT_EQ(run(dlg).toStdU16String(), u"完成，共处理1条记录");
+  EXPECT_EQ(dlg.oneHitCount, 1);
+}
+
+
+TEST_F(KelvraRun, SpreadsheetSourceWithItsUnmatchedRowsWrittenBack) {
+  // A header row and three data rows; the scheme maps the columns and says so.
+  qtest::writeFile(dir.path() / "books.xls",
+                   "id\tisbn\ttitle\nr1\t7020012345\tOne\nr2\t9999999999\tTwo\nr3\t\tThree\n");
+  platform::writeProfileString(wide(dir.path() / "Sheetrix.ini"), u"转换方案", u"图书", u"header=1;A=001;B=010a;C=200a");
+  CAppSettings& s = theApp().settings;
+  s.schemeName = u"图书";
+  s.noHit.output = u"rest.XLS";
+  uitest::ModalScript script;
+  CGleanexDlg dlg;
+  dlg.initialize();
+  ui::setControlText(&dlg, 1000, QStringLiteral("books.xls"));  // relative to the program folder
+  dlg.OnOK();
+  EXPECT_EQ(ui::controlText(&dlg, 1017).toStdU16String(), u"完成，共处理3条记录");
+  EXPECT_TRUE(script.records().empty()) << script.records().front().text.toStdString();
+  EXPECT_EQ(dlg.oneHitCount, 1);
+  EXPECT_EQ(dlg.noHitCount, 2);
+  EXPECT_EQ(records(u"saved").size(), 1u);
+  std::vector<u16> missed = records(u"missed");
+  ASSERT_EQ(missed.size(), 2u);
+  EXPECT_TRUE(has(missed[0], "<field name=\"001\">r2</field>")) << utf8(missed[0]);
+  EXPECT_EQ(s.noHit.output, wide(dir.path() / "rest.XLS")) << "the setting takes the joined name";
+
+  // The unmatched rows, as they were read, under the source's scheme.
+  CXlsFileDriver rest;
+  ASSERT_TRUE(rest.CreateDispatch(u"Sheetrix.XlsFile"));
+  int32_t rows = rest.Open(wide(dir.path() / "rest.XLS"));
+  rest.SetScheme(u"header=1;A=001;B=010a;C=200a");
+  if (rest.HasHeaderRow()) --rows;
+  ASSERT_EQ(rows, 2);
+  EXPECT_TRUE(has(rest.ReadRow(), "r2"));
+  EXPECT_TRUE(has(rest.ReadRow(), "r3"));
+  rest.Close();
+}
+
+TEST_F(BatchRun, MainDialogShowsTheSettingsAndSavesThemOnClose) {
+  CAppSettings& s = theApp().settings;
+  s.servers = {u"z39.50://a/db?p=public/?r=no?n=0", u"qzap://b/books"};
+  s.oneHit.database[0] = u"qzap://b/saved";
+  s.multiStrategy = kStrategyAll;
+  s.multiOutput = u"/out/multi.mrc";
+  s.noHit.output = u"/out/none.mrc";
+  s.noHit.database[0] = u"qzap://b/missed";
+  uitest::ModalScript script;
+  CGleanexDlg dlg;
+  dlg.initialize();
+  auto* list = ui::findControlAs<QTreeWidget>(&dlg, 1005);
+  ASSERT_TRUE(list);
+  ASSERT_EQ(list->topLevelItemCount(), 2);
+  EXPECT_EQ(list->topLevelItem(0)->text(0), QStringLiteral("z39.50://a/db"));
+  EXPECT_EQ(list->topLevelItem(1)->text(0), QStringLiteral("qzap://b/books"));
+  EXPECT_EQ(ui::controlText(&dlg, 1007), QStringLiteral("qzap://b/saved"));
+  EXPECT_EQ(ui::controlText(&dlg, 1009), QStringLiteral("/out/multi.mrc"));
+  EXPECT_EQ(ui::controlText(&dlg, 1011), QStringLiteral("/out/none.mrc"));
+  EXPECT_FALSE(ui::findControl(&dlg, 1002)->isEnabled());
+  uitest::saveScreenshot(dlg, "gleanex_main_dialog");
+
+  dlg.reject();
+  EXPECT_EQ(dlg.result(), ui::IDCANCEL);
+  CAppSettings back;
+  back.Load(theApp().settingsPath);
+  EXPECT_EQ(back.servers, s.servers);
+  EXPECT_EQ(back.multiStrategy, kStrategyAll);
+}
+
+}  // namespace

@@ -1,0 +1,149 @@
+#include <scriptel/Scriptel.h>
+
+#include <platform/codepage.h>
+
+#include <QFile>
+#include <QJSEngine>
+#include <QJSValue>
+#include <QString>
+#include <QStringDecoder>
+#include <QStringList>
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+QString fromWide(const char16_t* text) { return text ? QString::fromUtf16(text) : QString(); }
+
+/// The script files of a Startup argument text: quoted paths (which may hold blanks) or
+/// blank-free words, in order.
+QStringList splitArguments(const QString& text) {
+  QStringList out;
+  qsizetype i = 0, n = text.size();
+  while (i < n) {
+    if (text[i].isSpace()) { ++i; continue; }
+    qsizetype start, end;
+    if (text[i] == u'"') {
+      start = i + 1;
+      end = text.indexOf(u'"', start);
+      if (end < 0) end = n;
+      i = end + 1;
+    } else {
+      start = i;
+      end = i;
+      while (end < n && !text[end].isSpace()) ++end;
+      i = end;
+    }
+    if (end > start) out << text.mid(start, end - start);
+  }
+  return out;
+}
+
+/// Script files written on Windows come as UTF-8 (with or without its mark), UTF-16LE with
+/// its mark, or in code page 936; anything that is not valid UTF-8 is read as the latter.
+QString decodeScript(const QByteArray& bytes) {
+  if (bytes.startsWith("\xFF\xFE"))
+    return QString::fromUtf16(reinterpret_cast<const char16_t*>(bytes.constData() + 2), (bytes.size() - 2) / 2);
+  QByteArray body = bytes.startsWith("\xEF\xBB\xBF") ? bytes.mid(3) : bytes;
+  QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+  QString text = utf8(body);
+  if (!utf8.hasError()) return text;
+  std::u16string wide = platform::toWide(936, std::string_view(body.constData(), size_t(body.size())));
+  return QString::fromStdU16String(wide);
+}
+
+QString describe(const QJSValue& error) {
+  QString where = error.property(QStringLiteral("fileName")).toString();
+  int line = error.property(QStringLiteral("lineNumber")).toInt();
+  QString text = error.toString();
+  if (!where.isEmpty()) text = QStringLiteral("%1:%2: %3").arg(where).arg(line).arg(text);
+  return text;
+}
+
+}  // namespace
+
+struct CScriptel::Impl {
+  std::unique_ptr<QJSEngine> engine;
+  QString answer;
+  QString lastError;
+
+  void fail(const QString& message) {
+    lastError = message;
+    std::fprintf(stderr, "ScriptelU: %s\n", message.toUtf8().constData());
+  }
+};
+
+CScriptel::CScriptel() : m_impl(new Impl) {}
+
+CScriptel::~CScriptel() { delete m_impl; }
+
+int32_t CScriptel::Startup(const char16_t* language, const char16_t* arguments) {
+  Impl& d = *m_impl;
+  d.engine.reset();
+  d.lastError.clear();
+  if (fromWide(language).compare(QStringLiteral("javascript"), Qt::CaseInsensitive) != 0) {
+    d.fail(QStringLiteral("unknown script language \"%1\"").arg(fromWide(language)));
+    return 0;
+  }
+  d.engine = std::make_unique<QJSEngine>();
+  d.engine->installExtensions(QJSEngine::ConsoleExtension);
+  int32_t ok = 1;
+  for (const QString& path : splitArguments(fromWide(arguments))) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+      d.fail(QStringLiteral("cannot read script %1").arg(path));
+      ok = 0;
+      continue;
+    }
+    QJSValue result = d.engine->evaluate(decodeScript(file.readAll()), path);
+    if (result.isError()) {
+      d.fail(describe(result));
+      ok = 0;
+    }
+  }
+  return ok;
+}
+
+int32_t CScriptel::SetParameters(const char16_t* input) {
+  Impl& d = *m_impl;
+  d.answer = fromWide(input);
+  if (!d.engine) {
+    d.fail(QStringLiteral("the engine has not been started"));
+    return 0;
+  }
+  QJSValue process = d.engine->globalObject().property(QStringLiteral("process"));
+  if (!process.isCallable()) {
+    d.fail(QStringLiteral("the rule script has no function process(text)"));
+    return 0;
+  }
+  QJSValue result = process.call({QJSValue(d.answer)});
+  if (result.isError()) {
+    d.fail(describe(result));
+    return 0;
+  }
+  d.answer = result.isNull() || result.isUndefined() ? QStringLiteral("null") : result.toString();
+  return 1;
+}
+
+int32_t CScriptel::GetResult(char16_t* buffer, int32_t& length) {
+  const QString& answer = m_impl->answer;
+  int32_t room = length;
+  length = int32_t(answer.size());
+  if (!buffer || room <= 0) return 0;
+  int32_t n = std::min(int32_t(answer.size()), room - 1);
+  // A cut never leaves the first half of a surrogate pair at the end.
+  if (n < answer.size() && n > 0 && answer[n - 1].isHighSurrogate()) --n;
+  std::copy_n(reinterpret_cast<const char16_t*>(answer.utf16()), n, buffer);
+  buffer[n] = 0;
+  return n == answer.size() ? 1 : 0;
+}
+
+int32_t CScriptel::GetLastError(char16_t* buffer, int32_t size) {
+  const QString& e = m_impl->lastError;
+  if (!buffer || size <= 0 || e.size() + 1 > size) return 0;
+  std::copy_n(reinterpret_cast<const char16_t*>(e.utf16()), e.size(), buffer);
+  buffer[e.size()] = 0;
+  return int32_t(e.size());
+}

@@ -1,0 +1,82 @@
+// CEditorDropTarget: the drag events of the editor window.
+#include "drop_target.h"
+
+#include <ui/win.h>
+
+#include <QClipboard>
+#include <QDragEnterEvent>
+#include <QDragMoveEvent>
+#include <QDropEvent>
+#include <QGuiApplication>
+#include <QMimeData>
+#include <QUrl>
+
+#include <string>
+
+CEditorDropTarget::CEditorDropTarget(QWidget* editor, DropText dropText)
+    : editor_(editor), dropText_(std::move(dropText)) {
+  if (!editor_) return;
+  editor_->setAcceptDrops(true);
+  editor_->installEventFilter(this);
+}
+
+CEditorDropTarget::~CEditorDropTarget() {
+  if (!editor_) return;
+  editor_->removeEventFilter(this);
+  editor_->setAcceptDrops(false);
+}
+
+bool CEditorDropTarget::OnDrop(const QMimeData* data, const QPoint& point) {
+  if (!data) data = QGuiApplication::clipboard()->mimeData();
+  if (!data) return false;
+  // Asked by format: hasText() also answers true for a list of URLs.
+  if (data->hasFormat(QStringLiteral("text/plain"))) {
+    QString text = data->text();
+    // The text runs up to its first NUL, as a text block does.
+    qsizetype nul = text.indexOf(QChar(u'\0'));
+    if (nul >= 0) text.truncate(nul);
+    if ((text.size() + 1) * 2 > kMaxBlockBytes) return false;
+    if (dropText_) dropText_(point, ui::toU16(text));
+    return true;
+  }
+  if (data->hasUrls()) {
+    for (const QUrl& url : data->urls()) {
+      if (!url.isLocalFile()) continue;
+      std::u16string path = ui::toU16(url.toLocalFile());
+      if (path.size() > size_t(kTextUnits - 1)) path.resize(kTextUnits - 1);
+      if (dropText_) dropText_(point, path);
+      // The path is inserted, yet the drop answers that nothing was taken.
+      return false;
+    }
+  }
+  return false;
+}
+
+bool CEditorDropTarget::eventFilter(QObject* watched, QEvent* event) {
+  if (watched != editor_) return false;
+  switch (event->type()) {
+    case QEvent::DragEnter:
+    case QEvent::DragMove: {
+      // Every drag is offered a copy, wherever it is: the window never scrolls under it.
+      auto* e = static_cast<QDragMoveEvent*>(event);
+      e->setDropAction(Qt::CopyAction);
+      e->accept();
+      return true;
+    }
+    case QEvent::DragLeave:
+      return true;
+    case QEvent::Drop: {
+      auto* e = static_cast<QDropEvent*>(event);
+      if (OnDrop(e->mimeData(), e->position().toPoint())) {
+        e->setDropAction(Qt::CopyAction);
+        e->accept();
+      } else {
+        e->setDropAction(Qt::IgnoreAction);
+        e->ignore();
+      }
+      return true;
+    }
+    default:
+      return false;
+  }
+}

@@ -1,0 +1,43 @@
+// CEditorDropTarget: text or a file dragged from another program onto the editor window is
+// inserted at the point of the drop. Text travels as text/plain, files as text/uri-list.
+// Dragging a selection within the editor is the window's own mouse handling, not this.
+#pragma once
+
+#include <QObject>
+#include <QPoint>
+#include <QPointer>
+#include <QWidget>
+
+#include <functional>
+#include <string_view>
+
+class QMimeData;
+
+class CEditorDropTarget : public QObject {
+  Q_OBJECT
+ public:
+  /// Inserts text at a point of the window's client area (the window's DropText).
+  using DropText = std::function<void(const QPoint& point, std::u16string_view text)>;
+
+  /// Largest data block taken, in bytes with the terminating NUL counted.
+  static constexpr int kMaxBlockBytes = 10239;
+  /// Capacity of the text taken from one drop, in UTF-16 units with the NUL.
+  static constexpr int kTextUnits = 10240;
+
+  /// \brief Registers the window as a drop target; dropText does the insertion.
+  CEditorDropTarget(QWidget* editor, DropText dropText);
+  /// \brief Revokes the registration (when the window is still there).
+  ~CEditorDropTarget() override;
+
+  /// \brief Takes a drop: text is inserted when its block fits (true); a file's path is
+  /// inserted, but the drop still answers false; anything else false. Null data: the
+  /// clipboard's.
+  bool OnDrop(const QMimeData* data, const QPoint& point);
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  QPointer<QWidget> editor_;
+  DropText dropText_;
+};

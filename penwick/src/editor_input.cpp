@@ -1,0 +1,212 @@
+// Keys reach the editing state as Windows would deliver them (a key-down with its virtual
+// key, then the character it types), and the window supplies clipboard, dialogs and focus.
+#include "editor_window.h"
+#include "element_dlg.h"
+#include "field_dlg.h"
+
+#include <platform/text.h>
+#include <ui/clipboard.h>
+#include <ui/modal.h>
+
+#include <QKeyEvent>
+#include <QUrl>
+
+using namespace penwick;
+
+namespace {
+
+// The virtual key of a Qt key; 0 for keys the editor does not look at.
+int virtualKeyOf(const QKeyEvent& e) {
+  const int k = e.key();
+  const bool keypad = e.modifiers() & Qt::KeypadModifier;
+  if (keypad && k == Qt::Key_0) return VK_NUMPAD0;
+  if (keypad && k == Qt::Key_Plus) return VK_ADD;
+  if (keypad && (k == Qt::Key_Period || k == Qt::Key_Comma)) return VK_DECIMAL;
+  if (k >= Qt::Key_0 && k <= Qt::Key_9) return '0' + (k - Qt::Key_0);
+  if (k >= Qt::Key_A && k <= Qt::Key_Z) return 'A' + (k - Qt::Key_A);
+  if (k >= Qt::Key_F1 && k <= Qt::Key_F12) return VK_F1 + (k - Qt::Key_F1);
+  switch (k) {
+    case Qt::Key_Return: case Qt::Key_Enter: return VK_RETURN;
+    case Qt::Key_Control: return VK_CONTROL;
+    case Qt::Key_PageUp: return VK_PRIOR;
+    case Qt::Key_PageDown: return VK_NEXT;
+    case Qt::Key_End: return VK_END;
+    case Qt::Key_Home: return VK_HOME;
+    case Qt::Key_Left: return VK_LEFT;
+    case Qt::Key_Up: return VK_UP;
+    case Qt::Key_Right: return VK_RIGHT;
+    case Qt::Key_Down: return VK_DOWN;
+    case Qt::Key_Insert: return VK_INSERT;
+    case Qt::Key_Delete: return VK_DELETE;
+    default: return 0;
+  }
+}
+
+// The character a key types (WM_CHAR), 0 for none: Ctrl+letter gives 1-26 as on Windows.
+char16_t characterOf(const QKeyEvent& e, bool ctrl) {
+  const int k = e.key();
+  if (ctrl) {
+    if (k >= Qt::Key_A && k <= Qt::Key_Z) return char16_t(1 + (k - Qt::Key_A));
+    if (k == Qt::Key_Backslash) return 28;
+    if (k == Qt::Key_Backspace) return 127;
+    if (k == Qt::Key_Return || k == Qt::Key_Enter) return 10;
+    return 0;
+  }
+  switch (k) {
+    case Qt::Key_Backspace: return 8;
+    case Qt::Key_Tab: case Qt::Key_Backtab: return 9;
+    case Qt::Key_Return: case Qt::Key_Enter: return 13;
+    case Qt::Key_Escape: return 27;
+    default: break;
+  }
+  const QString t = e.text();
+  if (t.isEmpty() || t.at(0).unicode() < 0x20 || t.at(0).unicode() == 0x7F) return 0;
+  return t.at(0).unicode();
+}
+
+}  // namespace
+
+void CEditorWnd::keyPressEvent(QKeyEvent* e) {
+  const bool ctrl = e->modifiers() & Qt::ControlModifier;
+  const bool shift = (e->modifiers() & Qt::ShiftModifier) || e->key() == Qt::Key_Backtab;
+  const int vk = virtualKeyOf(*e);
+  const char16_t ch = characterOf(*e, ctrl);
+  const int repeat = std::max(e->count(), 1);
+  for (int i = 0; i < repeat; ++i) {
+    if (vk == VK_CONTROL && dragging_) setCursor(Qt::DragCopyCursor);
+    if (vk) KeyDown(vk, ctrl, shift);
+    // Ctrl+Shift+digit types a delimiter and its digit at key-down; no character follows.
+    const bool typedAtKeyDown = IsMarc() && ctrl && shift && vk >= '1' && vk <= '9';
+    if (ch && !typedAtKeyDown) Char(ch, ctrl, shift);
+  }
+  caretShown_ = IsShown(caretRow);
+  update();
+  e->accept();
+}
+
+void CEditorWnd::keyReleaseEvent(QKeyEvent* e) {
+  if (e->key() == Qt::Key_Control && dragging_) setCursor(Qt::DragMoveCursor);
+  e->accept();
+}
+
+// ---- clipboard ----
+
+bool CEditorWnd::SetClipboard(const std::u16string& text) {
+  ui::setClipboardText(ui::qs(text));
+  return true;
+}
+
+bool CEditorWnd::GetClipboard(std::u16string& text) const {
+  if (!ui::clipboardHas(ui::CF_UNICODETEXT)) return false;
+  text = ui::toU16(ui::clipboardText());
+  return true;
+}
+
+bool CEditorWnd::ClipboardFile(std::u16string& path) const {
+  if (!ui::clipboardHas(ui::CF_HDROP)) return false;
+  const QList<QByteArray> lines = ui::clipboardData(ui::mimeOfFormat(ui::CF_HDROP)).split('\n');
+  for (const QByteArray& line : lines) {
+    const QByteArray l = line.trimmed();
+    if (l.isEmpty() || l.startsWith('#')) continue;
+    const QUrl url(QString::fromUtf8(l));
+    path = ui::toU16(url.isLocalFile() ? url.toLocalFile() : url.toString());
+    return true;
+  }
+  return false;
+}
+
+bool CEditorWnd::IsFieldClipboard() const {
+  std::u16string text;
+  return GetClipboard(text) && !text.empty() && text[0] == kFieldEnd;
+}
+
+void CEditorWnd::PasteRecordText() {
+  std::u16string text;
+  if (!IsMarc() || !GetClipboard(text)) return;
+  ClearRecord();
+  Document().ParseRecordText(text);
+  PlaceCaret(Document().FirstRow(), 0);
+  Repaint();
+  raise();
+  activateWindow();
+}
+
+// ---- dialogs and questions ----
+
+bool CEditorWnd::ConfirmDeleteField(const CFieldItem& field) {
+  const std::u16string text = platform::format(u"确实要删除 %s 字段吗？", field.name.c_str());
+  return ui::messageBox(this, ui::qs(text), QStringLiteral("删除MARC字段"), ui::Icon::Question, ui::MB_YESNO) !=
+         ui::IDNO;
+}
+
+void CEditorWnd::MoveFocus(bool back) { focusNextPrevChild(!back); }
+
+void CEditorWnd::InsertField(CFieldRow* row) {
+  if (!row) return;
+  std::u16string name, data;
+  if (!IsMarc()) {
+    CElementDlg dlg(this, Document().HostFolder());
+    dlg.propertyIniPath = Document().PropertyIniPath();
+    if (dlg.exec() != ui::IDOK) {
+      setFocus();
+      return;
+    }
+    name = dlg.elementName;
+    data = dlg.elementData;
+  } else {
+    CMarcFieldDlg dlg(this, Document().HostFolder());
+    dlg.propertyIniPath = Document().PropertyIniPath();
+    dlg.fieldDefinitionPath = Document().FieldDefinitionPath();
+    dlg.helpShown = helpShown_;
+    if (dlg.exec() != ui::IDOK) {
+      setFocus();
+      return;
+    }
+    helpShown_ = dlg.helpShown;
+    name = dlg.tag;
+    data = dlg.indicators + dlg.defaultData;
+  }
+  ClearSelection();
+  InsertFieldAfter(row->field, name, data);
+  Repaint();
+  setFocus();
+  NotifyParent(EDN_CHANGED, nullptr, 0);
+}
+
+void CEditorWnd::EditFieldAttributes(CFieldRow* row) {
+  if (!row || IsLeaderRow(row)) return;
+  CFieldItem* field = row->field;
+  field->GatherRows();
+  if (IsMarc()) {
+    CMarcFieldDlg dlg(this, Document().HostFolder());
+    dlg.propertyIniPath = Document().PropertyIniPath();
+    dlg.tag = field->name;
+    dlg.indicators = field->indicators;
+    dlg.helpShown = helpShown_;
+    if (dlg.exec() != ui::IDOK) {
+      setFocus();
+      return;
+    }
+    helpShown_ = dlg.helpShown;
+    field->name = dlg.tag;
+    field->indicators = dlg.indicators;
+  } else {
+    CElementDlg dlg(this, Document().HostFolder());
+    dlg.propertyIniPath = Document().PropertyIniPath();
+    dlg.elementName = field->name;
+    dlg.elementData = field->data;
+    if (dlg.exec() != ui::IDOK) {
+      setFocus();
+      return;
+    }
+    field->name = dlg.elementName;
+    std::u16string value;
+    field->GetQualifier(u"Value", value);
+    field->data = value + dlg.elementData;
+    LayoutKeepingPlaces(field);
+  }
+  field->LoadAlias();
+  Repaint();
+  setFocus();
+  NotifyParent(EDN_CHANGED, nullptr, 0);
+}

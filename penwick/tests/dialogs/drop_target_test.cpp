@@ -1,0 +1,127 @@
+// The drop target with synthetic drag events: text and files from other programs.
+#include "drop_target.h"
+
+#include <platform/text.h>
+
+#include <QApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QUrl>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace {
+
+struct Dropped {
+  QPoint point;
+  std::u16string text;
+};
+
+struct DropTarget : ::testing::Test {
+  QWidget editor;
+  std::vector<Dropped> dropped;
+  std::unique_ptr<CEditorDropTarget> target = std::make_unique<CEditorDropTarget>(
+      &editor, [this](const QPoint& p, std::u16string_view t) { dropped.push_back({p, std::u16string(t)}); });
+
+  // Drags data onto the window and drops it at point (Qt hands a drop only to the widget
+  // that took the drag's entry); true when the drop was taken.
+  bool drop(const QMimeData& data, QPoint point = {30, 40}) {
+    QDragEnterEvent enter(point, Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&editor, &enter);
+    QDropEvent e(QPointF(point), Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&editor, &e);
+    return e.isAccepted() && e.dropAction() == Qt::CopyAction;
+  }
+};
+
+std::unique_ptr<QMimeData> text(const QString& t) {
+  auto d = std::make_unique<QMimeData>();
+  d->setText(t);
+  return d;
+}
+
+TEST_F(DropTarget, TextIsTakenWhenItsBlockFits) {
+  // The block holds the text and its NUL in UTF-16: at most 10239 bytes.
+  struct Case {
+    qsizetype length;
+    bool taken;
+  } cases[] = {{0, true}, {1, true}, {5000, true}, {5118, true}, {5119, false}, {5200, false}};
+  for (const Case& c : cases) {
+    dropped.clear();
+    QString t(c.length, QChar(u'字'));
+    EXPECT_EQ(drop(*text(t)), c.taken) << c.length;
+    ASSERT_EQ(dropped.size(), c.taken ? 1u : 0u) << c.length;
+    if (c.taken) {
+      EXPECT_EQ(dropped[0].text.size(), size_t(c.length));
+      EXPECT_EQ(dropped[0].point, QPoint(30, 40));
+    }
+  }
+}
+
+TEST_F(DropTarget, TextEndsAtItsNul) {
+  ASSERT_TRUE(drop(*text(QString::fromUtf16(u"ab\0cd", 5))));
+  ASSERT_EQ(dropped.size(), 1u);
+  EXPECT_EQ(platform::toUtf8(dropped[0].text), "ab");
+}
+
+TEST_F(DropTarget, FilesInsertTheFirstPathButAnswerNotTaken) {
+  QMimeData files;
+  files.setUrls({QUrl("https://example.org/x"), QUrl::fromLocalFile("/tmp/目录/a b.mrc"),
+                 QUrl::fromLocalFile("/tmp/second.mrc")});
+  EXPECT_FALSE(drop(files, {5, 6}));
+  ASSERT_EQ(dropped.size(), 1u);
+  EXPECT_EQ(platform::toUtf8(dropped[0].text), "/tmp/目录/a b.mrc");
+  EXPECT_EQ(dropped[0].point, QPoint(5, 6));
+
+  // A path longer than the buffer is cut to it.
+  QMimeData longPath;
+  longPath.setUrls({QUrl::fromLocalFile("/" + QString(12000, 'p'))});
+  dropped.clear();
+  EXPECT_FALSE(drop(longPath));
+  ASSERT_EQ(dropped.size(), 1u);
+  EXPECT_EQ(dropped[0].text.size(), size_t(CEditorDropTarget::kTextUnits - 1));
+}
+
+TEST_F(DropTarget, OtherDataIsRefused) {
+  QMimeData other;
+  other.setData("application/x-other", "bytes");
+  QMimeData remote;
+  remote.setUrls({QUrl("https://example.org/x")});
+  EXPECT_FALSE(drop(other));
+  EXPECT_FALSE(drop(remote));
+  EXPECT_TRUE(dropped.empty());
+}
+
+TEST_F(DropTarget, EveryDragIsOfferedACopy) {
+  QMimeData other;
+  other.setData("application/x-other", "bytes");
+  for (QPoint p : {QPoint(0, 0), QPoint(-5, 3), QPoint(10000, 10000)}) {
+    QDragEnterEvent enter(p, Qt::MoveAction | Qt::CopyAction, &other, Qt::LeftButton, Qt::ShiftModifier);
+    QApplication::sendEvent(&editor, &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    EXPECT_EQ(enter.dropAction(), Qt::CopyAction);
+    QDragMoveEvent move(p, Qt::MoveAction | Qt::CopyAction, &other, Qt::LeftButton, Qt::ControlModifier);
+    QApplication::sendEvent(&editor, &move);
+    EXPECT_TRUE(move.isAccepted());
+    EXPECT_EQ(move.dropAction(), Qt::CopyAction);
+  }
+}
+
+TEST_F(DropTarget, RegistrationLastsAsLongAsTheTarget) {
+  EXPECT_TRUE(editor.acceptDrops());
+  target.reset();
+  EXPECT_FALSE(editor.acceptDrops());
+  EXPECT_FALSE(drop(*text("x")));
+  EXPECT_TRUE(dropped.empty());
+  // A target whose window went first lets go quietly.
+  auto window = std::make_unique<QWidget>();
+  CEditorDropTarget orphan(window.get(), {});
+  window.reset();
+}
+
+}  // namespace

@@ -1,0 +1,367 @@
+// The editor window itself, offscreen: QTest keys and mouse on the real widget, the
+// notifications its host receives, the clipboard, scrolling, menus and a screenshot.
+#include <penwick/Penwick.h>
+
+#include "corner_box.h"
+#include "editor_menu.h"
+#include "editor_window.h"
+
+#include <ui/clipboard.h>
+#include <ui/handles.h>
+#include <ui/messages.h>
+#include <ui_testing/modal_script.h>
+
+#include <QApplication>
+#include <QImage>
+#include <QScrollBar>
+#include <QTest>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+using namespace penwick;
+
+namespace {
+
+const std::u16string SF(1, kDelimiter);
+const std::u16string LEADER = u"01234nam  2200000   4500";
+
+struct Message {
+  uint32_t message;
+  ui::WPARAM wParam;
+  ui::LPARAM lParam;
+  bool sent;
+};
+
+struct Window : ::testing::Test {
+  QWidget host;
+  CPenwick handle;
+  CEditorWnd* w = nullptr;
+  std::vector<Message> received;
+  ui::LRESULT queryAnswer = 0;
+  bool inSend = false;
+
+  Window() {
+    host.resize(900, 700);
+    ui::onMessages(&host, [this](uint32_t m, ui::WPARAM wp, ui::LPARAM lp) -> ui::LRESULT {
+      received.push_back({m, wp, lp, inSendDepth() > 0});
+      return queryAnswer;
+    });
+  }
+  // A sent message is delivered inside the editor's handler; a posted one later, by the loop.
+  static int inSendDepth() { return QApplication::instance()->property("draining").toBool() ? 0 : 1; }
+
+  void SetUp() override {
+    host.show();
+    ASSERT_NE(handle.CreateEditor(&host, 10, 10, 802, 602), 0);
+    w = handle.m_pEditor;
+    w->activateWindow();
+    w->setFocus();
+    drain();
+    received.clear();
+  }
+  void TearDown() override { SetMenuChooser({}); }
+
+  void drain() {
+    QApplication::instance()->setProperty("draining", true);
+    QApplication::processEvents();
+    QApplication::instance()->setProperty("draining", false);
+  }
+  void reset() {
+    drain();
+    received.clear();
+  }
+  void load(std::initializer_list<std::pair<std::u16string, std::u16string>> fields) {
+    for (const auto& [name, data] : fields) handle.AddField(name.c_str(), data.c_str());
+    handle.SetCursorPos(0, -1, 0);
+    drain();
+    received.clear();
+  }
+  std::u16string data(int i) {
+    CFieldItem* f = w->Document().FieldAt(i);
+    f->GatherRows();
+    return f->indicators + f->data;
+  }
+  // The widget point of a column in a record row (the row must be on the screen).
+  QPoint at(int rowIndex, int column) {
+    CFieldRow* row = w->Document().RowAt(rowIndex);
+    const int x = w->Layout().ColumnX(row->text, column) + 1;
+    const int y = w->Layout().top + (rowIndex - w->firstShownRow) * w->Layout().RowHeight() + 1 + w->Layout().RowHeight() / 2;
+    return {x + 1, y};
+  }
+  // Editor notifications: code and position in the order they arrived, after the loop ran.
+  std::vector<int> codes() {
+    std::vector<int> c;
+    for (const Message& m : received)
+      if (m.message == WM_EDITORNOTIFY) c.push_back(NotifyCode(uint32_t(m.wParam)));
+    return c;
+  }
+};
+
+TEST_F(Window, TypingArrowsAndDeletingThroughKeys) {
+  load({{u"000", LEADER}, {u"100", u"  " + SF + u"aName"}, {u"245", u"10" + SF + u"aTitle"}});
+  handle.SetCursorPos(2, 0, 5);
+  QTest::keyClicks(w, "s!");
+  EXPECT_EQ(data(2), u"10" + SF + u"aTitles!");
+  QTest::keyClick(w, Qt::Key_Backspace);
+  QTest::keyClick(w, Qt::Key_Left);
+  QTest::keyClick(w, Qt::Key_Delete);
+  EXPECT_EQ(data(2), u"10" + SF + u"aTitle");
+  // Up to the row above, then Ctrl+Shift+C types a delimiter and its code.
+  QTest::keyClick(w, Qt::Key_Up);
+  QTest::keyClick(w, Qt::Key_End);
+  QTest::keyClick(w, Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
+  QTest::keyClicks(w, "x");
+  EXPECT_EQ(data(1), u"  " + SF + u"aName" + SF + u"cx");
+  // A key in the leader's fixed part asks the host for a template instead.
+  QTest::keyClick(w, Qt::Key_Home, Qt::ControlModifier);
+  QTest::keyClick(w, Qt::Key_Home);
+  reset();
+  QTest::keyClicks(w, "q");
+  drain();
+  EXPECT_EQ(codes(), (std::vector<int>{EDN_CARET, EDN_TEMPLATE, EDN_CARET}));
+  EXPECT_EQ(data(0), LEADER);
+}
+
+TEST_F(Window, NotificationPackingAndTheSentQuestion) {
+  load({{u"000", LEADER}, {u"100", u"  " + SF + u"aName"}, {u"245", u"10" + SF + u"aTitle"}});
+  handle.SetCursorPos(2, 0, 1);
+  queryAnswer = 0xFFFF00;
+  QTest::keyClick(w, Qt::Key_A, Qt::ControlModifier);
+  // The question is sent: it reached the host before the loop ran.
+  ASSERT_FALSE(received.empty());
+  EXPECT_EQ(received[0].wParam, PackNotifyWParam(EDN_QUERY, 2));
+  EXPECT_EQ(received[0].lParam, ui::LPARAM(PackNotifyLParam(0, 1)));
+  EXPECT_TRUE(received[0].sent);
+  drain();
+  // The Ctrl key's own key-down comes first, as on Windows.
+  EXPECT_EQ(codes(), (std::vector<int>{EDN_QUERY, EDN_CARET, EDN_CARET, EDN_AUTODATA, EDN_CARET}));
+  const Message& autodata = received[3];
+  EXPECT_FALSE(autodata.sent);
+  EXPECT_EQ(autodata.wParam, 0x10002u);
+  EXPECT_EQ(autodata.lParam, 0x1);
+  // A change always travels as 0xE0000, 0; the leader's subfield index arrives as 0xFFFF.
+  reset();
+  QTest::keyClicks(w, "z");
+  QTest::keyClick(w, Qt::Key_Home, Qt::ControlModifier);
+  QTest::keyClick(w, Qt::Key_F2);
+  drain();
+  std::vector<Message> notes;
+  for (const Message& m : received)
+    if (m.message == WM_EDITORNOTIFY && NotifyCode(uint32_t(m.wParam)) != EDN_CARET) notes.push_back(m);
+  ASSERT_EQ(notes.size(), 2u);
+  EXPECT_EQ(notes[0].wParam, 0xE0000u);
+  EXPECT_EQ(notes[0].lParam, 0);
+  EXPECT_EQ(notes[1].wParam, ui::WPARAM(113) << 16);
+  EXPECT_EQ(uint32_t(notes[1].lParam) >> 16, 0xFFFFu);
+}
+
+TEST_F(Window, MouseSelectionAndClipboardRoundTrip) {
+  load({{u"000", LEADER}, {u"245", u"10" + SF + u"aTitle" + SF + u"bSub"}, {u"500", u"  " + SF + u"a"}});
+  // Drag from column 2 to 7 of the 245 row.
+  QTest::mousePress(w, Qt::LeftButton, {}, at(1, 2));
+  QTest::mouseMove(w, at(1, 7));
+  QTest::mouseRelease(w, Qt::LeftButton, {}, at(1, 7));
+  char16_t buf[32];
+  int32_t capacity = 32;
+  ASSERT_EQ(handle.GetSelectedText(buf, capacity), 1);
+  EXPECT_EQ(std::u16string(buf), u"Title");
+  QTest::keyClick(w, Qt::Key_C, Qt::ControlModifier);
+  EXPECT_EQ(ui::clipboardText(), QStringLiteral("Title"));
+  // Paste at the end of the 500 field.
+  QTest::mouseClick(w, Qt::LeftButton, {}, at(2, 2));
+  QTest::keyClick(w, Qt::Key_V, Qt::ControlModifier);
+  EXPECT_EQ(data(2), u"  " + SF + u"aTitle");
+  // Shift-click extends from the caret; Ctrl+X cuts.
+  QTest::mouseClick(w, Qt::LeftButton, Qt::ShiftModifier, at(2, 4));
+  QTest::keyClick(w, Qt::Key_X, Qt::ControlModifier);
+  EXPECT_EQ(data(2), u"  " + SF + u"aTi");
+  EXPECT_EQ(ui::clipboardText(), QStringLiteral("tle"));
+  // Double-click selects the subfield's content.
+  QTest::mouseDClick(w, Qt::LeftButton, {}, at(1, 3));
+  EXPECT_EQ(w->SelectedText(), u"Title");
+}
+
+TEST_F(Window, DraggingTheSelectionMovesOrCopiesIt) {
+  load({{u"000", LEADER}, {u"500", u"  " + SF + u"aabcdefgh"}});
+  struct Case {
+    Qt::KeyboardModifiers drop;
+    std::u16string after;
+  } cases[] = {
+      {Qt::NoModifier, u"  " + SF + u"aadefbcgh"},  // moved forward: lands where released
+      {Qt::ControlModifier, u"  " + SF + u"aabcdefbcgh"},
+  };
+  for (const Case& c : cases) {
+    w->Document().FieldAt(1)->data = SF + u"aabcdefgh";
+    w->Document().LayoutAll();
+    w->ClearSelection();
+    w->SetSelection(w->Document().RowAt(1), 3, w->Document().RowAt(1), 5);  // "bc"
+    QTest::mousePress(w, Qt::LeftButton, {}, at(1, 4));
+    QTest::mouseMove(w, at(1, 8));
+    QTest::mouseRelease(w, Qt::LeftButton, c.drop, at(1, 8));
+    EXPECT_EQ(data(1), c.after);
+  }
+  // Dropped inside itself, the selection is only cleared.
+  w->SetSelection(w->Document().RowAt(1), 3, w->Document().RowAt(1), 6);
+  QTest::mousePress(w, Qt::LeftButton, {}, at(1, 4));
+  QTest::mouseRelease(w, Qt::LeftButton, {}, at(1, 5));
+  EXPECT_FALSE(w->HasSelection());
+  EXPECT_EQ(data(1), u"  " + SF + u"aabcdefbcgh");
+}
+
+TEST_F(Window, ScrollingTheViewAndTheCaret) {
+  load({{u"000", LEADER}});
+  for (int i = 1; i < 60; ++i) handle.AddField(u"001", u"row");
+  handle.SetCursorPos(0, -1, 5);
+  w->Repaint();
+  QScrollBar* bar = w->VerticalBar();
+  EXPECT_TRUE(bar->isEnabled());
+  EXPECT_EQ(bar->maximum(), 59);
+  // The wheel moves one row per message, however large the delta.
+  QWheelEvent wheel(QPointF(300, 200), w->mapToGlobal(QPointF(300, 200)), {}, QPoint(0, -360), Qt::NoButton, {},
+                    Qt::NoScrollPhase, false);
+  QApplication::sendEvent(w, &wheel);
+  EXPECT_EQ(w->firstShownRow, 1);
+  EXPECT_EQ(bar->value(), 1);
+  EXPECT_FALSE(w->CaretShown());  // the caret's row went off the screen
+  const int paged = w->Layout().PageFirst(1, 60, 1);
+  bar->triggerAction(QAbstractSlider::SliderPageStepAdd);
+  EXPECT_EQ(w->firstShownRow, paged);
+  EXPECT_EQ(bar->value(), paged);
+  // Any key brings the caret's row back.
+  QTest::keyClick(w, Qt::Key_Right);
+  EXPECT_TRUE(w->CaretShown());
+  EXPECT_TRUE(w->IsShown(w->caretRow));
+  EXPECT_EQ(w->caretColumn, 6);
+  // A record of one row disables the bar.
+  CPenwick one;
+  ASSERT_NE(one.CreateEditor(&host, 0, 0, 802, 200), 0);
+  one.AddField(u"000", LEADER.c_str());
+  one.m_pEditor->Repaint();
+  EXPECT_FALSE(one.m_pEditor->VerticalBar()->isEnabled());
+}
+
+TEST_F(Window, TagColumnBoundaryDrag) {
+  load({{u"000", LEADER}, {u"245", u"10" + SF + u"aTitle"}});
+  struct Case {
+    int releaseX;  // client x; -30 means 30 left of the boundary
+    int width;
+  } cases[] = {{900, 782 - 100}, {-30, 0}, {50, 100}};
+  for (const Case& c : cases) {
+    const int tag = w->Layout().tagWidth;
+    const int x = c.releaseX < 0 ? tag + c.releaseX : c.releaseX;
+    const QPoint press(tag - 14 + 1, 12);
+    QTest::mousePress(w, Qt::LeftButton, {}, press);
+    QTest::mouseMove(w, QPoint(x + 1, 12));
+    QTest::mouseRelease(w, Qt::LeftButton, {}, QPoint(x + 1, 12));
+    EXPECT_EQ(w->Layout().tagWidth, c.width ? c.width : x + 16);
+    int32_t format = 0, width = 0;
+    handle.GetFormat(format, width);
+    EXPECT_EQ(width, w->Layout().tagWidth);
+  }
+}
+
+TEST_F(Window, OperationMenuAsksTheHostAndRunsTheChoice) {
+  load({{u"000", LEADER}, {u"245", u"10" + SF + u"aTitle"}});
+  ui::setClipboardText(QString());
+  std::vector<CMenuItem> shown;
+  int choose = 0;
+  SetMenuChooser([&](const std::vector<CMenuItem>& items) {
+    shown = items;
+    return choose;
+  });
+  auto state = [&](int id) {
+    for (const CMenuItem& i : shown)
+      if (i.id == id) return i.enabled;
+    return false;
+  };
+  queryAnswer = 0xFF0000;
+  QTest::mouseClick(w, Qt::RightButton, {}, at(1, 4));
+  EXPECT_FALSE(state(32791));
+  EXPECT_FALSE(state(32792));
+  EXPECT_TRUE(state(32800));
+  EXPECT_FALSE(state(32795));
+  EXPECT_FALSE(shown.back().enabled);  // the Ctrl+Z submenu
+  // Right-clicking below the last row shows nothing.
+  shown.clear();
+  QTest::mouseClick(w, Qt::RightButton, {}, QPoint(400, 500));
+  EXPECT_TRUE(shown.empty());
+  // A host command chosen from the menu is posted with the context row.
+  reset();
+  choose = 32796;
+  QTest::mouseClick(w, Qt::RightButton, {}, at(1, 4));
+  drain();
+  EXPECT_EQ(codes(), (std::vector<int>{EDN_QUERY, EDN_CARET, EDN_PRINT}));
+  // The tag-column menu: cut the field, then paste it back after the leader.
+  choose = 32808;
+  QTest::mouseClick(w, Qt::RightButton, {}, QPoint(20, at(1, 0).y()));
+  EXPECT_EQ(w->Document().FieldCount(), 1);
+  EXPECT_EQ(ui::clipboardText(), ui::qs(std::u16string(1, kFieldEnd) + u"24510" + SF + u"aTitle"));
+  choose = 32810;
+  QTest::mouseClick(w, Qt::RightButton, {}, QPoint(20, at(0, 0).y()));
+  ASSERT_EQ(w->Document().FieldCount(), 2);
+  EXPECT_EQ(data(1), u"10" + SF + u"aTitle");
+}
+
+TEST_F(Window, DeleteFieldAsksFirst) {
+  load({{u"000", LEADER}, {u"245", u"10" + SF + u"aTitle"}});
+  uitest::ModalScript script;
+  script.answer(ui::IDNO).answer(ui::IDYES);
+  handle.SetCursorPos(1, 0, 0);
+  QTest::keyClick(w, Qt::Key_Delete, Qt::ControlModifier);
+  EXPECT_EQ(w->Document().FieldCount(), 2);
+  QTest::keyClick(w, Qt::Key_Delete, Qt::ControlModifier);
+  EXPECT_EQ(w->Document().FieldCount(), 1);
+  ASSERT_EQ(script.messages().size(), 2u);
+  EXPECT_EQ(script.messages()[0].text, QStringLiteral("确实要删除 245 字段吗？"));
+  EXPECT_EQ(script.messages()[0].caption, QStringLiteral("删除MARC字段"));
+  EXPECT_EQ(script.messages()[0].icon, ui::Icon::Question);
+  drain();
+  // Changed is posted after the declined deletion too.
+  std::vector<int> c = codes();
+  EXPECT_EQ(std::count(c.begin(), c.end(), EDN_CHANGED), 2);
+}
+
+TEST_F(Window, CornerBoxPasteReadsTaggedRecordText) {
+  load({{u"000", LEADER}, {u"245", u"10" + SF + u"aOld"}});
+  const std::u16string tagged = LEADER + u"001abc" + std::u16string(1, kFieldEnd) + u"24510" + SF + u"aTitle";
+  ui::setClipboardText(ui::qs(tagged));
+  CCornerBox* box = w->CornerBox();
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(box->property("windowClass").toString(), QStringLiteral("CORVANE EDITOR"));
+  ui::sendMessage(box, ui::WM_PASTE, 0, 0);
+  ASSERT_EQ(w->Document().FieldCount(), 2);
+  EXPECT_EQ(w->Document().FieldAt(1)->name, u"001");
+  EXPECT_EQ(w->caretRow, w->Document().FirstRow());
+  drain();
+  EXPECT_TRUE(codes().empty());  // a replacement of the record is not a change
+}
+
+TEST_F(Window, ScreenshotOfBothFormats) {
+  load({{u"000", LEADER},
+        {u"001", u"0123456789"},
+        {u"100", u"  " + SF + u"a张三" + SF + u"4aut"},
+        {u"245", u"10" + SF + u"a中文题名" + SF + u"bA long subtitle that runs past the end of the first row and wraps" +
+                     SF + u"c责任者"}});
+  handle.SetCursorPos(3, 1, 4);
+  w->SetSelection(w->Document().FieldAt(3)->firstRow, 3, w->Document().FieldAt(3)->firstRow, 8);
+  w->Repaint();
+  const auto marc = uitest::saveScreenshot(*w, "penwick_marc");
+  EXPECT_FALSE(QImage(QString::fromStdString(marc.string())).isNull());
+
+  CPenwick dc;
+  ASSERT_NE(dc.CreateEditor(&host, 0, 0, 602, 302), 0);
+  dc.SetFormat(1, 0);
+  const std::u16string ESC(1, kEsc);
+  dc.AddField(u"dc:title", (u"Report" + ESC + u"Type::=Main" + ESC + u"Lang::=chi").c_str());
+  dc.AddField(u"dc:creator", u"Someone");
+  dc.m_pEditor->Document().FirstField()->ToggleQualifiers();
+  dc.m_pEditor->Document().LayoutAll();
+  dc.m_pEditor->Repaint();
+  const auto dcShot = uitest::saveScreenshot(*dc.m_pEditor, "penwick_dc");
+  EXPECT_FALSE(QImage(QString::fromStdString(dcShot.string())).isNull());
+}
+
+}  // namespace
