@@ -37,13 +37,13 @@ void CRowEditor::MoveCaretKey(int vk, bool ctrl, bool shift) {
         break;
       }
       [[fallthrough]];
-    default: MoveVertical(vk, ctrl); break;
+    default: MoveVertical(vk); break;
     case VK_END:
       if (!ctrl) {
         PlaceCaret(caretRow, caretRow->Length());
         break;
       }
-      MoveVertical(vk, ctrl);
+      MoveVertical(vk);
       break;
   }
   if (shift) ExtendSelection(anchor, anchorCol);
@@ -111,7 +111,7 @@ void CRowEditor::MoveRight(bool ctrl) {
 }
 
 // Up, Down, Page Up, Page Down, Ctrl+Home and Ctrl+End: they aim at the remembered x.
-void CRowEditor::MoveVertical(int vk, bool ctrl) {
+void CRowEditor::MoveVertical(int vk) {
   const int aim = rememberedX ? rememberedX : CaretX();
   const int screen = ScreenIndex(caretRow);
   const int total = document_.TotalRows();
@@ -149,7 +149,6 @@ void CRowEditor::MoveVertical(int vk, bool ctrl) {
       }
       break;
   }
-  (void)ctrl;
   if (!target) return;
   int column = layout_.ColumnAtX(target->text, aim);
   if (IsLeaderRow(target) && (column < kLeaderFirstEditable || column > kLeaderLastEditable))

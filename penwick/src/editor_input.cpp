@@ -8,6 +8,7 @@
 #include <ui/clipboard.h>
 #include <ui/modal.h>
 
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QUrl>
 
@@ -87,6 +88,20 @@ void CEditorWnd::keyPressEvent(QKeyEvent* e) {
 void CEditorWnd::keyReleaseEvent(QKeyEvent* e) {
   if (e->key() == Qt::Key_Control && dragging_) setCursor(Qt::DragMoveCursor);
   e->accept();
+}
+
+// Text committed by an input method (Chinese is typed this way) arrives as characters.
+void CEditorWnd::inputMethodEvent(QInputMethodEvent* e) {
+  for (QChar c : e->commitString())
+    if (c.unicode() >= 0x20) Char(c.unicode(), false, false);
+  caretShown_ = IsShown(caretRow);
+  update();
+  e->accept();
+}
+
+QVariant CEditorWnd::inputMethodQuery(Qt::InputMethodQuery query) const {
+  if (query == Qt::ImCursorRectangle) return QRect(CaretX() + 1, CaretY() + 1, CEditorLayout::kCaretWidth, Layout().TextHeight());
+  return QWidget::inputMethodQuery(query);
 }
 
 // ---- clipboard ----

@@ -34,6 +34,11 @@ bool CRowEditor::CheckQuery(int shift) {
   return QueryEnables(NotifyParent(EDN_QUERY, caretRow, caretColumn), shift);
 }
 
+void CRowEditor::AskAndDeleteField() {
+  if (!IsLeaderRow(caretRow->field->firstRow) && ConfirmDeleteField(*caretRow->field)) DeleteFieldAnswered(caretRow);
+  NotifyParent(EDN_CHANGED, nullptr, 0);
+}
+
 void CRowEditor::KeyDown(int vk, bool ctrl, bool shift) {
   if (!caretRow) return;
   // A caret that scrolling moved off the screen comes back first.
@@ -69,9 +74,7 @@ void CRowEditor::KeyDown(int vk, bool ctrl, bool shift) {
       break;
     case VK_DELETE:
       if (ctrl) {
-        if (!IsLeaderRow(caretRow->field->firstRow) && ConfirmDeleteField(*caretRow->field))
-          DeleteFieldAnswered(caretRow);
-        NotifyParent(EDN_CHANGED, nullptr, 0);
+        AskAndDeleteField();
       } else if (HasSelection()) {
         if (DeleteSelection()) NotifyParent(EDN_CHANGED, nullptr, 0);
       } else if (shift) {
@@ -89,11 +92,7 @@ void CRowEditor::KeyDown(int vk, bool ctrl, bool shift) {
       if (ctrl) DuplicateField(caretRow);
       break;
     case VK_DECIMAL:
-      if (ctrl) {
-        if (!IsLeaderRow(caretRow->field->firstRow) && ConfirmDeleteField(*caretRow->field))
-          DeleteFieldAnswered(caretRow);
-        NotifyParent(EDN_CHANGED, nullptr, 0);
-      }
+      if (ctrl) AskAndDeleteField();
       break;
     default:
       if (vk >= VK_F2 && vk <= VK_F9) NotifyParent(vk, caretRow, caretColumn);

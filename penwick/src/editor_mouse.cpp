@@ -19,6 +19,11 @@ QPoint clientOf(const QMouseEvent& e) { return e.position().toPoint() - QPoint(1
 constexpr int kDefaultMenuFirstId = 52001;
 }  // namespace
 
+bool CEditorWnd::InTextArea(QPoint p) const {
+  const CEditorLayout& L = Layout();
+  return p.x() >= L.tagWidth && p.x() < L.textWidth && p.y() >= L.top && p.y() < L.bottom;
+}
+
 CFieldRow* CEditorWnd::RowAtPoint(QPoint p, int& column, bool& belowLast) const {
   belowLast = false;
   CFieldRow* row = ShownRow(Layout().RowIndexAtY(p.y()));
@@ -75,7 +80,7 @@ void CEditorWnd::mousePressEvent(QMouseEvent* e) {
   const bool ctrl = e->modifiers() & Qt::ControlModifier;
   const bool shift = e->modifiers() & Qt::ShiftModifier;
   const CEditorLayout& L = Layout();
-  const bool inside = p.x() >= L.tagWidth && p.x() < L.textWidth && p.y() >= L.top && p.y() < L.bottom;
+  const bool inside = InTextArea(p);
   int column = 0;
   bool below = false;
   CFieldRow* row = RowAtPoint(p, column, below);
@@ -137,7 +142,7 @@ void CEditorWnd::mousePressEvent(QMouseEvent* e) {
 void CEditorWnd::mouseMoveEvent(QMouseEvent* e) {
   const QPoint p = clientOf(*e);
   const CEditorLayout& L = Layout();
-  const bool inside = p.x() >= L.tagWidth && p.x() < L.textWidth && p.y() >= L.top && p.y() < L.bottom;
+  const bool inside = InTextArea(p);
   if (!(e->buttons() & Qt::LeftButton)) {
     SetCursorFor(p, e->modifiers());
     return;
@@ -200,7 +205,7 @@ void CEditorWnd::mouseDoubleClickEvent(QMouseEvent* e) {
   if (e->button() != Qt::LeftButton) return;
   const QPoint p = clientOf(*e);
   const CEditorLayout& L = Layout();
-  const bool inside = p.x() >= L.tagWidth && p.x() < L.textWidth && p.y() >= L.top && p.y() < L.bottom;
+  const bool inside = InTextArea(p);
   int column = 0;
   bool below = false;
   CFieldRow* row = RowAtPoint(p, column, below);
@@ -276,7 +281,7 @@ void CEditorWnd::EndSelectionDrag(QPoint p, bool copy) {
 
 void CEditorWnd::SetCursorFor(QPoint p, Qt::KeyboardModifiers mods) {
   const CEditorLayout& L = Layout();
-  const bool inside = p.x() >= L.tagWidth && p.x() < L.textWidth && p.y() >= L.top && p.y() < L.bottom;
+  const bool inside = InTextArea(p);
   if (dragging_) {
     setCursor(!inside ? Qt::ForbiddenCursor : (mods & Qt::ControlModifier) ? Qt::DragCopyCursor : Qt::DragMoveCursor);
     return;
@@ -403,8 +408,7 @@ void CEditorWnd::DropText(QPoint point, std::u16string_view text) {
   raise();
   activateWindow();
   const CEditorLayout& L = Layout();
-  const bool inside = point.x() >= L.tagWidth && point.x() < L.textWidth && point.y() >= L.top && point.y() < L.bottom;
-  if (!inside || !ShownRow(L.RowIndexAtY(point.y()))) return;
+  if (!InTextArea(point) || !ShownRow(L.RowIndexAtY(point.y()))) return;
   // As a plain click at the point: the caret goes there and the selection is cleared.
   QMouseEvent press(QEvent::MouseButtonPress, QPointF(point + QPoint(1, 1)), mapToGlobal(QPointF(point + QPoint(1, 1))),
                     Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);

@@ -113,6 +113,8 @@ class CEditorWnd : public QWidget, public CRowEditor {
   void paintEvent(QPaintEvent* e) override;
   void keyPressEvent(QKeyEvent* e) override;
   void keyReleaseEvent(QKeyEvent* e) override;
+  void inputMethodEvent(QInputMethodEvent* e) override;
+  QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
   void mousePressEvent(QMouseEvent* e) override;
   void mouseMoveEvent(QMouseEvent* e) override;
   void mouseReleaseEvent(QMouseEvent* e) override;
@@ -132,6 +134,7 @@ class CEditorWnd : public QWidget, public CRowEditor {
   /// WM_VSCROLL: SB_LINEUP 0, SB_LINEDOWN 1, SB_PAGEUP 2, SB_PAGEDOWN 3, SB_THUMBPOSITION 4.
   void OnVScroll(int code, int position);
   void SetCursorFor(QPoint p, Qt::KeyboardModifiers mods);
+  bool InTextArea(QPoint p) const;
   /// Row and column under a client point; below the last row the last row (row null when empty).
   CFieldRow* RowAtPoint(QPoint p, int& column, bool& belowLast) const;
   void CaretToPoint(CFieldRow* row, int column);

@@ -185,13 +185,7 @@ void CRowEditor::CutField() {
   ClearSelection();
   CFieldItem* after = last->next;
   CFieldItem* before = first->previous;
-  for (CFieldItem* f = first; f;) {
-    CFieldItem* n = f->next;
-    const bool end = f == last;
-    DropField(f);
-    if (end) break;
-    f = n;
-  }
+  DropFields(first, last);
   LayoutKeepingPlaces();
   CFieldRow* to = after ? after->firstRow : (before ? before->LastRow() : document_.FirstRow());
   if (to && !IsShown(to)) CentreOn(to);
@@ -212,13 +206,7 @@ void CRowEditor::PasteField() {
     after = a->field->previous;
     CFieldItem* last = b->field;
     ClearSelection();
-    for (CFieldItem* f = a->field; f;) {
-      CFieldItem* n = f->next;
-      const bool end = f == last;
-      DropField(f);
-      if (end) break;
-      f = n;
-    }
+    DropFields(a->field, last);
   }
   if (!after) after = document_.LastField();
   size_t pos = 1;

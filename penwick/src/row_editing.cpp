@@ -209,12 +209,21 @@ CFieldRow* CRowEditor::DeleteSelection() {
   CFieldItem* startField = a->field;
   CFieldItem* endField = b->field;
   std::u16string joined = a->text.substr(0, size_t(ca)) + b->text.substr(size_t(cb));
-  for (CFieldRow* r = b->next; r; r = r->next) joined += r->text;
+  // Within one Dublin Core element the qualifier rows after the selection stay qualifiers:
+  // only the end row's continuation rows join the start row.
+  CFieldRow* kept = nullptr;
+  for (CFieldRow* r = b->next; r; r = r->next) {
+    if (!IsMarc() && startField == endField && r->IsQualifierRow()) {
+      kept = r;
+      break;
+    }
+    joined += r->text;
+  }
   a->text = joined;
   a->dirty = true;
   ClearSelection();
-  // The start field's rows after the start row go.
-  for (CFieldRow* r = a->next; r;) {
+  // The start field's rows after the start row go (up to a kept qualifier row).
+  for (CFieldRow* r = a->next; r && r != kept;) {
     CFieldRow* n = r->next;
     if (caretRow == r) caretRow = nullptr;
     if (anchorRow == r) anchorRow = nullptr;
@@ -223,17 +232,10 @@ CFieldRow* CRowEditor::DeleteSelection() {
     delete r;
     r = n;
   }
-  a->next = nullptr;
+  a->next = kept;
+  if (kept) kept->previous = a;
   // Fields after the start field up to and including the end field go.
-  if (endField != startField) {
-    for (CFieldItem* f = startField->next; f;) {
-      CFieldItem* n = f->next;
-      const bool last = f == endField;
-      DropField(f);
-      if (last) break;
-      f = n;
-    }
-  }
+  if (endField != startField) DropFields(startField->next, endField);
   caretRow = a;
   caretColumn = ca;
   LayoutKeepingPlaces();

@@ -229,6 +229,15 @@ void CRowEditor::DropField(CFieldItem* field) {
   firstShownRow = std::clamp(firstShownRow, 0, std::max(document_.TotalRows() - 1, 0));
 }
 
+void CRowEditor::DropFields(CFieldItem* first, CFieldItem* last) {
+  for (CFieldItem* f = first; f;) {
+    CFieldItem* n = f->next;
+    DropField(f);
+    if (f == last) break;
+    f = n;
+  }
+}
+
 intptr_t CRowEditor::NotifyParent(int, const CFieldRow*, int) { return 0; }
 
 bool CRowEditor::SetClipboard(const std::u16string& text) {

@@ -175,12 +175,16 @@ class CRowEditor {
   void ExtendSelection(CFieldRow* anchor, int anchorCol);
   void MoveLeft(bool ctrl);
   void MoveRight(bool ctrl);
-  void MoveVertical(int vk, bool ctrl);
+  void MoveVertical(int vk);
   void InsertCharacterRule(char16_t ch);
   bool SelectionTouchesLeader() const;
   bool CheckQuery(int shift);
   /// Removes a field from the record, keeping the pointers the editor holds valid.
   void DropField(CFieldItem* field);
+  /// Removes the fields from first to last.
+  void DropFields(CFieldItem* first, CFieldItem* last);
+  /// Ctrl+Delete: asks, then deletes the caret's field (never the leader); EDN_CHANGED either way.
+  void AskAndDeleteField();
   void ForgetRowsOf(const CFieldItem* field);
 
   CEditorDocument document_;

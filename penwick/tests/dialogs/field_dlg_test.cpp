@@ -74,6 +74,8 @@ TEST_F(FieldDlg, InsertedFieldResults) {
          type(d, CMarcFieldDlg::IDC_INDICATORS, "");
        },
        u"200", u"  ", SF + u"ax" + SF + u"f"},
+      {"quote in the tag", true, [](CMarcFieldDlg& d) { type(d, CMarcFieldDlg::IDC_TAG, "2\"0"); }, u"2\"0", u"  ",
+       SF + u"a"},
       {"tag typed on into the indicators", true, [](CMarcFieldDlg& d) { type(d, CMarcFieldDlg::IDC_TAG, "2001"); },
        u"200", u"10", SF + u"ax" + SF + u"f"},
   };

@@ -2,8 +2,12 @@
 // deleting, the subfield selection, the field commands and what the host is told.
 #include "row_editor.h"
 
+#include <platform/paths.h>
+#include <qorvel_testing/testing.h>
+
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -421,6 +425,68 @@ TEST(DublinCore, QualifierRowsBackspaceAndCommands) {
   EXPECT_EQ(e.Data(0), u"Report" + ESC + u"Type::=" + ESC + u"Lang::=chi");
   e.Char(8, false, false);
   EXPECT_EQ(e.Data(0), u"Report" + ESC + u"Lang::=chi");
+}
+
+}  // namespace
+
+namespace {
+
+// Deleting a selection from an element's value into its first qualifier keeps the
+// qualifiers after it as qualifiers (the value does not swallow them).
+TEST(DublinCore, DeletingASelectionKeepsLaterQualifiers) {
+  Editor e;
+  e.Document().SetFormat(FORMAT_DC);
+  e.Load({{u"title", u"Report" + ESC + u"Type::=Main" + ESC + u"Lang::=chi"}});
+  CFieldItem* f = e.Document().FirstField();
+  f->ToggleQualifiers();
+  e.LayoutKeepingPlaces();
+  ASSERT_EQ(f->RowCount(), 3);
+  e.SetSelection(f->firstRow, 3, f->firstRow->next, 2);
+  ASSERT_NE(e.DeleteSelection(), nullptr);
+  EXPECT_EQ(e.Data(0), u"Repin" + ESC + u"Lang::=chi");
+  EXPECT_EQ(e.caretRow, f->firstRow);
+  EXPECT_EQ(e.caretColumn, 3);
+}
+
+}  // namespace
+
+namespace {
+
+// Ctrl+Z: with the host's byte 0 at 0xFF the subfield's content becomes the default; a
+// script source is handed to the host instead (sent, not posted).
+TEST(Defaults, CtrlZReplacesTheSubfieldOrAsksTheHost) {
+  qtest::TempDir dir;
+  std::ofstream(dir / "def.xml") << "<root><default><e field=\"245$a\" value=\"New\"><c name=\"n\" value=\"Two\"/>"
+                                    "</e></default></root>";
+  struct Case {
+    std::string source;
+    intptr_t answer;
+    int item;  // 0: Ctrl+Z, else the submenu item
+    std::u16string data;
+    std::vector<int> codes;
+  } cases[] = {
+      {"def.xml", 0xFF, 0, u"10" + SF + u"aNew" + SF + u"bSub",
+       {EDN_QUERY, EDN_CHANGED, EDN_CARET, EDN_CARET}},
+      {"def.xml", 0xFE, 0, u"10" + SF + u"aOld" + SF + u"bSub", {EDN_QUERY, EDN_CARET}},
+      {"def.xml", 0, 2, u"10" + SF + u"aTwo" + SF + u"bSub", {EDN_CHANGED, EDN_CARET}},
+      {"Fill.JS", 0xFF, 0, u"10" + SF + u"aOld" + SF + u"bSub", {EDN_QUERY, EDN_DEFAULTSCRIPT, EDN_CARET}},
+  };
+  for (const Case& c : cases) {
+    Editor e;
+    e.Load({{u"000", LEADER}, {u"245", u"10" + SF + u"aOld" + SF + u"bSub"}});
+    e.Document().SetCtrlZMenu(platform::pathToWide((dir / c.source).string()), u"245$a");
+    e.answer = c.answer;
+    e.Caret(1, 0, 1);
+    if (c.item) {
+      e.defaultRow = e.caretRow;
+      e.defaultColumn = e.caretColumn;
+      e.Command(52000 + c.item);
+    } else {
+      e.Char(26, true, false);
+    }
+    EXPECT_EQ(e.Data(1), c.data) << c.source;
+    EXPECT_EQ(e.Codes(), c.codes) << c.source;
+  }
 }
 
 }  // namespace

@@ -13,6 +13,8 @@
 
 #include <QApplication>
 #include <QImage>
+#include <QInputMethodEvent>
+#include <QLineEdit>
 #include <QScrollBar>
 #include <QTest>
 #include <QWidget>
@@ -41,18 +43,17 @@ struct Window : ::testing::Test {
   CEditorWnd* w = nullptr;
   std::vector<Message> received;
   ui::LRESULT queryAnswer = 0;
-  bool inSend = false;
+  // A sent message reaches the host inside the editor's handler; a posted one only while
+  // the test runs the event loop.
+  bool draining = false;
 
   Window() {
     host.resize(900, 700);
     ui::onMessages(&host, [this](uint32_t m, ui::WPARAM wp, ui::LPARAM lp) -> ui::LRESULT {
-      received.push_back({m, wp, lp, inSendDepth() > 0});
+      received.push_back({m, wp, lp, !draining});
       return queryAnswer;
     });
   }
-  // A sent message is delivered inside the editor's handler; a posted one later, by the loop.
-  static int inSendDepth() { return QApplication::instance()->property("draining").toBool() ? 0 : 1; }
-
   void SetUp() override {
     host.show();
     ASSERT_NE(handle.CreateEditor(&host, 10, 10, 802, 602), 0);
@@ -65,9 +66,9 @@ struct Window : ::testing::Test {
   void TearDown() override { SetMenuChooser({}); }
 
   void drain() {
-    QApplication::instance()->setProperty("draining", true);
+    draining = true;
     QApplication::processEvents();
-    QApplication::instance()->setProperty("draining", false);
+    draining = false;
   }
   void reset() {
     drain();
@@ -362,6 +363,94 @@ TEST_F(Window, ScreenshotOfBothFormats) {
   dc.m_pEditor->Repaint();
   const auto dcShot = uitest::saveScreenshot(*dc.m_pEditor, "penwick_dc");
   EXPECT_FALSE(QImage(QString::fromStdString(dcShot.string())).isNull());
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(Window, ShiftClickRules) {
+  load({{u"000", LEADER}, {u"100", u"  " + SF + u"aName"}, {u"245", u"10" + SF + u"aTitle"}, {u"500", u"  " + SF + u"aNote"}});
+  struct Case {
+    const char* what;
+    int selRowA, selColA, selRowB, selColB;  // -1: no selection
+    int clickRow, clickCol;
+    const char16_t* selected;  // "" for none
+  } cases[] = {
+      {"no selection: caret to click", -1, 0, 0, 0, 2, 4, u"me\x1F" u"aTi"},
+      {"click before the start row", 2, 3, 2, 5, 1, 4, u"me\x1F" u"aT"},
+      {"one row, click before the start moves it", 2, 3, 2, 5, 2, 2, u"Tit"},
+      {"one row, click after moves the end", 2, 3, 2, 5, 2, 7, u"itle"},
+      {"start row of a longer selection moves the start", 2, 4, 3, 3, 2, 2, u"Title\x1F" u"aN"},
+      {"otherwise the end moves", 1, 3, 2, 3, 3, 4, u"ame\x1F" u"aTitle\x1F" u"aNo"},
+      // A press inside the selection starts a drag; released there, it only clears.
+      {"a click inside the selection clears it", 2, 3, 2, 5, 2, 3, u""},
+  };
+  for (const Case& c : cases) {
+    w->ClearSelection();
+    handle.SetCursorPos(1, 0, 2);  // caret at "Na|me"
+    if (c.selRowA >= 0)
+      w->SetSelection(w->Document().RowAt(c.selRowA), c.selColA, w->Document().RowAt(c.selRowB), c.selColB);
+    QTest::mouseClick(w, Qt::LeftButton, Qt::ShiftModifier, at(c.clickRow, c.clickCol));
+    EXPECT_EQ(w->SelectedText(), std::u16string(c.selected)) << c.what;
+  }
+}
+
+TEST_F(Window, RowStripDropAndTab) {
+  load({{u"000", LEADER}, {u"245", u"10" + SF + u"aTitle"}});
+  // The right half of the strip left of the text selects the row.
+  const int tag = w->Layout().tagWidth;
+  QTest::mouseClick(w, Qt::LeftButton, {}, QPoint(tag - 3 + 1, at(1, 0).y()));
+  EXPECT_EQ(w->SelectedText(), SF + u"aTitle");
+  // Text dropped from outside goes in where it falls, as a click there would place the caret.
+  reset();
+  const QPoint drop = at(1, 4) - QPoint(1, 1);
+  w->DropText(drop, u"xy\tz");
+  EXPECT_EQ(data(1), u"10" + SF + u"aTixyztle");
+  drain();
+  EXPECT_EQ(codes().back(), EDN_CHANGED);
+  // Outside the text area nothing is inserted.
+  w->DropText(QPoint(5, 5), u"q");
+  EXPECT_EQ(data(1), u"10" + SF + u"aTixyztle");
+  // Tab hands the focus on.
+  QLineEdit* next = new QLineEdit(&host);
+  next->setGeometry(10, 650, 100, 20);
+  next->show();
+  w->setFocus();
+  QTest::keyClick(w, Qt::Key_Tab);
+  EXPECT_TRUE(next->hasFocus());
+  EXPECT_EQ(data(1), u"10" + SF + u"aTixyztle");
+}
+
+TEST_F(Window, DublinCoreExpandIconShowsQualifiers) {
+  handle.SetFormat(1, 0);
+  const std::u16string ESC(1, kEsc);
+  load({{u"dc:title", u"Report" + ESC + u"Type::=Main"}});
+  CFieldItem* f = w->Document().FirstField();
+  ASSERT_EQ(f->RowCount(), 1);
+  const int iconX = std::max(w->Layout().tagWidth - 16 - w->Layout().LabelBoxWidth(), 1) + 4 + 1;
+  QTest::mouseClick(w, Qt::LeftButton, {}, QPoint(iconX, at(0, 0).y()));
+  EXPECT_EQ(f->RowCount(), 2);
+  EXPECT_EQ(f->firstRow->next->label, u"Type");
+  // Double-click in an element's text selects nothing.
+  QTest::mouseDClick(w, Qt::LeftButton, {}, at(0, 2));
+  EXPECT_FALSE(w->HasSelection());
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(Window, InputMethodTextIsTyped) {
+  load({{u"000", LEADER}, {u"245", u"10" + SF + u"a"}});
+  handle.SetCursorPos(1, 0, 0);
+  QInputMethodEvent ime;
+  ime.setCommitString(QStringLiteral("中文"));
+  QApplication::sendEvent(w, &ime);
+  EXPECT_EQ(data(1), u"10" + SF + u"a中文");
+  drain();
+  std::vector<int> c = codes();
+  EXPECT_EQ(std::count(c.begin(), c.end(), EDN_CHANGED), 2);
 }
 
 }  // namespace

@@ -209,7 +209,7 @@ TEST_F(ThroughMicrosocks, ConcurrentConnectsKeepTheirOwnProxySettings) {
   home.server("localhost", {{"port", std::to_string(server_->port())}, {"proxy", "yes"}});
   home.server("direct", {{"IP", "127.0.0.1"}, {"port", std::to_string(other.port())}});
   home.server("Proxy", {{"hostname", "127.0.0.1"}, {"port", std::to_string(proxy.port())}});
-  constexpr int kRounds = 8;
+  constexpr int kRounds = 20;
   for (int round = 0; round < kRounds; ++round) {
     int32_t viaProxy = -1, direct = -1, viaHits = -1, directHits = -1;
     std::thread a([&] {
@@ -233,7 +233,9 @@ TEST_F(ThroughMicrosocks, ConcurrentConnectsKeepTheirOwnProxySettings) {
   std::string wanted = "localhost:" + std::to_string(server_->port());
   int proxied = 0;
   for (size_t at = log.find(wanted); at != std::string::npos; at = log.find(wanted, at + 1)) ++proxied;
-  EXPECT_EQ(proxied, kRounds) << log;
+  // YAZ may open a connection more than once when the machine is busy; every round must
+  // have gone through the proxy at least once, and the direct target never.
+  EXPECT_GE(proxied, kRounds) << log;
   EXPECT_EQ(log.find(":" + std::to_string(other.port())), std::string::npos) << log;
 }
 #endif
