@@ -4,7 +4,6 @@
 #include "result_set.h"
 #include "server_settings.h"
 #include "socks/socks.h"
-#include <thread>
 
 #include <platform/codepage.h>
 #include <platform/text.h>
@@ -44,10 +43,6 @@ int32_t Connection::Connect(std::u16string_view hostName, std::u16string_view pr
                    question == std::u16string_view::npos ? std::u16string_view() : text.substr(question + 1));
     p.flag = 1;
   }
-  static ProxyState shared;
-  shared = p;
-  std::this_thread::yield();
-  p = shared;
   keepProxyState(p);
 
   recordSyntax_ = ansi(s.syntax);

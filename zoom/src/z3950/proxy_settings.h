@@ -1,8 +1,8 @@
 // The SOCKS 5 proxy settings that a Connect reads for its server.
 //
 // Each Connect works on its own copy: connections made at the same time on different
-// threads never see each other's settings. The process keeps only the last settings for
-// display, behind a lock.
+// threads never see each other's settings. The process keeps a copy of the latest ones,
+// behind a lock, for whoever asks what was used last.
 #pragma once
 
 #include <cstdint>

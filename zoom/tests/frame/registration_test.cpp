@@ -1,6 +1,10 @@
 // DllRegisterServer's keys, and creation by ProgID in a process of its own.
 #include "server_library.h"
 
+#ifdef ZOOM_FRAME_WITH_SERVER
+#include "server_process.h"
+#endif
+
 #include <platform/registry.h>
 #include <platform/text.h>
 
@@ -97,7 +101,11 @@ TEST(ZoomRegistration, RegsvrCommandRegistersAndProbeCreatesByProgId) {
   EXPECT_EQ(got, expectedKeys());
 
   // A fresh process that does not link libzoom finds it through the registry alone.
-  ASSERT_EQ(qtest::run(std::string(ZOOM_PROBE) + " 2>&1", &out), 0) << out;
+  std::string host;
+#ifdef ZOOM_FRAME_WITH_SERVER
+  host = " 127.0.0.1:" + std::to_string(ztest::closedPort());
+#endif
+  ASSERT_EQ(qtest::run(std::string(ZOOM_PROBE) + host + " 2>&1", &out), 0) << out;
   EXPECT_EQ(out,
             "before: not loaded\n"
             "created\n"

@@ -26,7 +26,9 @@ struct ZoomLibrary {
     com::ComPtr<com::IClassFactory> f;
     EXPECT_EQ(getClassObject(clsid, com::IID_IClassFactory, f.putVoid()), com::S_OK);
     com::ComPtr<com::IDispatch> d;
-    if (f) EXPECT_EQ(f->CreateInstance(nullptr, com::IID_IDispatch, d.putVoid()), com::S_OK);
+    if (f) {
+      EXPECT_EQ(f->CreateInstance(nullptr, com::IID_IDispatch, d.putVoid()), com::S_OK);
+    }
     return d;
   }
 
