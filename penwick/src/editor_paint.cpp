@@ -72,11 +72,11 @@ void CEditorWnd::paintEvent(QPaintEvent*) {
   const bool dc = Document().IsDublinCore();
   const int cjkHeight = fm.boundingRect(QStringLiteral("毕")).height();
 
-  // A piece of a row's text at x; inverted pieces stand on a block of the text colour.
-  auto drawPiece = [&](int x, int y, std::u16string_view piece, bool inverted) {
-    if (piece.empty()) return;
-    if (inverted) p.fillRect(x - 1, y - half, L.TextWidth(piece) + 2, rowH, text);
-    for (const CTextRun& run : L.TextRuns(piece)) {
+  // A span of a row's text at x; inverted spans stand on a block of the text colour.
+  auto drawSpan = [&](int x, int y, std::u16string_view span, bool inverted) {
+    if (span.empty()) return;
+    if (inverted) p.fillRect(x - 1, y - half, L.TextWidth(span) + 2, rowH, text);
+    for (const CTextRun& run : L.TextRuns(span)) {
       const int rx = x + run.x;
       if (run.kind == CTextRun::Delimiter) {
         CLayoutPoint t[3];
@@ -163,11 +163,11 @@ void CEditorWnd::paintEvent(QPaintEvent*) {
     const std::u16string_view t = row->text;
     if (HasSelection() &&
         Document().SelectedColumns(row, selStartRow, selStartColumn, selEndRow, selEndColumn, from, to)) {
-      drawPiece(tx, ty, t.substr(0, size_t(from)), false);
-      drawPiece(tx + L.TextWidth(t, from), ty, t.substr(size_t(from), size_t(to - from)), true);
-      drawPiece(tx + L.TextWidth(t, to), ty, t.substr(size_t(to)), false);
+      drawSpan(tx, ty, t.substr(0, size_t(from)), false);
+      drawSpan(tx + L.TextWidth(t, from), ty, t.substr(size_t(from), size_t(to - from)), true);
+      drawSpan(tx + L.TextWidth(t, to), ty, t.substr(size_t(to)), false);
     } else {
-      drawPiece(tx, ty, t, false);
+      drawSpan(tx, ty, t, false);
     }
   }
 

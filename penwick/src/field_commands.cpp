@@ -214,9 +214,9 @@ void CRowEditor::PasteField() {
   while (pos <= text.size()) {
     size_t end = text.find(kFieldEnd, pos);
     if (end == std::u16string::npos) end = text.size();
-    std::u16string_view piece = std::u16string_view(text).substr(pos, end - pos);
-    const size_t tagLength = std::min<size_t>(3, piece.size());
-    CFieldItem* item = new CFieldItem(&document_, piece.substr(0, tagLength), piece.substr(tagLength));
+    std::u16string_view entry = std::u16string_view(text).substr(pos, end - pos);
+    const size_t tagLength = std::min<size_t>(3, entry.size());
+    CFieldItem* item = new CFieldItem(&document_, entry.substr(0, tagLength), entry.substr(tagLength));
     document_.InsertField(item, after ? after->next : document_.FirstField());
     if (!firstNew) firstNew = item;
     after = item;

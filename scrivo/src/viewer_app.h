@@ -1,6 +1,6 @@
-// CViewerApp: the viewer program's start and its process-wide pieces: the one record reader
-// every read of the main dialog goes through, the path of the viewer's own INI file and the
-// program icon.
+// CViewerApp: the viewer program's start and what it keeps for the whole process: the one
+// record reader every read of the main dialog goes through, the path of the viewer's own INI
+// file and the program icon.
 #pragma once
 
 #include <QIcon>

@@ -86,16 +86,13 @@ CViewerDlg::~CViewerDlg() = default;
 
 void CViewerDlg::onInitDialog() {
   // Qt gives a dialog no window menu: its About item is the dialog's context menu.
-  const QString about = QStringLiteral("关于 Scrivo(&A)...");
-  if (!about.isEmpty()) {
-    auto* separator = new QAction(this);
-    separator->setSeparator(true);
-    auto* item = new QAction(about, this);
-    connect(item, &QAction::triggered, this, [this] { OnSysCommand(IDM_ABOUTBOX); });
-    addAction(separator);
-    addAction(item);
-    setContextMenuPolicy(Qt::ActionsContextMenu);
-  }
+  auto* separator = new QAction(this);
+  separator->setSeparator(true);
+  auto* about = new QAction(QStringLiteral("关于 Scrivo(&A)..."), this);
+  connect(about, &QAction::triggered, this, [this] { OnSysCommand(IDM_ABOUTBOX); });
+  addAction(separator);
+  addAction(about);
+  setContextMenuPolicy(Qt::ActionsContextMenu);
   setWindowIcon(icon);
   ui::postMessage(this, WM_COMMAND, ID_DEFERREDINIT, 0);
 }
@@ -158,9 +155,9 @@ int32_t CViewerDlg::RecordNumber() const { return ui::controlText(this, IDC_RECO
 void CViewerDlg::SetRecordNumber(int32_t n) { ui::setControlText(this, IDC_RECORDNO, QString::number(n)); }
 
 void CViewerDlg::ShowRecord(CMarc& marc) {
-  std::vector<char16_t> text(static_cast<size_t>(kRecordChars));
-  const int32_t n = marc.GetContent(text.data(), kRecordChars);
-  editor.SetText(text.data(), std::max(n, 0), -1);
+  std::vector<char16_t> text(static_cast<size_t>(kRecordChars), 0);
+  marc.GetContent(text.data(), kRecordChars);
+  editor.SetText(text.data(), int32_t(std::char_traits<char16_t>::length(text.data())), -1);
 }
 
 bool CViewerDlg::OnNextRecord() {

@@ -38,7 +38,7 @@ inline std::string digits(long v, int width) {
 inline std::string isoRecord(const u16& id, const u16& title, int cp,
                              const std::function<std::string(const u16&)>& encodeData = {}) {
   const int unit = cp == -1 ? 2 : 1;
-  auto encode = [&](const u16& s) { return cp == -1 ? platform::toNarrow(-1, s) : platform::toNarrow(cp, s); };
+  auto encode = [&](const u16& s) { return platform::toNarrow(cp, s); };
   auto data = [&](const u16& s) { return encodeData ? encodeData(s) : encode(s); };
   auto ascii = [&](const std::string& s) { return encode(u16(s.begin(), s.end())); };
   const std::string f1 = data(id) + encode(u"\x1E");
@@ -113,8 +113,10 @@ inline std::function<void(QDialog&)> pickFile(const std::filesystem::path& path)
       fd.reject();
       return;
     }
+    // The file dialog asks its own overwrite question outside the modal hook: answered yes.
+    fd.setOption(QFileDialog::DontConfirmOverwrite);
     fd.selectFile(QString::fromStdString(path.string()));
-    fd.accept();
+    static_cast<QDialog&>(fd).accept();
   };
 }
 

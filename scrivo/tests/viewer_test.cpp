@@ -1,0 +1,350 @@
+// The main dialog: opening files from the command line and the open dialog, paging and
+// counting in each code-page form, the default worksheet, the XML record file, the answers
+// to the editor's notifications, WM_PASTE and the About item.
+#include "viewer_support.h"
+
+#include "record_xml.h"
+#include "viewer_app.h"
+
+#include <loomkit/CvtCode.h>
+#include <penwick/notify.h>
+#include <ui/clipboard.h>
+#include <ui/fonts.h>
+#include <ui/messages.h>
+
+#include <QFontDialog>
+#include <QFontInfo>
+#include <QPushButton>
+
+using namespace scrivo_test;
+
+namespace {
+
+const QString kLast = QStringLiteral("这已经是最后一条记录");
+const QString kFirst = QStringLiteral("这已经是第一条记录");
+const QString kDefaultCaption = QStringLiteral("Scrivor -- QorvelMARC文件查看器");
+
+std::string eaccTitle(const u16& title) {
+  // Chinese characters as one EACC run, the rest as ASCII.
+  CCvtCode codes(u"Codes");
+  std::string out;
+  bool inRun = false;
+  for (char16_t c : title) {
+    char b[3] = {};
+    if (c >= 0x80 && codes.Unicode2Eacc(&c, b) == 3) {
+      if (!inRun) out += "\x1B$1";
+      inRun = true;
+      out.append(b, 3);
+    } else {
+      if (inRun) out += "\x1B(B";
+      inRun = false;
+      out += char(c);
+    }
+  }
+  if (inRun) out += "\x1B(B";
+  return out;
+}
+
+std::string threeRecords(int cp, const std::string& head = std::string()) {
+  std::function<std::string(const u16&)> data;
+  int bytesCp = cp;
+  if (cp == -2) {
+    data = eaccTitle;
+    bytesCp = 0;
+  }
+  return head + isoRecord(u"1", u"甲书", bytesCp, data) + isoRecord(u"2", u"乙书", bytesCp, data) +
+         isoRecord(u"3", u"丙书", bytesCp, data);
+}
+
+// A MARCXML file of three records made into ISO 2709 (UTF-8) by yaz-marcdump.
+std::string yazUtf8Records(const qtest::TempDir& dir) {
+  std::string xml = "<collection xmlns=\"http://www.loc.gov/MARC21/slim\">";
+  for (const char* t : {"甲书", "乙书", "丙书"})
+    xml += std::string("<record><leader>00000nam a2200000 a 4500</leader><controlfield tag=\"001\">x</controlfield>"
+                       "<datafield tag=\"245\" ind1=\"1\" ind2=\"0\"><subfield code=\"a\">") + t +
+           "</subfield></datafield></record>";
+  xml += "</collection>";
+  qtest::writeFile(dir / "in.xml", xml);
+  std::string out;
+  EXPECT_EQ(qtest::run("yaz-marcdump -i marcxml -o marc '" + (dir / "in.xml").string() + "'", &out), 0);
+  return out;
+}
+
+}  // namespace
+
+TEST_F(ViewerTest, OpensPagesAndCountsEachForm) {
+  struct Form {
+    const char* name;
+    std::string bytes;
+    const char* suffix;
+  };
+  const Form forms[] = {
+      {"GBK", threeRecords(0), " (Ansi)"},
+      {"UTF-16 with FF FE", threeRecords(-1, "\xFF\xFE"), " (UCS2)"},
+      {"UTF-8 with EF BB BF", threeRecords(65001, "\xEF\xBB\xBF"), " (UTF8)"},
+      {"UTF-8 from yaz-marcdump", yazUtf8Records(dir), " (UTF8)"},
+      {"EACC", threeRecords(-2), " (EACC3)"},
+  };
+  for (const Form& f : forms) {
+    SCOPED_TRACE(f.name);
+    // A path with blanks, quoted on the command line.
+    const auto path = writeFile(std::string("my records/") + f.name + ".mrc", f.bytes);
+    start(u"\"" + platform::fromUtf8(path.string()) + u"\"");
+    EXPECT_TRUE(takeMessages().empty());
+    EXPECT_EQ(caption(), QStringLiteral("Scrivo - ") + QString::fromStdString(path.string()) + f.suffix);
+    EXPECT_EQ(dlg->commandLineFile, platform::fromUtf8(path.string()));
+    EXPECT_TRUE(dlg->item(CViewerDlg::IDC_PREV)->isEnabled());
+    EXPECT_TRUE(dlg->item(CViewerDlg::IDC_NEXT)->isEnabled());
+    EXPECT_EQ(dlg->RecordNumber(), 1);
+    EXPECT_TRUE(shows(u"甲书")) << platform::toUtf8(shown());
+
+    ASSERT_TRUE(dlg->OnNextRecord());
+    EXPECT_EQ(dlg->RecordNumber(), 2);
+    EXPECT_TRUE(shows(u"乙书"));
+    // Counting leaves the position: ">>" goes on with the third record.
+    dlg->OnRecordCount();
+    EXPECT_EQ(takeMessages(), (std::vector<std::pair<QString, ui::Icon>>{
+                                  {QStringLiteral("MARC文件中共有: 3条记录"), ui::Icon::None}}));
+    EXPECT_EQ(dlg->RecordNumber(), 2);
+    ASSERT_TRUE(dlg->OnNextRecord());
+    EXPECT_EQ(dlg->RecordNumber(), 3);
+    EXPECT_TRUE(shows(u"丙书"));
+    EXPECT_FALSE(dlg->OnNextRecord());
+    EXPECT_EQ(takeMessages(), (std::vector<std::pair<QString, ui::Icon>>{{kLast, ui::Icon::Information}}));
+    EXPECT_EQ(dlg->RecordNumber(), 3);
+
+    ASSERT_TRUE(dlg->OnPrevRecord());
+    EXPECT_EQ(dlg->RecordNumber(), 2);
+    EXPECT_TRUE(shows(u"乙书"));
+    ASSERT_TRUE(dlg->OnPrevRecord());
+    EXPECT_TRUE(shows(u"甲书"));
+    EXPECT_FALSE(dlg->OnPrevRecord());
+    EXPECT_EQ(takeMessages(), (std::vector<std::pair<QString, ui::Icon>>{{kFirst, ui::Icon::Information}}));
+    EXPECT_EQ(dlg->RecordNumber(), 1);
+    dlg.reset();
+  }
+}
+
+TEST_F(ViewerTest, AFileThatCannotBeOpenedShowsTheDefaultWorksheet) {
+  const u16 sheet = u"<marc><header>00000nam\x11\x11" u"2200000\x11\x11\x11" u"450\x11</header><field name=\"001\">sheet</field></marc>";
+  qtest::writeFile(iniPath(), platform::toNarrow(-1, sheet));
+  start(u"\"" + platform::fromUtf8((dir / "missing.mrc").string()) + u"\"");
+  EXPECT_EQ(takeMessages(), (std::vector<std::pair<QString, ui::Icon>>{
+                                {QStringLiteral("指定的MARC数据文件打开失败!"), ui::Icon::Error}}));
+  EXPECT_EQ(caption(), kDefaultCaption);
+  EXPECT_EQ(dlg->RecordNumber(), 0);
+  EXPECT_NE(shown().find(u"sheet"), u16::npos) << platform::toUtf8(shown());
+  EXPECT_FALSE(dlg->item(CViewerDlg::IDC_NEXT)->isEnabled());
+  // With no file open, paging and counting say so and change nothing.
+  EXPECT_FALSE(dlg->OnNextRecord());
+  EXPECT_FALSE(dlg->OnPrevRecord());
+  dlg->OnRecordCount();
+  EXPECT_EQ(takeMessages(), (std::vector<std::pair<QString, ui::Icon>>{
+                                {kLast, ui::Icon::Information},
+                                {kFirst, ui::Icon::Information},
+                                {QStringLiteral("MARC文件中共有: 0条记录"), ui::Icon::None}}));
+  EXPECT_EQ(dlg->RecordNumber(), 0);
+}
+
+TEST_F(ViewerTest, TheWorksheetIsTheIniFileBesideTheProgram) {
+  EXPECT_EQ(ViewerIniPath("/opt/q/Scrivo"), "/opt/q/Scrivo.ini");
+  EXPECT_EQ(ViewerIniPath("/opt/a.exe/Scrivo.exe"), "/opt/a.ini/Scrivo.ini");
+  EXPECT_EQ(RemoveQuotes(u"\"/a b/\"c\".mrc\""), u"/a b/c.mrc");
+
+  // Without an INI file the start shows nothing and says nothing.
+  start();
+  EXPECT_TRUE(takeMessages().empty());
+  EXPECT_EQ(shown(), u"");
+
+  // Over an open file: number 0, and ">>" goes on after the last record read, counted from 0.
+  const auto path = writeFile("three.mrc", threeRecords(0));
+  dlg->commandLineFile.clear();
+  ASSERT_TRUE(dlg->recordFile.Open(path.string(), platform::CFile::modeRead));
+  dlg->ShowOpenedFile(platform::fromUtf8(path.string()));
+  const u16 sheet = u"<marc><header>00000nam\x11\x11" u"2200000\x11\x11\x11" u"450\x11</header><field name=\"001\">ws</field></marc>";
+  // An odd last byte is no character.
+  qtest::writeFile(iniPath(), platform::toNarrow(-1, sheet) + "x");
+  dlg->LoadDefaultWorksheet();
+  EXPECT_EQ(caption(), kDefaultCaption);
+  EXPECT_EQ(dlg->RecordNumber(), 0);
+  EXPECT_EQ(shown(), sheet);
+  ASSERT_TRUE(dlg->OnNextRecord());
+  EXPECT_EQ(dlg->RecordNumber(), 1);
+  EXPECT_TRUE(shows(u"乙书"));
+}
+
+TEST_F(ViewerTest, TheOpenDialogOpensTheChosenFile) {
+  const auto good = writeFile("good.iso", threeRecords(0));
+  const auto empty = writeFile("empty.mrc", "");
+  start();
+  struct Case {
+    std::filesystem::path pick;
+    std::vector<std::pair<QString, ui::Icon>> messages;
+    QString caption;
+    int number;
+  };
+  const QString goodCaption = QStringLiteral("Scrivo - ") + QString::fromStdString(good.string()) + " (Ansi)";
+  const Case cases[] = {
+      {{}, {}, kDefaultCaption, 0},
+      {good, {}, goodCaption, 1},
+      // Not opened: the shown record, caption and number stay.
+      {dir / "missing.mrc", {{QStringLiteral("指定的MARC数据文件打开失败"), ui::Icon::Error}}, goodCaption, 1},
+      // Opened but holding no record.
+      {empty, {{kLast, ui::Icon::Information}}, goodCaption, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.pick.string());
+    script.act(pickFile(c.pick));
+    dlg->OnLoadFile();
+    ASSERT_FALSE(script.records().empty());
+    EXPECT_EQ(script.records().front().caption, QStringLiteral("指定源MARC(GBK,Unicode,UFT8,EACC)数据文件名"));
+    auto messages = takeMessages();
+    EXPECT_EQ(messages, c.messages);
+    EXPECT_EQ(caption(), c.caption);
+    EXPECT_EQ(dlg->RecordNumber(), c.number);
+  }
+  EXPECT_TRUE(shows(u"甲书"));
+}
+
+TEST_F(ViewerTest, SavesTheShownRecordInTheXmlWrapper) {
+  const auto path = writeFile("one.mrc", isoRecord(u"7", u"记录", 0));
+  start(platform::fromUtf8(path.string()));
+  const u16 text = shown();
+  ASSERT_NE(text.find(titleElement(u"记录")), u16::npos) << platform::toUtf8(text);
+
+  const auto out = dir / "out.xml";
+  qtest::writeFile(out, std::string(5000, 'z'));  // replaced, not overwritten in place
+  script.act(pickFile(out));
+  dlg->OnSaveXml();
+  EXPECT_EQ(takeMessages(), (std::vector<std::pair<QString, ui::Icon>>{
+                                {QStringLiteral("本记录成功输出到文件中"), ui::Icon::Information}}));
+  const std::string bytes = qtest::readFile(out);
+  const u16 expected = u"<?xml version=\"1.0\" encoding=\"Unicode\" ?>"
+                       u"<rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\" "
+                       u"xmlns:marc=\"file://./marc.xml\">" +
+                       text + u"</rdf:RDF>";
+  EXPECT_EQ(bytes, platform::toNarrow(-1, expected));
+  EXPECT_EQ(bytes.substr(0, 4), std::string("\x3C\x00\x3F\x00", 4));
+  EXPECT_EQ(bytes.find("\n\0", 0, 2), std::string::npos);
+  EXPECT_EQ(dlg->lastXmlFile, platform::fromUtf8(out.string()));
+
+  // The next dialog offers the last name; a file that cannot be made is said so.
+  QString offered;
+  script.act([&](QDialog& d) {
+    auto& fd = dynamic_cast<QFileDialog&>(d);
+    offered = fd.selectedFiles().value(0);
+    pickFile(dir / "no folder" / "x.xml")(d);
+  });
+  dlg->OnSaveXml();
+  EXPECT_EQ(offered, QString::fromStdString(out.string()));
+  EXPECT_EQ(takeMessages(), (std::vector<std::pair<QString, ui::Icon>>{
+                                {QStringLiteral("指定的XML数据文件打开失败"), ui::Icon::Error}}));
+  EXPECT_EQ(dlg->lastXmlFile, platform::fromUtf8(out.string()));
+  // Cancelled: nothing at all.
+  script.act(pickFile({}));
+  dlg->OnSaveXml();
+  EXPECT_TRUE(takeMessages().empty());
+}
+
+TEST_F(ViewerTest, AnswersTheEditorsNotifications) {
+  start();
+  struct Case {
+    int code;
+    int field;
+    intptr_t answer;
+  };
+  const Case cases[] = {
+      {penwick::EDN_QUERY, 0, 0},          {penwick::EDN_QUERY, 2, 0},
+      {penwick::EDN_QUERY, 3, 0xFF0000},   {penwick::EDN_QUERY, 4, 0xFF0000},
+      {penwick::EDN_QUERY, 5, 0xFFFF00},   {penwick::EDN_QUERY, 6, 0xFFFF00},
+      {penwick::EDN_QUERY, 7, 0xFFFFFF},   {penwick::EDN_QUERY, 300, 0xFFFFFF},
+      {penwick::EDN_QUERY, 0x8000, 0},     {penwick::EDN_CHANGED, 5, 0xFFFF00},
+      {penwick::EDN_AUTODATA, 7, 1},       {penwick::EDN_DEFAULTSCRIPT, 0, 1},
+      {penwick::EDN_PAGEDOWN, 9, 1},       {penwick::EDN_FKEY_F2, 1, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.code << "/" << c.field);
+    const ui::WPARAM w = penwick::PackNotifyWParam(c.code, c.field);
+    EXPECT_EQ(ui::sendMessage(dlg.get(), penwick::WM_EDITORNOTIFY, w, ui::LPARAM(penwick::PackNotifyLParam(-1, 3))),
+              c.answer);
+  }
+  EXPECT_TRUE(takeMessages().empty());
+}
+
+TEST_F(ViewerTest, PasteLoadsTheClipboardText) {
+  start();
+  const u16 record = u"<marc><header>00000nam\x11\x11" u"2200000\x11\x11\x11" u"450\x11</header><field name=\"001\">pasted</field></marc>";
+  ui::setClipboardText(ui::qs(record));
+  EXPECT_EQ(ui::sendMessage(dlg.get(), ui::WM_PASTE, 0, 0), 1);
+  EXPECT_EQ(shown(), record);
+  // No text on the clipboard: the record stays, the answer is 1 all the same.
+  ui::setClipboardText(QString());
+  EXPECT_EQ(ui::sendMessage(dlg.get(), ui::WM_PASTE, 0, 0), 1);
+  EXPECT_EQ(shown(), record);
+}
+
+TEST_F(ViewerTest, ControlsAboutBoxAndScreenshot) {
+  const auto path = writeFile("shot.mrc", isoRecord(u"20260001", u"中文图书", 0));
+  start(platform::fromUtf8(path.string()));
+  struct Control {
+    int id;
+    const char* text;
+  };
+  const Control controls[] = {{1001, "装入MARC文件"}, {1007, "<<"},          {1008, ">>"},
+                              {1010, "1"},            {1003, "记录数"},      {1006, "缺省工作单"},
+                              {1005, "保存到XML文件"}, {1004, "改变字体 >>"}, {1009, "读二维码书目"},
+                              {1002, "设置打开方式"}};
+  for (const Control& c : controls) EXPECT_EQ(ui::controlText(dlg.get(), c.id), QString::fromUtf8(c.text)) << c.id;
+  EXPECT_TRUE(dlg->itemAs<QPushButton>(1003)->isDefault());
+  QWidget* editor = PenwickWidget(dlg->editor.m_pEditor);
+  ASSERT_NE(editor, nullptr);
+  EXPECT_EQ(editor->geometry().topLeft(), QPoint(10, 45));
+  EXPECT_TRUE(dlg->editorCreated);
+
+  dlg->resize(900, 600);
+  processEvents();
+  EXPECT_EQ(editor->geometry(), QRect(10, 45, 900 - 30, 600 - 65));
+
+  dlg->OnSysCommand(CViewerDlg::IDM_ABOUTBOX);
+  ASSERT_EQ(script.records().size(), 1u);
+  EXPECT_EQ(script.records()[0].templateId, 100);
+  EXPECT_EQ(script.records()[0].caption, QStringLiteral("关于 Scrivo"));
+  script.clear();
+
+  dlg->resize(dlg->mapDialogRect(QRect(0, 0, 527, 318)).size());
+  processEvents();
+  const auto shot = uitest::saveScreenshot(*dlg, "scrivo_main");
+  EXPECT_TRUE(std::filesystem::exists(shot));
+
+  // Closing closes the record file.
+  dlg->reject();
+  EXPECT_FALSE(dlg->recordFile.IsOpen());
+}
+
+TEST_F(ViewerTest, TheChosenFontGoesToTheEditor) {
+  start();
+  QFont offered, chosen;
+  script.act([&](QDialog& d) {
+    auto& fd = dynamic_cast<QFontDialog&>(d);
+    offered = fd.currentFont();
+    QFont f = ui::makeFont(QStringLiteral("宋体"), 9);
+    f.setPixelSize(20);
+    fd.setCurrentFont(f);
+    chosen = fd.currentFont();
+    static_cast<QDialog&>(fd).accept();
+  });
+  dlg->OnChangeFont();
+  EXPECT_EQ(QFontInfo(offered).pixelSize(), 16);
+  penwick::LOGFONTW lf;
+  int32_t colour = -1;
+  dlg->editor.GetFont(&lf, colour);
+  EXPECT_EQ(lf.lfHeight, -20);
+  EXPECT_EQ(lf.lfWeight, 400);
+  EXPECT_EQ(QString::fromUtf16(lf.lfFaceName), chosen.family());
+  EXPECT_EQ(colour, 0);
+  // Cancelled: the font stays.
+  script.act([](QDialog& d) { d.reject(); });
+  dlg->OnChangeFont();
+  dlg->editor.GetFont(&lf, colour);
+  EXPECT_EQ(lf.lfHeight, -20);
+}
