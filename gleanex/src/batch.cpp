@@ -13,6 +13,9 @@
 #include <QLineEdit>
 #include <QProgressBar>
 
+#include <algorithm>
+#include <climits>
+
 bool CGleanexDlg::IsSheetName(const u16& path) {
   return path.size() > 4 && platform::equalsNoCase(u16v(path).substr(path.size() - 4), u".xls");
 }
@@ -106,7 +109,9 @@ u16 CGleanexDlg::ExtractIsbnKey(u16v record) {
   int32_t length = CJineiWriter::FindField(record, pos, u"008");
   bool has008 = pos >= 0 && length != 0;
 
-  // Each scan of a tag starts where the previous field of that tag began plus its length.
+  // Each scan of a tag starts where the previous field of that tag began plus its length;
+  // a field without its "</field>" (length 0) is stepped over by one character, so that the
+  // scan cannot stay on it for ever.
   auto fieldsOf = [&](u16v tag, auto&& each) {
     int32_t at = 0;
     while (true) {
@@ -171,10 +176,15 @@ int CGleanexDlg::DispatchByHits(const u16& key, const u16& row, char16_t* record
 }
 
 void CGleanexDlg::OnOK() {
-  if (running_) return;
+  if (inRun_) return;
   CAppSettings& s = theApp().settings;
   sourcePath_ = controlText(this, 1000).toStdU16String();
-  skipCount_ = controlText(this, 1018).toInt();
+  // The edit takes digits only; a count beyond the range of a long skips every item rather
+  // than none.
+  bool inRange = false;
+  qlonglong skip = controlText(this, 1018).toLongLong(&inRange);
+  skipCount_ = inRange ? int32_t(std::min<qlonglong>(skip, INT32_MAX))
+                       : (controlText(this, 1018).isEmpty() ? 0 : INT32_MAX);
   s.sourceRuleOn = isChecked(this, 1001);
   s.sourceRuleScript = controlText(this, 1002).toStdU16String();
   theApp().SaveSettings();
@@ -182,6 +192,7 @@ void CGleanexDlg::OnOK() {
   if (!OpenSource()) return;
 
   running_ = true;
+  inRun_ = true;
   SetRunControls(true);
   auto* progress = itemAs<QProgressBar>(1013);
   if (progress) {
@@ -252,5 +263,6 @@ void CGleanexDlg::OnOK() {
     noHitWriterOpen_ = false;
   }
   running_ = false;
+  inRun_ = false;
   SetRunControls(false);
 }

@@ -230,7 +230,9 @@ void CGleanexDlg::onCommand(int id) {
 }
 
 void CGleanexDlg::onCancel() {
-  if (running_) {
+  // Until the run has ended (its current item may still be handled after 停止), closing
+  // only stops it: a second 停止 in a row does not quit the program.
+  if (running_ || inRun_) {
     running_ = false;
     return;
   }

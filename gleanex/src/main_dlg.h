@@ -88,6 +88,7 @@ class CGleanexDlg : public ui::Dialog, public CSearchHost {
   static bool IsSheetName(const u16& path);
 
   bool running_ = false;
+  bool inRun_ = false;  // the run handler is active (it may be ending after a stop)
   bool sourceIsSheet_ = false;
   std::unique_ptr<CMarcFile> sourceReader_;
   platform::CFile sourceFile_;

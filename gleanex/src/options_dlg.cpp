@@ -64,7 +64,14 @@ void COptionsDlg::onInitDialog() {
   const CAppSettings& s = m_settings;
   int charset = s.codePage == -2 ? kEacc : s.codePage == -1 ? kUcs2 : s.codePage == 65001 ? kUtf8 : kGbk;
   m_charset->setCurrentIndex(charset);
-  OnCharsetChanged(charset);
+  // On opening only the stored choice is enabled (the variant, or the file header when it is
+  // on); changing the character set afterwards enables the rest.
+  if (charset == kEacc) {
+    if (s.marker == 3) setOption(IDC_EACC3, true, true);
+    if (s.marker == 4) setOption(IDC_EACC4, true, true);
+  } else if (charset != kGbk && s.marker != 0) {
+    setOption(IDC_FILE_HEADER, true, true);
+  }
   setChecked(this, IDC_SEPARATOR, s.recordSeparator);
   setControlText(this, IDC_USER, ui::qs(s.userName));
   setControlText(this, IDC_PASSWORD, ui::qs(s.password));

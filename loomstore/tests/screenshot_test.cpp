@@ -7,6 +7,9 @@
 #include <loomstore/RecordServerDlg.h>
 #include <loomstore/Z3950ServerDlg.h>
 
+#include <ui/fonts.h>
+
+#include <QFontInfo>
 #include <QImage>
 #include <QLabel>
 #include <QListWidget>
@@ -16,11 +19,19 @@ namespace {
 
 class Screenshots : public DialogTest {};
 
+// Every text of the dialog (statics, buttons, check boxes, group titles, list items) has its
+// glyphs in the dialog's face.
 void expectGlyphs(QWidget& d) {
+  QStringList texts = uitest::controlSummary(d);
+  if (auto* list = d.findChild<QListWidget*>())
+    for (int i = 0; i < list->count(); ++i) texts << list->item(i)->text();
+  EXPECT_EQ(QFontInfo(d.font()).family(), QString::fromLatin1(ui::kSongtiSubstitute));
   QRawFont raw = QRawFont::fromFont(d.font());
-  for (QLabel* l : d.findChildren<QLabel*>())
-    for (QChar c : l->text())
-      if (c.unicode() > 0x7F) EXPECT_TRUE(raw.supportsCharacter(c)) << QString(c).toStdString();
+  for (const QString& t : texts)
+    for (QChar c : t)
+      if (c.unicode() > 0x7F) {
+        EXPECT_TRUE(raw.supportsCharacter(c)) << QString(c).toStdString() << " in " << t.toStdString();
+      }
 }
 
 void shoot(QWidget& d, const std::string& name) {

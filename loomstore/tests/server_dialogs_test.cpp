@@ -285,7 +285,9 @@ TEST_F(ServerDialogs, Z3950RefusalsLeaveTheFocusWhereItWas) {
     d.exec();
     auto boxes = script_.messages();
     ASSERT_EQ(boxes.size(), c.message.isEmpty() ? 0u : 1u);
-    if (!boxes.empty()) EXPECT_EQ(boxes[0].text, c.message);
+    if (!boxes.empty()) {
+      EXPECT_EQ(boxes[0].text, c.message);
+    }
     EXPECT_EQ(iniText(), before);
   }
 }

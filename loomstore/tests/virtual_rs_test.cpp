@@ -244,6 +244,30 @@ TEST_F(VirtualRsTest, MovesSkipSourcesWithoutHits) {
   EXPECT_EQ(rs_.MoveNext(), 0);
 }
 
+// The DONE message has 16 bits for the hits; the total keeps them all.
+TEST_F(VirtualRsTest, DoneCarriesTheHitsCutToSixteenBits) {
+  search(u"z39.50://ztest/Default+z39.50://ztest/Default", isbnQuery(u"70000") + u"&" + isbnQuery(u"2"));
+  EXPECT_EQ(rs_.RecordNum(), 70002);
+  ASSERT_EQ(window_.done.size(), 2u);
+  std::vector<int32_t> hitsById(2, -1);
+  for (const TestWindow::Done& d : window_.done) {
+    ASSERT_TRUE(d.id == 0 || d.id == 1) << "the hits spill into the id";
+    hitsById[size_t(d.id)] = d.hits;
+  }
+  EXPECT_EQ(hitsById, (std::vector<int32_t>{70000 & 0xFFFF, 2}));
+  ASSERT_EQ(rs_.GoTo(70001), 1);
+  EXPECT_EQ(fetch().ref, u"z39.50://ztest/Default#2");
+}
+
+// A Z39.50 source logs in with "user" of its section, split at "@" into user and group.
+TEST_F(VirtualRsTest, Z3950SourcesUseTheAccountOfTheirSection) {
+  setting(u"ztest", u"user", u"cat@staff");
+  setting(u"ztest", u"pass", u"secret");
+  search(u"z39.50://ztest/Default", isbnQuery(u"3"));
+  EXPECT_EQ(rs_.RecordNum(), 3);
+  EXPECT_NE(ztest_->log().find("Auth idPass cat staff"), std::string::npos) << ztest_->log();
+}
+
 TEST_F(VirtualRsTest, PrevPageGoesBackTwoPagesAcrossSources) {
   search(u"z39.50://ztest/Default+z39.50://fixture/Default+z39.50://ztest/Default",
          isbnQuery(u"30") + u"&" + isbnQuery(u"any") + u"&" + isbnQuery(u"40"));

@@ -18,6 +18,17 @@ std::pair<std::u16string_view, std::u16string_view> splitAtSlash(std::u16string_
   return {s.substr(0, slash), s.substr(slash + 1)};
 }
 
+// A value as the connection text can hold it. A ";" would end it early (a password "a;b"
+// would be cut to "a" and its rest read as another key) and blanks at either end would be
+// dropped: such a value is quoted, with whichever quote it does not itself contain.
+std::u16string connectionValue(std::u16string_view v) {
+  bool plain = v.find(u';') == std::u16string_view::npos &&
+               (v.empty() || (v.front() != u' ' && v.back() != u' ' && v.front() != u'"' && v.front() != u'\''));
+  if (plain) return std::u16string(v);
+  char16_t quote = v.find(u'"') == std::u16string_view::npos ? u'"' : u'\'';
+  return quote + std::u16string(v) + quote;
+}
+
 }  // namespace
 
 std::u16string sqlConnectionText(std::u16string_view server, std::u16string_view login) {
@@ -25,7 +36,7 @@ std::u16string sqlConnectionText(std::u16string_view server, std::u16string_view
   auto [user, password] = splitAtSlash(login, u"");
   return platform::format(
       u"Provider=SQLOLEDB.1;Persist Security Info=False;User ID=%s;Password=%s;Initial Catalog=%s;Data Source=%s;",
-      user, password, database, name);
+      connectionValue(user), connectionValue(password), connectionValue(database), connectionValue(name));
 }
 
 }  // namespace setuply

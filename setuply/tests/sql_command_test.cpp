@@ -39,6 +39,11 @@ TEST(SqlConnectionText, SplitsServerAndLogin) {
        u"Provider=SQLOLEDB.1;Persist Security Info=False;User ID=u;Password=p/q;Initial Catalog=a/b;Data Source=srv;"},
       {u"srv/", u"u/",
        u"Provider=SQLOLEDB.1;Persist Security Info=False;User ID=u;Password=;Initial Catalog=;Data Source=srv;"},
+      // A value the text could not hold as it is goes in quotes.
+      {u"srv/my db", u"sa/p;w",
+       u"Provider=SQLOLEDB.1;Persist Security Info=False;User ID=sa;Password=\"p;w\";Initial Catalog=my db;Data Source=srv;"},
+      {u"srv", u"sa/\"a;b\" ",
+       u"Provider=SQLOLEDB.1;Persist Security Info=False;User ID=sa;Password='\"a;b\" ';Initial Catalog=master;Data Source=srv;"},
   };
   for (const Case& c : cases) EXPECT_EQ(setuply::sqlConnectionText(c.server, c.login), c.expected);
 }
@@ -106,6 +111,12 @@ TEST_F(SqlCommandTest, BatchErrorsAreNotLost) {
   EXPECT_EQ(SQLCommand("books/batch", "sa", "CREATE TABLE c(x); INSERT INTO c VALUES (5)"), 1);
   EXPECT_EQ(rows("batch", "SELECT x FROM c"), "5\n");
   EXPECT_EQ(SQLCommand("books/batch", "sa", "INSERT INTO c VALUES (6); INSERT INTO missing VALUES (1)"), 0);
+}
+
+// A password holding ";" still opens the database named after it.
+TEST_F(SqlCommandTest, PasswordWithASemicolon) {
+  ASSERT_EQ(SQLCommand("books/catalog", "sa/p;w", "CREATE TABLE pw(a)"), 1);
+  EXPECT_EQ(rows("catalog", "SELECT name FROM sqlite_master"), "pw\n");
 }
 
 TEST_F(SqlCommandTest, ChineseStatementText) {

@@ -130,6 +130,7 @@ void CSchemeListDlg::OnDelete() {
 }
 
 void CSchemeListDlg::OnRename() {
+  // Taken whole: a name cut to 255 characters would rename a key that does not exist.
   std::u16string old = currentName();
   CRenameSchemeDlg dlg(this);
   dlg.m_strOld = dlg.m_strNew = old;

@@ -159,6 +159,20 @@ TEST_F(TabuloTest, ConfigureWorksOnlyOnThePassedScheme) {
   }
 }
 
+// A sample the component cannot read (Open gives -1): Tabulo says nothing itself and writes
+// nothing; the one message is the component's own.
+TEST_F(TabuloTest, DamagedSampleIsReportedOnceAndNothingWritten) {
+  fs::path broken = dir / "broken.xlsx";
+  qtest::writeFile(broken, std::string("PK\x03\x04", 4) + "not a zip archive");
+  writeIni(kThree);
+  run(u"甲", broken, [&](QDialog& d) { uitest::click(&d, IDC_SCHEME_CONFIG); });
+  ASSERT_EQ(script.messages().size(), 1u);
+  EXPECT_NE(script.messages()[0].text.indexOf(QString::fromStdString(broken.string())), -1);
+  EXPECT_EQ(script.messages()[0].icon, ui::Icon::Warning);
+  EXPECT_FALSE(componentEditorShown());
+  EXPECT_EQ(value(u"甲"), u"header=0;A=200a");
+}
+
 TEST_F(TabuloTest, ConfigureKeepsWhatTheComponentsEditorChose) {
   writeIni(kThree);
   run(u"乙", sample, [&](QDialog& d) { uitest::click(&d, IDC_SCHEME_CONFIG); });
@@ -317,6 +331,30 @@ TEST_F(TabuloTest, RenameMovesTheValueToTheNewKey) {
     EXPECT_EQ(keys(), c.keys);
     EXPECT_EQ(value(c.keys.back() == u"丁" ? u"丁" : u"甲"), u"header=0;A=200a");
   }
+}
+
+// The dialogs store scheme texts whole: one longer than the 1,023 characters that a fixed
+// read buffer would keep survives a rename and reaches the component whole on "配置 >>".
+TEST_F(TabuloTest, LongSchemeTextsAreNotCut) {
+  std::u16string longText = u"header=1";
+  for (int col = 0; col < 26 * 10; ++col) {
+    std::u16string letters = platform::fromUtf8(std::string(1, char('A' + col / 26)) + char('A' + col % 26));
+    longText += u";" + letters + u"=200a";
+  }
+  ASSERT_GT(longText.size(), 2000u);
+  writeIni("[转换方案]\n甲=" + platform::toUtf8(longText) + "\n");
+  run(u"甲", sample, [&](QDialog& d) {
+    script.act([&](QDialog& r) {
+      ui::setControlText(&r, IDC_SCHEME_NAME, QStringLiteral("丁"));
+      uitest::click(&r, ui::IDOK);
+    });
+    uitest::click(&d, IDC_SCHEME_RENAME);
+  });
+  EXPECT_EQ(platform::profileString(ini, kSection, u"丁", u"", 8192), longText);
+  // Configured (the component's editor cancelled), the whole scheme comes back from it.
+  script.clear();
+  run(u"丁", sample, [&](QDialog& d) { uitest::click(&d, IDC_SCHEME_CONFIG); });
+  EXPECT_EQ(platform::profileString(ini, kSection, u"丁", u"", 8192), longText);
 }
 
 }  // namespace

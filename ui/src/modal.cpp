@@ -14,8 +14,8 @@
 namespace ui {
 
 namespace {
-// Every library of the suite links this layer statically; the hook is kept on the one
-// application object so that all of them see the same hook whichever copy sets it.
+// The hook is kept on the one application object, so that every library and program of the
+// process sees the hook a test installs, whichever of them shows the window.
 constexpr char kHookProperty[] = "qorvel.ui.modalHook";
 std::atomic<ModalHook*> g_hookWithoutApp{nullptr};
 }

@@ -1,7 +1,9 @@
 // Whole batch runs from a small ISO 2709 source: against yaz-ztest (its hit count is the
 // number searched for) and against the record server stand-in, with the outputs read back
 // from the ISO 2709 files and from the stand-in's databases.
+#include "browse_dlg.h"
 #include "main_dlg.h"
+#include "server_conn.h"
 
 #include <loomkit/MarcFile.h>
 #include <platform/file.h>
@@ -68,10 +70,11 @@ class BatchRun : public ::testing::Test {
   fs::path out(const char* name) const { return dir.path() / name; }
 
   /// Runs the batch on the source with `skip` items skipped; the status line afterwards.
-  QString run(CGleanexDlg& dlg, int skip = 0) {
+  QString run(CGleanexDlg& dlg, int skip = 0) { return run(dlg, QString::number(skip)); }
+  QString run(CGleanexDlg& dlg, const QString& skip) {
     dlg.initialize();
     ui::setControlText(&dlg, 1000, QString::fromStdString(source().string()));
-    ui::setControlText(&dlg, 1018, QString::number(skip));
+    ui::setControlText(&dlg, 1018, skip);
     dlg.OnOK();
     return ui::controlText(&dlg, 1017);
   }
@@ -136,6 +139,43 @@ TEST_F(ZtestRun, SkippedItemsAreNeitherHandledNorCounted) {
   EXPECT_EQ(readRecords(out("none.mrc")).size(), 2u);
 }
 
+TEST_F(ZtestRun, ASkipCountBeyondALongSkipsEverything) {
+  uitest::ModalScript script;
+  CGleanexDlg dlg;
+  EXPECT_EQ(run(dlg, QStringLiteral("99999999999")).toStdU16String(), u"完成，共处理0条记录");
+  EXPECT_EQ(dlg.itemCount, 4);
+  EXPECT_FALSE(fs::exists(out("none.mrc")));
+}
+
+TEST_F(ZtestRun, OutputsTakeTheChosenCharacterSetAndFraming) {
+  struct Case {
+    int32_t codePage, marker;
+    bool separator;
+    std::string start, recordEnd;  // the file's first bytes, the end of each record
+  } cases[] = {
+      {65001, 1, true, "\xEF\xBB\xBF", std::string("\x1D\r\n")},
+      {-1, 1, false, "\xFF\xFE", std::string("\x1D\0", 2)},
+      {0, 0, true, "0", std::string("\x1D\r\n")},
+  };
+  for (const Case& c : cases) {
+    fs::remove(out("none.mrc"));
+    CAppSettings& s = theApp().settings;
+    s.codePage = c.codePage;
+    s.marker = c.marker;
+    s.recordSeparator = c.separator;
+    uitest::ModalScript script;
+    CGleanexDlg dlg;
+    EXPECT_EQ(run(dlg).toStdU16String(), u"完成，共处理4条记录");
+    std::string bytes = qtest::readFile(out("none.mrc"));
+    EXPECT_EQ(bytes.substr(0, c.start.size()), c.start) << c.codePage;
+    if (c.marker) EXPECT_EQ(bytes.find(c.start, 1), std::string::npos) << "one file header only, " << c.codePage;
+    size_t ends = 0;
+    for (size_t at = bytes.find(c.recordEnd); at != std::string::npos; at = bytes.find(c.recordEnd, at + 1)) ++ends;
+    EXPECT_EQ(ends, 2u) << c.codePage;
+    EXPECT_EQ(bytes.size() - bytes.rfind(c.recordEnd), c.recordEnd.size()) << c.codePage;
+  }
+}
+
 TEST_F(ZtestRun, AllHitsToTheSeveralHitsFile) {
   theApp().settings.multiStrategy = kStrategyAll;
   uitest::ModalScript script;
@@ -148,6 +188,37 @@ TEST_F(ZtestRun, AllHitsToTheSeveralHitsFile) {
   EXPECT_EQ(dlg.multiHitCount, 1);
   EXPECT_EQ(readRecords(out("multi.mrc")).size(), 3u);
   EXPECT_EQ(readRecords(out("one.mrc")).size(), 1u);
+}
+
+TEST_F(ZtestRun, ChoiceInTheBrowseDialogSetsTheStrategy) {
+  struct Case {
+    const char* name;
+    int button, row;  // the button pressed once the hits are listed, the row selected first
+    int32_t strategy;
+    size_t oneHitRecords;
+  } cases[] = {
+      {"keep the first", CBrowseHitsDlg::IDC_FIRST, -1, kStrategyFirst, 2},
+      {"the first row", CBrowseHitsDlg::IDC_CHOOSE, 0, kStrategyFirst, 2},
+      {"another row", CBrowseHitsDlg::IDC_CHOOSE, 2, kStrategyChoose, 2},
+      {"output all", CBrowseHitsDlg::IDC_ALL, -1, kStrategyAll, 1},
+  };
+  for (const Case& c : cases) {
+    fs::remove(out("one.mrc"));
+    theApp().settings.multiStrategy = kStrategyChoose;
+    uitest::ModalScript script;
+    script.actOn<CBrowseHitsDlg>([&](CBrowseHitsDlg& d) {
+      auto* list = ui::findControlAs<QTreeWidget>(&d, CBrowseHitsDlg::IDC_LIST);
+      for (int i = 0; i < 10000 && (list->topLevelItemCount() < 3 || d.filling()); ++i) QCoreApplication::processEvents();
+      if (c.row >= 0) list->setCurrentItem(list->topLevelItem(c.row));
+      uitest::click(&d, c.button);
+    });
+    CGleanexDlg dlg;
+    EXPECT_EQ(run(dlg).toStdU16String(), u"完成，共处理4条记录") << c.name;
+    EXPECT_EQ(dlg.multiHitCount, 1) << c.name;
+    EXPECT_EQ(theApp().settings.multiStrategy, c.strategy) << c.name;
+    EXPECT_EQ(readRecords(out("one.mrc")).size(), c.oneHitRecords) << c.name;
+    EXPECT_FALSE(fs::exists(out("multi.mrc"))) << c.name;
+  }
 }
 
 TEST_F(ZtestRun, SeveralHitsWithoutAFileWriteNothing) {
@@ -175,17 +246,20 @@ TEST_F(ZtestRun, OutputFileThatCannotBeCreated) {
 /// Presses 停止 whenever a message box comes up.
 class StopOnMessage : public ui::ModalHook {
  public:
-  explicit StopOnMessage(CGleanexDlg& dlg) : dlg_(dlg), previous_(ui::setModalHook(this)) {}
+  explicit StopOnMessage(CGleanexDlg& dlg, int clicks = 1) : clicks_(clicks), dlg_(dlg), previous_(ui::setModalHook(this)) {}
   ~StopOnMessage() override { ui::setModalHook(previous_); }
   int messageBox(const ui::MessageBoxInfo& box) override {
     ++boxes;
-    uitest::click(&dlg_, ui::IDCANCEL);
+    status = ui::controlText(&dlg_, 1017);
+    for (int i = 0; i < clicks_; ++i) uitest::click(&dlg_, ui::IDCANCEL);
     return ui::IDOK;
   }
   int dialog(QDialog&) override { return ui::IDCANCEL; }
   int boxes = 0;
+  QString status;  // the status line when the box came up
 
  private:
+  int clicks_;
   CGleanexDlg& dlg_;
   ui::ModalHook* previous_;
 };
@@ -197,10 +271,24 @@ TEST_F(ZtestRun, StopEndsTheRunAfterTheCurrentItem) {
   // The first item's output fails; 停止 is pressed at that message.
   EXPECT_EQ(run(dlg).toStdU16String(), u"用户中断，已处理1条记录");
   EXPECT_EQ(stop.boxes, 1);
+  // While the item was handled: the percentage read (file position over a hundredth of the
+  // file's length), the item's number and its key.
+  int64_t length = int64_t(fs::file_size(source()));
+  int64_t percent = int64_t(sourceRecord("a", "1").size()) / (length / 100);
+  EXPECT_EQ(stop.status.toStdString(), std::to_string(percent) + "% @ 1 [1]");
   EXPECT_EQ(dlg.itemCount, 1);
   EXPECT_FALSE(fs::exists(out("none.mrc")));
   EXPECT_EQ(ui::controlText(&dlg, ui::IDCANCEL), QStringLiteral(u"退出"));
   EXPECT_TRUE(dlg.isVisible() || !dlg.result()) << "a stop during a run does not close the dialog";
+}
+
+TEST_F(ZtestRun, StopPressedTwiceOnlyStopsTheRun) {
+  theApp().settings.oneHit.output = wide(dir.path() / "missing" / "one.mrc");
+  CGleanexDlg dlg;
+  StopOnMessage stop(dlg, 2);
+  EXPECT_EQ(run(dlg).toStdU16String(), u"用户中断，已处理1条记录");
+  EXPECT_EQ(dlg.result(), 0) << "the dialog was not closed";
+  EXPECT_FALSE(fs::exists(out("none.mrc")));
 }
 
 TEST_F(ZtestRun, SourceThatCannotBeOpened) {
@@ -283,6 +371,43 @@ TEST_F(ZtestRun, ReconnectingServerIsConnectedForEverySearch) {
   EXPECT_EQ(dlg.oneHitCount, 1);
   EXPECT_EQ(dlg.multiHitCount, 1);
   EXPECT_EQ(readRecords(out("one.mrc")).size(), 2u);
+}
+
+/// The window of a search alone: it records the server status texts and clears the running
+/// flag at a given drain, as the 停止 button would.
+class SearchWindow : public CSearchHost {
+ public:
+  void ShowServerStatus(const u16& text) override { statuses.push_back(text); }
+  void DrainMessages() override {
+    if (++drains == stopAtDrain) running = false;
+  }
+  bool IsRunning() const override { return running; }
+  std::vector<u16> statuses;
+  int drains = 0, stopAtDrain = -1;
+  bool running = true;
+};
+
+TEST_F(ZtestRun, StopEndsTheReconnectionPauseAfterItsCurrentStep) {
+  uitest::ModalScript script;
+  CServerConn conn;
+  conn.waitSeconds = 1000000;  // a pause that no test run would outlast
+  conn.Open(u"z39.50://ztest/Default?p=public/?r=yes?n=0");
+  SearchWindow window;
+  // Not connected yet: the first search connects without a pause.
+  EXPECT_EQ(conn.Search(u"1", window), 1);
+  EXPECT_EQ(window.statuses, (std::vector<u16>{u"等待...", u"检索..."}));
+  EXPECT_EQ(window.drains, 2);
+
+  // The next search closes and waits; 停止 comes at the drain after the first one-second
+  // step, which ends the pause. The search itself still runs.
+  window.statuses.clear();
+  window.drains = 0;
+  window.stopAtDrain = 2;
+  EXPECT_EQ(conn.Search(u"3", window), 3);
+  EXPECT_EQ(window.statuses, (std::vector<u16>{u"等待...", u"检索..."}));
+  EXPECT_EQ(window.drains, 3) << "等待, one pause step, 检索";
+  EXPECT_TRUE(conn.connected);
+  EXPECT_TRUE(script.records().empty());
 }
 
 #endif  // GLEANEX_WITH_ZSERVER

@@ -27,7 +27,7 @@ TEST_F(OptionsTest, CharsetControlsFollowTheSettings) {
   const Case cases[] = {
       {0, 0, COptionsDlg::kGbk, false, false, false, false},
       {-1, 1, COptionsDlg::kUcs2, false, false, true, true},
-      {65001, 0, COptionsDlg::kUtf8, false, false, false, true},
+      {65001, 0, COptionsDlg::kUtf8, false, false, false, false},  // no header: 1009 stays disabled
       {-2, 3, COptionsDlg::kEacc, true, false, false, false},
       {-2, 4, COptionsDlg::kEacc, false, true, false, false},
   };
@@ -40,7 +40,9 @@ TEST_F(OptionsTest, CharsetControlsFollowTheSettings) {
       EXPECT_EQ(combo(d, COptionsDlg::IDC_CHARSET)->currentIndex(), c.item) << c.codePage;
       EXPECT_EQ(ui::isChecked(&d, COptionsDlg::IDC_EACC3), c.eacc3) << c.codePage;
       EXPECT_EQ(ui::isChecked(&d, COptionsDlg::IDC_EACC4), c.eacc4) << c.codePage;
-      EXPECT_EQ(enabled(&d, COptionsDlg::IDC_EACC3), c.item == COptionsDlg::kEacc) << c.codePage;
+      // On opening only the stored variant is enabled.
+      EXPECT_EQ(enabled(&d, COptionsDlg::IDC_EACC3), c.eacc3) << c.codePage;
+      EXPECT_EQ(enabled(&d, COptionsDlg::IDC_EACC4), c.eacc4) << c.codePage;
       EXPECT_EQ(ui::isChecked(&d, COptionsDlg::IDC_FILE_HEADER), c.header) << c.codePage;
       EXPECT_EQ(enabled(&d, COptionsDlg::IDC_FILE_HEADER), c.headerEnabled) << c.codePage;
       uitest::click(&d, ui::IDOK);
@@ -56,7 +58,15 @@ TEST_F(OptionsTest, OkWritesTheChoices) {
   auto select = [](int item) { return [item](QDialog& d) { combo(d, COptionsDlg::IDC_CHARSET)->setCurrentIndex(item); }; };
   const Case cases[] = {
       {"eacc4 kept", -2, 4, [](QDialog&) {}, -2, 4},
-      {"eacc to 3", -2, 4, [](QDialog& d) { toggle(&d, COptionsDlg::IDC_EACC3); }, -2, 3},
+      // On opening only the stored variant is enabled; choosing EACC again enables both.
+      {"eacc to 3", -2, 4,
+       [&](QDialog& d) {
+         select(COptionsDlg::kGbk)(d);
+         select(COptionsDlg::kEacc)(d);
+         EXPECT_TRUE(ui::isChecked(&d, COptionsDlg::IDC_EACC4));
+         toggle(&d, COptionsDlg::IDC_EACC3);
+       },
+       -2, 3},
       // GBK changes only the code page.
       {"gbk keeps the variant", -2, 3, select(COptionsDlg::kGbk), 0, 3},
       {"gbk keeps the header flag", 65001, 1, select(COptionsDlg::kGbk), 0, 1},

@@ -30,6 +30,10 @@ TEST(IsbnRules, KeyAdaptedToTheServer) {
       {21, u"123456789012", u"123456789012"},    // 12 characters: no rule applies
       {11, u"7-02-0012", u"7-02-0012"},
       {2, u"97870", u"97870"},
+      // Rule lengths with too few digits to convert: not converted (nothing is read past
+      // the digits), only the hyphen rule applies.
+      {11, u"1-2-3-4-5-6-7", u"1234567"},
+      {12, u"978-1-2-3-4-5-6-7", u"9781234567"},
   };
   for (const Case& c : cases) {
     CServerConn conn;

@@ -5,9 +5,14 @@
 #include <ui/dialog.h>
 #include <ui_testing/modal_script.h>
 
+#include <ui/fonts.h>
+
 #include <QComboBox>
+#include <QFontInfo>
 #include <QLabel>
 #include <QRawFont>
+
+#include <algorithm>
 
 namespace {
 
@@ -137,10 +142,20 @@ TEST_F(PolyphoneDialog, AlwaysFirstStopAndCancel) {
   EXPECT_EQ(std::u16string(out.data()), u"Zhong\x11");
   EXPECT_EQ(iniValue(u"行", u"prior"), u"hang") << "Stop writes nothing";
 
+  // Cancel with every box ticked still writes nothing.
   script_.clear();
-  script_.act([&](QDialog& d) { click(&d, IDCANCEL); });
-  EXPECT_EQ(other.Gbk2Pinyin(0, u"行中", u"", out.data(), 64), 5);
+  const std::string before = qtest::readFile(ini_);
+  script_.act([&](QDialog& d) {
+    readings(d)->setCurrentIndex(0);
+    for (int box : {kKeep, kDefault, kAlwaysFirst}) ui::setChecked(&d, box, true);
+    click(&d, IDCANCEL);
+  });
+  EXPECT_EQ(other.Gbk2Pinyin(0, u"行中", u"200$a", out.data(), 64), 5);
   EXPECT_EQ(std::u16string(out.data()), u"Zhong");
+  EXPECT_EQ(qtest::readFile(ini_), before);
+  script_.clear();
+  EXPECT_EQ(other.Gbk2Pinyin(0, u"行", u"200$a", out.data(), 64), 0) << "always-first was not taken";
+  EXPECT_EQ(script_.records().size(), 1u);
 }
 
 TEST_F(PolyphoneDialog, StoringPhrasesAndTheSurname) {
@@ -231,9 +246,17 @@ TEST_F(PolyphoneDialog, Screenshot) {
   d.m_iniPath = ini_;
   d.initialize();
   d.show();
+  EXPECT_EQ(QFontInfo(d.font()).family(), QString::fromLatin1(ui::kSongtiSubstitute));
   QRawFont raw = QRawFont::fromFont(d.font());
-  for (QChar c : QStringLiteral("请选择下列多音字的读音保存在此短语中读音停止确定取消当前子字段"))
-    EXPECT_TRUE(raw.supportsCharacter(c)) << QString(c).toStdString();
+  QStringList texts = uitest::controlSummary(d);
+  texts << d.windowTitle() << ui::controlText(&d, kContext);
+  for (const QString& t : texts)
+    for (QChar c : t)
+      if (c.unicode() > 0x7F) {
+        EXPECT_TRUE(raw.supportsCharacter(c)) << QString(c).toStdString() << " in " << t.toStdString();
+      }
+  auto* big = ui::findControlAs<QLabel>(&d, kCharacter);
+  EXPECT_TRUE(QRawFont::fromFont(big->font()).supportsCharacter(QChar(u'曾')));
   auto path = uitest::saveScreenshot(d, "dialog9002_polyphone");
   EXPECT_FALSE(QImage(QString::fromStdString(path.string())).isNull());
 }

@@ -4,6 +4,7 @@
 #include "SchemeDlg.h"
 
 #include <platform/text.h>
+#include <ui/modal.h>
 #include <xml/dom.h>
 
 #include <QApplication>
@@ -65,6 +66,18 @@ void appendEscaped(std::u16string& out, std::u16string_view text) {
   }
 }
 
+// A file that is there but cannot be read (damaged, encrypted, not readable, a folder) is
+// refused with -1, which every caller takes as "stop without a message of its own": so the
+// user learns here why nothing happens. Without a running Qt application nobody is told.
+int32_t refuse(const std::string& path) {
+  if (qobject_cast<QApplication*>(QCoreApplication::instance()))
+    ui::messageBox(QApplication::activeWindow(),
+                   QStringLiteral("无法读取表格文件“%1”，它可能已经损坏、加密，或者没有读取权限!")
+                       .arg(QString::fromStdString(path)),
+                   QStringLiteral("Sheetrix"), ui::Icon::Warning);
+  return -1;
+}
+
 }  // namespace
 
 std::u16string rowXml(const Row& row, size_t width, const Scheme& scheme) {
@@ -114,7 +127,7 @@ int32_t CXlsFile::Open(const std::u16string& path) {
   if (p.empty()) return -1;
   struct stat st;
   if (stat(p.c_str(), &st) != 0) {
-    if (errno != ENOENT) return -1;
+    if (errno != ENOENT) return refuse(p);
     // A new file: nothing to read, rows written are saved at Close.
     book_ = Workbook();
     book_.kind = isTextName(p) ? FileKind::Delimited : FileKind::Xlsx;
@@ -122,7 +135,7 @@ int32_t CXlsFile::Open(const std::u16string& path) {
     book_.sheets.assign(1, Sheet{"Sheet1", {}});
   } else {
     Workbook book;
-    if (!S_ISREG(st.st_mode) || !readBook(p, book)) return -1;
+    if (!S_ISREG(st.st_mode) || !readBook(p, book)) return refuse(p);
     if (book.sheets.empty()) book.sheets.assign(1, Sheet{"Sheet1", {}});
     book_ = std::move(book);
   }

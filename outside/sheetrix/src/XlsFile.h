@@ -25,7 +25,8 @@ class CXlsFile : public com::DispatchObject<CXlsFile> {
   /// \brief Opens a file for reading rows and for appending them. The number of non-blank
   /// rows of its first sheet (the header row included); 0 for a file that does not exist yet
   /// (it is made at Close when rows are written) or holds no row; -1 for an empty path, a
-  /// folder, or a file that cannot be read (it is then never written over).
+  /// folder, or a file that cannot be read (it is then never written over, and the user is
+  /// told why, as the callers show nothing for -1).
   int32_t Open(const std::u16string& path);                  // 201
   /// \brief Saves the rows written (if any) and forgets the file; 1, or 0 when saving failed.
   int32_t Close();                                            // 202

@@ -215,7 +215,20 @@ TEST_F(XlsFileTest, OpenTellsMissingEmptyAndUnreadableFilesApart) {
       {w(dir / "broken.xlsx"), -1},
       {w(dir / "broken.xls"), -1},
   };
-  for (const Case& c : cases) EXPECT_EQ(xls.Open(c.path), c.result) << std::string(c.path.begin(), c.path.end());
+  uitest::ModalScript script;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.path.begin(), c.path.end()));
+    script.clear();
+    EXPECT_EQ(xls.Open(c.path), c.result);
+    // The callers stay silent on -1: the component says why it read nothing, except for
+    // an empty path, which names no file.
+    bool told = c.result == -1 && !c.path.empty();
+    ASSERT_EQ(script.messages().size(), told ? 1u : 0u);
+    if (told) {
+      EXPECT_NE(script.messages()[0].text.indexOf(QString::fromStdU16String(c.path)), -1);
+      EXPECT_EQ(script.messages()[0].icon, ui::Icon::Warning);
+    }
+  }
   // A file that could not be read is never written over.
   EXPECT_EQ(xls.WriteRow(u"<row><A>x</A></row>"), 0);
   xls.Close();
