@@ -130,6 +130,20 @@ TEST_F(ZtestRun, EachItemEndsInItsRule) {
   EXPECT_TRUE(fs::exists(dir.path() / "Gleanex.ini"));
 }
 
+TEST_F(ZtestRun, TheFirstServerWithHitsDecides) {
+  // A server that finds nothing (it cannot be reached) comes first; the same server twice
+  // after it: the first of them takes every item with hits.
+  platform::writeProfileString(u"Loomstore.ini", u"Servers", u"dead", u"z39.50");
+  platform::writeProfileString(u"Loomstore.ini", u"dead", u"port", platform::fromUtf8(std::to_string(ztest::closedPort())));
+  theApp().settings.servers = {u"z39.50://dead/Default?p=public/?r=no?n=0", u"z39.50://ztest/Default?p=public/?r=no?n=0",
+                               u"z39.50://ztest/Default?p=public/?r=no?n=0"};
+  uitest::ModalScript script;
+  CGleanexDlg dlg;
+  run(dlg);
+  EXPECT_EQ(std::make_tuple(dlg.oneHitCount, dlg.multiHitCount, dlg.noHitCount), std::make_tuple(1, 1, 2));
+  EXPECT_EQ(readRecords(out("one.mrc")).size(), 2u) << "the one hit and the first of the several";
+}
+
 TEST_F(ZtestRun, SkippedItemsAreNeitherHandledNorCounted) {
   uitest::ModalScript script;
   CGleanexDlg dlg;
