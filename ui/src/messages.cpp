@@ -96,6 +96,12 @@ bool postMessage(HWND target, uint32_t message, WPARAM wParam, LPARAM lParam) {
   });
 }
 
+bool postEvent(HWND target, QEvent* event) {
+  bool queued = detail::withLiveObject(target, [&](QObject* o) { QCoreApplication::postEvent(o, event); });
+  if (!queued) delete event;
+  return queued;
+}
+
 namespace {
 
 SendStatus deliverHere(QObject* target, uint32_t message, WPARAM wParam, LPARAM lParam, LRESULT* result) {

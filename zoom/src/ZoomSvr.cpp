@@ -98,13 +98,15 @@ bool askWindow(const std::shared_ptr<State>& s, State::Want kind, ui::WPARAM w, 
   s->waitingSeq = seq;
   s->want = kind;
   s->answered = false;
-  QObject* window = ui::objectOf(s->window);
+  ui::HWND window = s->window;
   // With no window to post to nothing marks the request delivered; without this mark every
   // later request would refuse its answer as late.
-  if (!window) s->deliveredThrough = seq - 1;
+  if (!ui::isWindow(window)) s->deliveredThrough = seq - 1;
   g.unlock();
-  if (window) QCoreApplication::postEvent(window, new RequestEvent(s, seq, w, l));
+  // Posted by handle: the window may be deleted on its own thread at any moment.
+  bool posted = ui::postEvent(window, new RequestEvent(s, seq, w, l));
   g.lock();
+  if (!posted && s->deliveredThrough < seq - 1) s->deliveredThrough = seq - 1;
   bool got = s->changed.wait_for(g, kAnswerTimeout, [&] { return s->answered || s->stopping; }) && s->answered;
   s->want = State::Want::Nothing;
   s->waitingSeq = 0;

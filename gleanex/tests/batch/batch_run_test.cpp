@@ -182,7 +182,9 @@ TEST_F(ZtestRun, OutputsTakeTheChosenCharacterSetAndFraming) {
     EXPECT_EQ(run(dlg).toStdU16String(), u"完成，共处理4条记录");
     std::string bytes = qtest::readFile(out("none.mrc"));
     EXPECT_EQ(bytes.substr(0, c.start.size()), c.start) << c.codePage;
-    if (c.marker) EXPECT_EQ(bytes.find(c.start, 1), std::string::npos) << "one file header only, " << c.codePage;
+    if (c.marker) {
+      EXPECT_EQ(bytes.find(c.start, 1), std::string::npos) << "one file header only, " << c.codePage;
+    }
     size_t ends = 0;
     for (size_t at = bytes.find(c.recordEnd); at != std::string::npos; at = bytes.find(c.recordEnd, at + 1)) ++ends;
     EXPECT_EQ(ends, 2u) << c.codePage;

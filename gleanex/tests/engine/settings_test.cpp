@@ -129,7 +129,9 @@ TEST_F(SettingsFile, RoundTripWithTheFileKeys) {
     s.marker = c.marker;
     ASSERT_TRUE(s.Save(path));
     EXPECT_EQ(get(u"输出MARC", u"字符集"), c.charset);
-    if (c.codePage == -1 || c.codePage == 65001) EXPECT_EQ(get(u"输出MARC", u"文件头"), c.marker ? u"1" : u"0");
+    if (c.codePage == -1 || c.codePage == 65001) {
+      EXPECT_EQ(get(u"输出MARC", u"文件头"), c.marker ? u"1" : u"0");
+    }
   }
 }
 

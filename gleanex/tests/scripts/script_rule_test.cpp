@@ -64,7 +64,9 @@ TEST(ScriptAnswers, StopAndNullInAnyLetterCase) {
   for (const Case& c : cases) {
     ScriptAnswer a = ReadScriptAnswer(c.answer);
     EXPECT_EQ(a.kind, c.kind) << platform::toUtf8(c.answer);
-    if (a.kind == ScriptAnswer::Text) EXPECT_EQ(a.text, c.answer);
+    if (a.kind == ScriptAnswer::Text) {
+      EXPECT_EQ(a.text, c.answer);
+    }
   }
 }
 

@@ -38,6 +38,11 @@ void onMessages(QObject* target, MessageHandler handler);
 bool postMessage(QObject* target, uint32_t message, WPARAM wParam, LPARAM lParam);
 bool postMessage(HWND target, uint32_t message, WPARAM wParam, LPARAM lParam);
 
+/// \brief Posts an event of the caller's own type to the window behind a handle, with the
+/// same protection against a window deleted meanwhile; takes the event in every case (it is
+/// deleted when there is no receiver) and returns whether it was queued.
+bool postEvent(HWND target, QEvent* event);
+
 enum class SendStatus { Done, NoTarget, TimedOut, Cancelled, Dropped };
 
 struct SendOptions {
