@@ -161,6 +161,11 @@ void CErweima::Catalog(int32_t port, int32_t baud) {
   m_reader = std::move(reader);
 }
 
+bool CErweima::IsReading() {
+  std::lock_guard g(m_lock);
+  return m_reader != nullptr;
+}
+
 void CErweima::SetWindow(ui::HWND window) {
   std::lock_guard g(m_lock);
   m_window = window;

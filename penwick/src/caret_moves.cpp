@@ -13,11 +13,12 @@ constexpr int kLeaderLastEditable = 9;
 
 void CRowEditor::MoveCaretKey(int vk, bool ctrl, bool shift) {
   if (!caretRow) return;
+  // Without Shift every caret key drops the selection, Ctrl+Page Up/Down included.
+  if (!shift) ClearSelection();
   if ((vk == VK_PRIOR || vk == VK_NEXT) && (ctrl || shift)) {
     NotifyParent(vk == VK_PRIOR ? EDN_PAGEUP : EDN_PAGEDOWN, caretRow, caretColumn);
     return;
   }
-  if (!shift) ClearSelection();
   CFieldRow* anchor = caretRow;
   int anchorCol = caretColumn;
   if (shift && HasSelection() && anchorRow) {

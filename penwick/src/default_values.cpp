@@ -19,12 +19,12 @@ bool isScriptSource(u16v lowered) {
   return false;
 }
 
-// The entry for key below the document element's "default" element, or a null node.
+// The first entry for key below a "default" element of the document element (in document
+// order, as the path ./default/*[@field=key] finds it), or a null node.
 xml::Node entryOf(const xml::Node& root, u16v key) {
   for (const xml::Node& def : root.childElements(u"default")) {
     std::vector<xml::Node> hits = def.childElementsWhere(u"*", u"field", key);
     if (!hits.empty()) return hits.front();
-    break;
   }
   return xml::Node();
 }

@@ -120,6 +120,10 @@ int CEditorDocument::IndexOf(const CFieldItem* item) const {
   return -1;
 }
 
+void CEditorDocument::GatherAll() {
+  for (CFieldItem* f = first_; f; f = f->next) f->GatherRows();
+}
+
 void CEditorDocument::LayoutAll() {
   for (CFieldItem* f = first_; f; f = f->next) f->LayoutRows();
 }

@@ -61,6 +61,9 @@ class CEditorDocument {
   int IndexOf(const CFieldItem* item) const;
   /// \brief Lays out every item.
   void LayoutAll();
+  /// \brief Folds the edits still held in rows back into every item's data (the writers
+  /// call it: a host may read the record before the window has painted).
+  void GatherAll();
   /// \brief Replaces the record with tagged record text: the leader, then per field tag,
   /// indicators and data ended by 0x1E.
   void ParseRecordText(std::u16string_view text);

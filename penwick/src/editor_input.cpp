@@ -24,6 +24,16 @@ int virtualKeyOf(const QKeyEvent& e) {
   if (keypad && k == Qt::Key_Plus) return VK_ADD;
   if (keypad && (k == Qt::Key_Period || k == Qt::Key_Comma)) return VK_DECIMAL;
   if (k >= Qt::Key_0 && k <= Qt::Key_9) return '0' + (k - Qt::Key_0);
+  // Qt names a key by what it types, so Shift turns the digit keys into symbols; Windows
+  // still reports the digit key, and Ctrl+Shift+digit types a delimiter and that digit.
+  if (e.modifiers() & Qt::ShiftModifier) {
+    // X keycodes 10-19 are the keys 1 ... 9, 0 of the main block, whatever the layout.
+    const quint32 code = e.nativeScanCode();
+    if (code >= 10 && code <= 19) return code == 19 ? '0' : int('1' + (code - 10));
+    static constexpr char16_t kShiftedDigits[] = u"!@#$%^&*(";  // keys 1-9, US layout
+    for (int i = 0; i < 9; ++i)
+      if (k == int(kShiftedDigits[i])) return '1' + i;
+  }
   if (k >= Qt::Key_A && k <= Qt::Key_Z) return 'A' + (k - Qt::Key_A);
   if (k >= Qt::Key_F1 && k <= Qt::Key_F12) return VK_F1 + (k - Qt::Key_F1);
   switch (k) {

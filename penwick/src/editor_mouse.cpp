@@ -152,6 +152,9 @@ void CEditorWnd::mouseMoveEvent(QMouseEvent* e) {
     update();
     return;
   }
+  // While the selection is dragged the cursor says whether it would be moved, copied or
+  // dropped nowhere.
+  if (dragging_) SetCursorFor(p, e->modifiers());
   if (!inside) return;
   int column = 0;
   bool below = false;
@@ -286,16 +289,15 @@ void CEditorWnd::SetCursorFor(QPoint p, Qt::KeyboardModifiers mods) {
     setCursor(!inside ? Qt::ForbiddenCursor : (mods & Qt::ControlModifier) ? Qt::DragCopyCursor : Qt::DragMoveCursor);
     return;
   }
-  if (inside) {
-    setCursor(Qt::IBeamCursor);
-    return;
-  }
-  const int boundary = L.BoundaryTest(p.x());
-  setCursor(boundary < 0 ? Qt::SizeHorCursor : boundary > 0 ? Qt::UpArrowCursor : Qt::ArrowCursor);
-  if (boundary != 0 || IsMarc()) return;
-  // Dublin Core: the icon under the mouse is drawn hot.
+  const int boundary = inside ? 0 : L.BoundaryTest(p.x());
+  setCursor(inside ? Qt::IBeamCursor
+            : boundary < 0 ? Qt::SizeHorCursor
+            : boundary > 0 ? Qt::UpArrowCursor
+                           : Qt::ArrowCursor);
+  // Dublin Core: the icon under the mouse is drawn hot; anywhere else the last hot icon
+  // goes back to its plain look.
   CFieldRow* hot = nullptr;
-  CFieldRow* row = ShownRow(L.RowIndexAtY(p.y()));
+  CFieldRow* row = !inside && boundary == 0 && !IsMarc() ? ShownRow(L.RowIndexAtY(p.y())) : nullptr;
   if (row && ((row == row->field->firstRow && L.OverExpandIcon(p.x())) ||
               (row->IsQualifierRow() && L.OverPickerButton(p.x()))))
     hot = row;

@@ -36,6 +36,15 @@ std::u16string penwick::FieldClipboardText(const CFieldItem* first, const CField
   return out;
 }
 
+// The only field is emptied rather than deleted: its rows must not fold their old text
+// (or a qualifier label) back into the data when it is laid out again.
+static void EmptyRows(CFieldItem* field) {
+  for (CFieldRow* r = field->firstRow; r; r = r->next) {
+    r->text.clear();
+    r->dirty = false;
+  }
+}
+
 CFieldItem* CRowEditor::InsertFieldAfter(CFieldItem* after, std::u16string_view name, std::u16string_view data) {
   CFieldItem* item = new CFieldItem(&document_, name, data);
   document_.InsertField(item, after ? after->next : nullptr);
@@ -55,11 +64,12 @@ void CRowEditor::DeleteFieldAnswered(CFieldRow* row) {
     DropField(field);
     LayoutKeepingPlaces();
   } else {
+    // The pointers into the field go first: the new layout deletes all rows but one.
+    ForgetRowsOf(field);
     field->data.clear();
     field->indicators.clear();
-    for (CFieldRow* r = field->firstRow; r; r = r->next) r->text.clear();
+    EmptyRows(field);
     field->LayoutRows();
-    ForgetRowsOf(field);
     to = field;
   }
   CFieldRow* target = toFirstRow ? to->firstRow : to->LastRow();
@@ -83,10 +93,11 @@ void CRowEditor::RemoveField(CFieldItem* field) {
     if (firstShownInField) firstShownRow = std::max(document_.RowIndex(caretTo), 0);
     PlaceCaret(caretTo, 0);
   } else {
+    ForgetRowsOf(field);  // before the new layout deletes the rows they point at
     field->data.clear();
     field->indicators.clear();
+    EmptyRows(field);
     field->LayoutRows();
-    ForgetRowsOf(field);
     PlaceCaret(document_.FirstRow(), 0);
   }
   currentField = nullptr;
@@ -143,13 +154,21 @@ void CRowEditor::CutText() {
 
 void CRowEditor::PasteText(CFieldRow* row) {
   if (!row || IsLeaderRow(row)) return;
-  if (HasSelection() && !DeleteSelection()) return;
-  std::u16string text;
-  if (!GetClipboard(text)) {
-    if (!ClipboardFile(text)) return;
-    text.resize(std::min(text.size(), kDroppedPathMax));
+  // The selection goes before the clipboard is read: when the clipboard then has nothing to
+  // give, the deletion is still a change the host must hear of.
+  bool changed = false;
+  if (HasSelection()) {
+    if (!DeleteSelection()) return;
+    changed = true;
   }
-  if (InsertString(text)) NotifyParent(EDN_CHANGED, nullptr, 0);
+  std::u16string text;
+  bool have = GetClipboard(text);
+  if (!have && ClipboardFile(text)) {
+    text.resize(std::min(text.size(), kDroppedPathMax));
+    have = true;
+  }
+  if (have && InsertString(text)) changed = true;
+  if (changed) NotifyParent(EDN_CHANGED, nullptr, 0);
   Repaint();
 }
 

@@ -101,6 +101,8 @@ int CXmlConverter::ReadJinei(u16v text) {
 
 void CXmlConverter::WriteJinei(u16& out) const {
   out.clear();
+  // Typing changes rows; the items' data follows only when they are folded back.
+  editor_->GatherAll();
   const CFieldItem* item = editor_->FirstField();
   if (!item) return;
   out = u"<marc><header>" + leaderText(item->data) + u"</header>";

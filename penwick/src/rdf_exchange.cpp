@@ -37,6 +37,7 @@ u16 declarationOf(int32_t codePage) {
 }  // namespace
 
 int CXmlConverter::WriteRdf(u16& out, int32_t codePage) const {
+  editor_->GatherAll();
   const u16 ini = editor_->PropertyIniPath();
   const u16 syntax = platform::profileString(ini, u"General", u"syntax", u"rdf", 32);
   const bool rdf = platform::equalsNoCase(syntax, u"rdf");
@@ -87,9 +88,13 @@ u16 CXmlConverter::WriteRdfElement(const CFieldItem& item, u16v syntax) const {
       if (!q[i].empty()) out += u" " + u16(kQualifiers[i]) + u"=\"" + q[i] + u"\"";
     return out + u">" + value + u"</" + tag + u">";
   }
+  // The qualifier elements carry the element's stored name, except that a "dc:" prefix is
+  // left out: the reader drops "dc:" from the element's own tag, so "dcq:dc:titleType"
+  // would come back as a qualifier "dc:Type" and the Type would be lost.
+  const u16 own = prefix == u"dc:" ? local : name;
   u16 out = u"<" + tag + u"><rdf:Description><rdf:value>" + value + u"</rdf:value>";
-  if (!q[0].empty()) out += u"<dcq:" + name + u"Type>" + q[0] + u"</dcq:" + name + u"Type>";
-  if (!q[1].empty()) out += u"<dcq:" + name + u"Scheme>" + q[1] + u"</dcq:" + name + u"Scheme>";
+  if (!q[0].empty()) out += u"<dcq:" + own + u"Type>" + q[0] + u"</dcq:" + own + u"Type>";
+  if (!q[1].empty()) out += u"<dcq:" + own + u"Scheme>" + q[1] + u"</dcq:" + own + u"Scheme>";
   if (!q[2].empty()) out += u"<xml:lang>" + q[2] + u"</xml:lang>";
   if (!q[3].empty()) out += u"<dtq:MarcID>" + q[3] + u"</dtq:MarcID>";
   return out + u"</rdf:Description></" + tag + u">";

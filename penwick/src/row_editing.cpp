@@ -145,8 +145,10 @@ bool CRowEditor::DeleteRow() {
   CFieldRow* row = caretRow;
   CFieldItem* field = row->field;
   const int x = CaretX();
+  // In MARC mode no row of the leader goes: in a narrow window the leader wraps, and
+  // deleting a continuation row would cut the leader short.
+  if (IsMarc() && field == document_.FirstField()) return false;
   if (row == document_.FirstRow()) {
-    if (IsMarc()) return false;
     if (!row->next) {
       row->text.clear();
       row->dirty = true;

@@ -252,15 +252,15 @@ void CViewerDlg::OnChangeFont() {
 }
 
 void CViewerDlg::OnReadBarcode() {
-  if (barcodeRunning_) {
+  if (barcode.IsReading()) {
     barcode.Stop();
-    barcodeRunning_ = false;
     ui::setControlText(this, IDC_BARCODE, kBarcodeOff);
   } else {
+    // A port that cannot be opened is not reported; the button keeps its "stop" text and
+    // the next press tries again.
     barcode.SetWindow(ui::handleOf(this));
     ui::setControlText(this, IDC_BARCODE, kBarcodeOn);
     barcode.Catalog(0, 9600);
-    barcodeRunning_ = true;
   }
 }
 

@@ -95,5 +95,4 @@ class CViewerDlg : public ui::Dialog {
   void ShowRecord(CMarc& marc);
   void SetRecordNumber(int32_t n);
   bool OpenRecordFile(const std::u16string& path);
-  bool barcodeRunning_ = false;
 };

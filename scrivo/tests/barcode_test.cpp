@@ -23,3 +23,15 @@ TEST_F(ViewerTest, AScannedRecordReachesTheEditor) {
   EXPECT_EQ(ui::controlText(dlg.get(), CViewerDlg::IDC_BARCODE), QStringLiteral("读二维码书目"));
   EXPECT_TRUE(takeMessages().empty());
 }
+
+TEST_F(ViewerTest, APortThatCannotBeOpenedIsTriedAgainOnTheNextPress) {
+  qtest::TempDir dir;
+  setenv("QORVEL_COM1", (dir / "no-such-port").c_str(), 1);
+  start();
+  for (int press = 0; press < 2; ++press) {
+    dlg->OnReadBarcode();
+    EXPECT_EQ(ui::controlText(dlg.get(), CViewerDlg::IDC_BARCODE), QStringLiteral("停止读二维码")) << press;
+  }
+  unsetenv("QORVEL_COM1");
+  EXPECT_TRUE(takeMessages().empty());
+}

@@ -150,6 +150,11 @@ TEST_F(ViewerTest, TheWorksheetIsTheIniFileBesideTheProgram) {
   EXPECT_EQ(ViewerIniPath("/opt/q/Scrivo"), "/opt/q/Scrivo.ini");
   EXPECT_EQ(ViewerIniPath("/opt/a.exe/Scrivo.exe"), "/opt/a.ini/Scrivo.ini");
   EXPECT_EQ(RemoveQuotes(u"\"/a b/\"c\".mrc\""), u"/a b/c.mrc");
+  // The arguments form the whole command line again, as the shell split it.
+  char arg0[] = "Scrivo", arg1[] = "\"/my", arg2[] = "records/甲.mrc\"";
+  char* argv[] = {arg0, arg1, arg2};
+  EXPECT_EQ(RemoveQuotes(CommandLineOf(3, argv)), u"/my records/甲.mrc");
+  EXPECT_EQ(CommandLineOf(1, argv), u"");
 
   // Without an INI file the start shows nothing and says nothing.
   start();
@@ -347,4 +352,55 @@ TEST_F(ViewerTest, TheChosenFontGoesToTheEditor) {
   dlg->OnChangeFont();
   dlg->editor.GetFont(&lf, colour);
   EXPECT_EQ(lf.lfHeight, -20);
+}
+
+// A worksheet of `chars` characters: a record of short 005 fields, the last one filling what
+// is left (the editor lays out many short fields far faster than one long one).
+u16 worksheetOf(size_t chars) {
+  const u16 head = u"<marc><header>00000nam\x11\x11" u"2200000\x11\x11\x11" u"450\x11</header>";
+  const u16 open = u"<field name=\"005\">", close = u"</field>", tail = u"</marc>";
+  const u16 full = open + u16(80, u'w') + close;
+  u16 text = head;
+  while (text.size() + 2 * full.size() + tail.size() <= chars) text += full;
+  return text + open + u16(chars - text.size() - open.size() - close.size() - tail.size(), u'w') + close + tail;
+}
+
+TEST_F(ViewerTest, TheWorksheetIsReadUpTo256000Bytes) {
+  struct Case {
+    size_t chars;
+    bool shownWhole;  // else cut at the limit, which the editor takes for no record
+  };
+  const Case cases[] = {{500, true}, {128000, true}, {128001, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.chars);
+    const u16 sheet = worksheetOf(c.chars);
+    qtest::writeFile(iniPath(), platform::toNarrow(-1, sheet));
+    start();
+    EXPECT_EQ(shown() == sheet, c.shownWhole) << shown().size();
+    dlg.reset();
+  }
+}
+
+// The shown record is saved whole even when it no longer fits the 128,000-character record
+// buffer (the editor then gives no text for that buffer); a file that cannot be written is
+// reported, not taken for saved.
+TEST_F(ViewerTest, SavesARecordLongerThanTheRecordBuffer) {
+  const u16 sheet = worksheetOf(128000);
+  qtest::writeFile(iniPath(), platform::toNarrow(-1, sheet));
+  start();
+  ASSERT_EQ(shown(), sheet);
+  const auto out = dir / "long.xml";
+  script.act(pickFile(out));
+  dlg->OnSaveXml();
+  EXPECT_EQ(takeMessages(), (std::vector<std::pair<QString, ui::Icon>>{
+                                {QStringLiteral("本记录成功输出到文件中"), ui::Icon::Information}}));
+  EXPECT_EQ(qtest::readFile(out), scrivo::RecordXmlBytes(sheet));
+
+  // A disk that takes no byte: opened, but not written.
+  const auto full = dir / "full.xml";
+  std::filesystem::create_symlink("/dev/full", full);
+  script.act(pickFile(full));
+  dlg->OnSaveXml();
+  EXPECT_EQ(takeMessages(), (std::vector<std::pair<QString, ui::Icon>>{
+                                {QStringLiteral("指定的XML数据文件打开失败"), ui::Icon::Error}}));
 }

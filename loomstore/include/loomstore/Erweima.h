@@ -32,6 +32,8 @@ class LOOMSTORE_API CErweima {
   void SetWindow(ui::HWND window);
   /// \brief Ends the reader thread and closes the port; nothing when not reading.
   void Stop();
+  /// \brief Whether the port is open and its reader running (the port handle is set).
+  bool IsReading();
 
  private:
   std::mutex m_lock;  // Catalog, SetWindow and Stop from different threads

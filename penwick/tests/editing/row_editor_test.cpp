@@ -215,6 +215,12 @@ TEST(Caret, PageKeysAndTheView) {
   e.MoveCaretKey(VK_NEXT, false, true);  // Shift: the host is told, nothing moves
   EXPECT_EQ(e.Codes(), std::vector<int>{EDN_PAGEDOWN});
   EXPECT_EQ(e.firstShownRow, 0);
+  // Ctrl tells the host too, and like every caret key without Shift drops the selection.
+  e.SetSelection(e.Document().RowAt(1), 0, e.Document().RowAt(1), 2);
+  e.MoveCaretKey(VK_PRIOR, true, false);
+  EXPECT_EQ(e.Codes(), (std::vector<int>{EDN_PAGEDOWN, EDN_PAGEUP}));
+  EXPECT_FALSE(e.HasSelection());
+  EXPECT_EQ(e.firstShownRow, 0);
   e.MoveCaretKey(VK_NEXT, false, false);
   EXPECT_EQ(e.firstShownRow, 26);
   EXPECT_EQ(e.Document().RowIndex(e.caretRow), 26);
@@ -241,7 +247,8 @@ TEST(SubfieldSelection, CtrlBAlternatesAndShiftDeleteDeletes) {
   e.KeyDown(VK_DELETE, false, true);
   EXPECT_EQ(e.Data(1), u"10" + SF + u"aTitle");
   EXPECT_EQ(e.Codes().back(), EDN_CARET);
-  EXPECT_NE(std::find(e.Codes().begin(), e.Codes().end(), EDN_CHANGED), e.Codes().end());
+  const std::vector<int> codes = e.Codes();  // one copy: its iterators must belong together
+  EXPECT_NE(std::find(codes.begin(), codes.end(), EDN_CHANGED), codes.end());
 }
 
 TEST(Deleting, RowsSelectionsAndTheLeader) {
@@ -278,6 +285,18 @@ TEST(Deleting, RowsSelectionsAndTheLeader) {
   e.Char(u'q', false, false);
   EXPECT_EQ(e.Data(0), LEADER);
   EXPECT_EQ(e.Data(1), u"  " + SF + u"aNale");
+}
+
+// In a narrow window the leader wraps; Ctrl+Backspace on any of its rows leaves it whole.
+TEST(Deleting, CtrlBackspaceNeverCutsAWrappedLeader) {
+  Editor e(true);
+  e.Load({{u"000", LEADER}, {u"001", u"x"}});
+  CFieldItem* leader = e.Document().FirstField();
+  ASSERT_GT(leader->RowCount(), 1);
+  e.PlaceCaret(leader->firstRow->next, 2);
+  e.Char(127, true, false);
+  EXPECT_EQ(e.Data(0), LEADER);
+  EXPECT_EQ(e.Codes(), std::vector<int>{EDN_CARET});
 }
 
 TEST(Fields, SortDeleteDuplicateAndTheFieldClipboard) {
@@ -339,6 +358,20 @@ TEST(Clipboard, TextRoundTripAndPasteStripsControls) {
   e.SetClipboard(u"a\tb\r\nc" + SF + u"d");
   e.Char(22, true, false);
   EXPECT_EQ(e.Data(2), u"  " + SF + u"aTitabc" + SF + u"d");
+}
+
+// Pasting over a selection deletes it even when the clipboard has nothing to give; the
+// host must still hear of that change.
+TEST(Clipboard, PasteOverASelectionWithAnEmptyClipboardIsAChange) {
+  struct NoClipboard : Editor {
+    bool GetClipboard(std::u16string&) const override { return false; }
+  } e;
+  e.Load({{u"000", LEADER}, {u"245", u"10" + SF + u"aTitle"}});
+  e.Caret(1, 0, 0);
+  e.SetSelection(e.caretRow, e.caretColumn, e.caretRow, e.caretColumn + 3);
+  e.Char(22, true, false);  // Ctrl+V
+  EXPECT_EQ(e.Data(1), u"10" + SF + u"ale");
+  EXPECT_EQ(e.Codes(), (std::vector<int>{EDN_CHANGED, EDN_CARET}));
 }
 
 TEST(Notifications, KeysAndTheAvailabilityQuestion) {
@@ -425,6 +458,32 @@ TEST(DublinCore, QualifierRowsBackspaceAndCommands) {
   EXPECT_EQ(e.Data(0), u"Report" + ESC + u"Type::=" + ESC + u"Lang::=chi");
   e.Char(8, false, false);
   EXPECT_EQ(e.Data(0), u"Report" + ESC + u"Lang::=chi");
+}
+
+// Deleting the only element empties it, whichever row the caret was on and whatever was
+// typed there last (an edited qualifier row must not come back as data).
+TEST(DublinCore, DeletingTheOnlyElementEmptiesIt) {
+  for (const bool ask : {true, false}) {
+    Editor e;
+    e.Document().SetFormat(FORMAT_DC);
+    e.Load({{u"title", u"Report" + ESC + u"Type::=Main" + ESC + u"Lang::=chi"}});
+    CFieldItem* f = e.Document().FirstField();
+    e.currentField = f;
+    e.Command(32779);  // shows the qualifier rows; the caret goes into Type
+    ASSERT_EQ(f->RowCount(), 3);
+    e.PlaceCaret(f->firstRow->next->next, 3);
+    e.Type(u"x");
+    e.SetSelection(f->firstRow->next, 1, f->firstRow->next->next, 2);
+    if (ask)
+      e.KeyDown(VK_DELETE, true, false);  // Ctrl+Delete, answered Yes
+    else
+      e.Command(32789);
+    EXPECT_EQ(e.Data(0), u"") << ask;
+    EXPECT_EQ(f->RowCount(), 1);
+    EXPECT_EQ(e.caretRow, f->firstRow);
+    EXPECT_EQ(e.caretColumn, 0);
+    EXPECT_FALSE(e.HasSelection());
+  }
 }
 
 }  // namespace

@@ -54,6 +54,13 @@ TEST_F(Defaults, MenuAndValues) {
   std::u16string out;
   CXmlConverter::GetDefaultValue(quoted, u"a\"b", 1, out);
   EXPECT_EQ(out, u"Q");
+  // Entries are looked for below every "default" element, the first in document order wins.
+  std::u16string split = file("s.xml", "<r><default><e field='a' value='1'/></default>"
+                                       "<default><e field='b' value='2'/><e field='a' value='3'/></default></r>");
+  CXmlConverter::GetDefaultValue(split, u"b", 1, out);
+  EXPECT_EQ(out, u"2");
+  CXmlConverter::GetDefaultValue(split, u"a", 1, out);
+  EXPECT_EQ(out, u"1");
 }
 
 TEST_F(Defaults, ScriptSourcesAndMissingFiles) {

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 using namespace penwick;
 
 namespace {
@@ -22,6 +24,12 @@ std::u16string write(CEditorDocument& doc) {
 struct Item {
   std::u16string name, indicators, data;
   bool operator==(const Item&) const = default;
+};
+
+// Rows of a few characters each, so that every field of a record spans several rows.
+class NarrowRows : public CTextMeasure {
+ public:
+  int FitCount(std::u16string_view, int n) const override { return std::max(1, std::min(n, 7)); }
 };
 
 std::vector<Item> itemsOf(const CEditorDocument& doc) {
@@ -77,8 +85,12 @@ TEST(Jinei, ReadsWhatItWritesWithOrWithoutAPrefix) {
   doc.AddField(u"001", u"123");
   doc.AddField(u"245", u"10" + SF + u"aTitle & <x>" + SF + u"bSub");
   doc.AddField(u"246", u"  " + SF + u"a'q'");
+  doc.AddField(u"880", u"  " + SF + u"a\x1b(B\x01x");  // control characters other than the escapes
   const std::u16string text = write(doc);
-  for (const std::u16string& variant : {text, u"FFFFFFFF" + text, u"junk<" + text + u"trailing</marc>"}) {
+  // A record laid out with line breaks between its elements reads the same.
+  std::u16string broken = text;
+  for (size_t at = 0; (at = broken.find(u"><", at)) != std::u16string::npos; at += 4) broken.replace(at, 2, u">\r\n<");
+  for (const std::u16string& variant : {text, u"FFFFFFFF" + text, u"junk<" + text + u"trailing</marc>", broken}) {
     CEditorDocument back(u"/h");
     EXPECT_EQ(CXmlConverter(&back).ReadJinei(variant), 1);
     EXPECT_EQ(itemsOf(back), itemsOf(doc));
@@ -105,6 +117,43 @@ TEST(Jinei, ReadsIndicatorsFromTheirAttributeOnly) {
     EXPECT_EQ(itemsOf(doc)[0], (Item{u"000", u"", LEADER}));
     EXPECT_EQ(itemsOf(doc)[1], c.want) << platform::toUtf8(c.field);
   }
+}
+
+TEST(Jinei, RealRecordSurvivesLayoutAndTheRoundTrip) {
+  // A record as the toolkit writes it: blanks in the leader and the 008, blank and set
+  // indicators, every content escape, Chinese text, a field long enough for many rows.
+  const std::u16string text =
+      u"<marc><header>" + LEADER_ESC + u"</header>"
+      u"<field name=\"001\">CAL\x11" u"012000123456</field>"
+      u"<field name=\"008\">990101s1999\x11\x11\x11\x11" u"cc\x11" u"a\x11\x11\x11\x11" u"000\x11" u"0\x11" u"chi\x11" u"d</field>"
+      u"<field name=\"010\" indicator=\"\x11\x11\"><sf name=\"a\">7-5321-1234-X</sf><sf name=\"d\">CNY12.00</sf></field>"
+      u"<field name=\"200\" indicator=\"1\x11\"><sf name=\"a\">题名\x11\x12\x11" u"A\x13" u"b\x14\x15" u"q\x15\x16" u"s\x16</sf>"
+      u"<sf name=\"f\">著者</sf></field>"
+      u"<field name=\"606\" indicator=\"0\x11\"><sf name=\"a\">一个很长很长很长很长很长很长的主题词</sf><sf name=\"x\">研究</sf></field>"
+      u"</marc>";
+  NarrowRows narrow;
+  CEditorDocument doc(u"/h");
+  doc.SetMeasure(&narrow);
+  ASSERT_EQ(CXmlConverter(&doc).ReadJinei(u"FFFFFFFF" + text), 1);
+  doc.LayoutAll();
+  EXPECT_GT(doc.TotalRows(), doc.FieldCount() + 5);
+  EXPECT_EQ(itemsOf(doc)[4], (Item{u"200", u"1 ", SF + u"a题名 & A<b>\"q\"'s'" + SF + u"f著者"}));
+  EXPECT_EQ(write(doc), text);
+}
+
+TEST(Jinei, EditsStillInTheRowsAreWritten) {
+  // The host reads the record when the change notification arrives, before the window has
+  // painted (and so folded the rows back): the writer must fold them itself.
+  NarrowRows narrow;
+  CEditorDocument doc(u"/h");
+  doc.SetMeasure(&narrow);
+  doc.AddField(u"000", LEADER);
+  doc.AddField(u"245", u"10" + SF + u"aTitle of it");
+  doc.LayoutAll();
+  CFieldRow* row = doc.FieldAt(1)->firstRow->next;
+  row->text += u"XY";
+  row->dirty = true;
+  EXPECT_NE(write(doc).find(u"<sf name=\"a\">Title\x11" u"of\x11" u"itXY</sf>"), std::u16string::npos) << platform::toUtf8(write(doc));
 }
 
 TEST(Jinei, UnreadableTextReadsNothing) {

@@ -135,6 +135,43 @@ TEST_F(Rdf, ReaderTakesTheFirstDescription) {
   for (const Case& c : cases) EXPECT_EQ(readBack(c.text), c.want) << platform::toUtf8(c.text);
 }
 
+TEST_F(Rdf, DescriptionWithShownQualifiersAndRowEditsRoundTrips) {
+  // A description being edited: qualifiers shown, a qualifier row changed and not yet
+  // folded back (the host reads the record on the change notification, before a paint).
+  const Items description = {
+      {u"title", u"中国图书馆 & <分类>" + ESC + u"Type::=Main" + ESC + u"Lang::=chi"},
+      {u"creator", u"Li Ming" + ESC + u"Scheme::=LCNA" + ESC + u"MarcID::=700$a"},
+      {u"date", u"2001-02-03"},
+      {u"my:local", u"v"},
+  };
+  for (const char* syntax : {"rdf", "RDF"}) {
+    useIni(std::string("[General]\nsyntax=") + syntax + "\n[NameSpaces]\ndtq=\"urn:dtq\"\nmy=\"urn:my\"\n");
+    doc.ClearRecord();
+    for (const auto& [name, data] : description) doc.AddField(name, data);
+    for (CFieldItem* f = doc.FirstField(); f; f = f->next) f->qualifiersShown = 1;
+    doc.LayoutAll();
+    EXPECT_EQ(readBack(write()), description) << syntax;
+    ASSERT_TRUE(doc.FirstField()->SetQualifierRow(u"Lang", u"eng"));
+    Items edited = description;
+    edited[0].second = u"中国图书馆 & <分类>" + ESC + u"Type::=Main" + ESC + u"Lang::=eng";
+    EXPECT_EQ(readBack(write()), edited) << syntax;
+  }
+}
+
+TEST_F(Rdf, NamesStoredWithThePrefixKeepTheirQualifiers) {
+  // A host may add an element by its prefixed name; it reads back by its local name, with
+  // its Type and Scheme still there.
+  for (const char* syntax : {"rdf", "RDF"}) {
+    useIni(std::string("[General]\nsyntax=") + syntax + "\n");
+    doc.ClearRecord();
+    doc.AddField(u"dc:title", u"Report" + ESC + u"Type::=Main" + ESC + u"Scheme::=S");
+    doc.AddField(u"my:tag", u"v" + ESC + u"Type::=T");
+    EXPECT_EQ(readBack(write()), (Items{{u"title", u"Report" + ESC + u"Type::=Main" + ESC + u"Scheme::=S"},
+                                        {u"my:tag", u"v" + ESC + u"Type::=T"}}))
+        << syntax;
+  }
+}
+
 TEST_F(Rdf, UnreadableTextReadsNothing) {
   const std::u16string cases[] = {
       u"<marc><header>x</header></marc>",

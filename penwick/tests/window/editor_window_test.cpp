@@ -244,6 +244,33 @@ TEST_F(Window, ScrollingTheViewAndTheCaret) {
   EXPECT_FALSE(one.m_pEditor->VerticalBar()->isEnabled());
 }
 
+// A key that only types (punctuation, an input method's text) brings the caret's
+// scrolled-off row back even when the character is refused (the leader's fixed part).
+TEST_F(Window, TypingBringsAScrolledOffCaretBack) {
+  load({{u"000", LEADER}});
+  for (int i = 1; i < 60; ++i) handle.AddField(u"001", u"row");
+  for (const bool ime : {false, true}) {
+    handle.SetCursorPos(0, -1, 2);
+    w->ScrollTo(30);
+    w->Repaint();
+    ASSERT_FALSE(w->IsShown(w->caretRow));
+    reset();
+    if (ime) {
+      QInputMethodEvent commit;
+      commit.setCommitString(QStringLiteral(","));
+      QApplication::sendEvent(w, &commit);
+    } else {
+      QTest::keyClick(w, Qt::Key_Comma, {}, 0);
+    }
+    EXPECT_TRUE(w->IsShown(w->caretRow)) << ime;
+    EXPECT_TRUE(w->CaretShown());
+    drain();
+    // A key is a key-down first: the host hears of the caret before the template request.
+    if (!ime) EXPECT_EQ(codes(), (std::vector<int>{EDN_CARET, EDN_TEMPLATE, EDN_CARET}));
+  }
+  EXPECT_EQ(data(0), LEADER);
+}
+
 TEST_F(Window, TagColumnBoundaryDrag) {
   load({{u"000", LEADER}, {u"245", u"10" + SF + u"aTitle"}});
   struct Case {
@@ -440,6 +467,58 @@ TEST_F(Window, DublinCoreExpandIconShowsQualifiers) {
 }  // namespace
 
 namespace {
+
+// A real keyboard names Shift+7 by the symbol it types ("&" on a US layout, "/" on a German
+// one); Ctrl+Shift+7 must still insert a delimiter and the digit.
+TEST_F(Window, CtrlShiftDigitWhenTheKeyIsReportedAsItsSymbol) {
+  load({{u"000", LEADER}, {u"245", u"10" + SF + u"a"}});
+  handle.SetCursorPos(1, 0, 0);
+  const Qt::KeyboardModifiers mods = Qt::ControlModifier | Qt::ShiftModifier;
+  QKeyEvent us(QEvent::KeyPress, Qt::Key_Ampersand, mods, QStringLiteral("&"));
+  QApplication::sendEvent(w, &us);
+  QKeyEvent german(QEvent::KeyPress, Qt::Key_Slash, mods, 16, 0x2F, 0, QStringLiteral("/"));  // X keycode 16: key 7
+  QApplication::sendEvent(w, &german);
+  EXPECT_EQ(data(1), u"10" + SF + u"a" + SF + u"7" + SF + u"7");
+  // A symbol key of its own (Shift+- on a US layout) stays a plain key.
+  QKeyEvent underscore(QEvent::KeyPress, Qt::Key_Underscore, mods, 20, 0x5F, 0, QStringLiteral("_"));
+  QApplication::sendEvent(w, &underscore);
+  EXPECT_EQ(data(1), u"10" + SF + u"a" + SF + u"7" + SF + u"7");
+}
+
+// While the selection is dragged, the cursor tells move, copy and "nowhere" apart.
+TEST_F(Window, DragCursorFollowsThePointer) {
+  load({{u"000", LEADER}, {u"500", u"  " + SF + u"aabcdefgh"}});
+  w->SetSelection(w->Document().RowAt(1), 3, w->Document().RowAt(1), 5);
+  QTest::mousePress(w, Qt::LeftButton, {}, at(1, 4));
+  QMouseEvent outside(QEvent::MouseMove, QPointF(20, at(1, 4).y()), w->mapToGlobal(QPointF(20, at(1, 4).y())),
+                      Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(w, &outside);
+  EXPECT_EQ(w->cursor().shape(), Qt::ForbiddenCursor);
+  QMouseEvent copy(QEvent::MouseMove, QPointF(at(1, 7)), w->mapToGlobal(QPointF(at(1, 7))), Qt::NoButton,
+                   Qt::LeftButton, Qt::ControlModifier);
+  QApplication::sendEvent(w, &copy);
+  EXPECT_EQ(w->cursor().shape(), Qt::DragCopyCursor);
+  QTest::mouseRelease(w, Qt::LeftButton, {}, at(1, 7));
+  EXPECT_EQ(w->cursor().shape(), Qt::IBeamCursor);
+}
+
+// The expand icon under the mouse is drawn hot, and plain again once the mouse has left it
+// for the text.
+TEST_F(Window, HotIconGoesPlainWhenTheMouseLeaves) {
+  handle.SetFormat(1, 0);
+  const std::u16string ESC(1, kEsc);
+  load({{u"dc:title", u"Report" + ESC + u"Type::=Main"}});
+  const int iconLeft = std::max(w->Layout().tagWidth - 16 - w->Layout().LabelBoxWidth(), 1);
+  const int y = at(0, 0).y();
+  // A pixel inside the icon's face (client x + 1 for the border).
+  const QPoint face(iconLeft + 1 + 2, CEditorLayout::IconTop(w->Layout().top, 0) + 1 + 2);
+  const QRgb plain = w->grab().toImage().pixel(face);
+  QTest::mouseMove(w, QPoint(iconLeft + 1 + 4, y));
+  const QRgb hot = w->grab().toImage().pixel(face);
+  EXPECT_NE(hot, plain);
+  QTest::mouseMove(w, at(0, 2));
+  EXPECT_EQ(w->grab().toImage().pixel(face), plain);
+}
 
 TEST_F(Window, InputMethodTextIsTyped) {
   load({{u"000", LEADER}, {u"245", u"10" + SF + u"a"}});
