@@ -152,7 +152,8 @@ void CRowEditor::MoveVertical(int vk) {
   }
   if (!target) return;
   int column = layout_.ColumnAtX(target->text, aim);
-  if (IsLeaderRow(target) && (column < kLeaderFirstEditable || column > kLeaderLastEditable))
+  // Only the leader's first row: the caret must still pass down through a wrapped leader.
+  if (target == document_.FirstRow() && IsMarc() && (column < kLeaderFirstEditable || column > kLeaderLastEditable))
     column = kLeaderFirstEditable;
   PlaceCaret(target, column);
   BringIntoView(caretRow);

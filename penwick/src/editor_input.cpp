@@ -80,8 +80,13 @@ char16_t characterOf(const QKeyEvent& e, bool ctrl) {
 void CEditorWnd::keyPressEvent(QKeyEvent* e) {
   const bool ctrl = e->modifiers() & Qt::ControlModifier;
   const bool shift = (e->modifiers() & Qt::ShiftModifier) || e->key() == Qt::Key_Backtab;
-  const int vk = virtualKeyOf(*e);
   const char16_t ch = characterOf(*e, ctrl);
+  // On Windows every key arrives as a key-down before its character, so a key without a
+  // virtual key of ours (punctuation, the space bar) still brings a scrolled-off caret row
+  // back and tells the host where the caret is. Tab alone stays silent.
+  constexpr int kOtherKey = 0xFF;
+  int vk = virtualKeyOf(*e);
+  if (!vk && ch && ch != 9) vk = kOtherKey;
   const int repeat = std::max(e->count(), 1);
   for (int i = 0; i < repeat; ++i) {
     if (vk == VK_CONTROL && dragging_) setCursor(Qt::DragCopyCursor);
@@ -102,6 +107,7 @@ void CEditorWnd::keyReleaseEvent(QKeyEvent* e) {
 
 // Text committed by an input method (Chinese is typed this way) arrives as characters.
 void CEditorWnd::inputMethodEvent(QInputMethodEvent* e) {
+  if (!e->commitString().isEmpty() && caretRow && !IsShown(caretRow)) CentreOn(caretRow);
   for (QChar c : e->commitString())
     if (c.unicode() >= 0x20) Char(c.unicode(), false, false);
   caretShown_ = IsShown(caretRow);

@@ -170,6 +170,8 @@ void CRowEditor::Command(int id) {
       else
         currentField->PickType(id - kTypeBase);
       LayoutKeepingPlaces(currentField);
+      // A picked code is an edit of the record like a typed one: the host must hear of it.
+      NotifyParent(EDN_CHANGED, nullptr, 0);
     }
     Repaint();
     return;

@@ -246,7 +246,9 @@ void CEditorWnd::EndSelectionDrag(QPoint p, bool copy) {
     Repaint();
     return;
   }
-  if (row == Document().FirstRow()) return;
+  // Nothing lands in the leader (any of its rows): a move would delete the selection and
+  // then find no place that takes its text.
+  if (row == Document().FirstRow() || IsLeaderRow(row)) return;
   const std::u16string text = SelectedText();
   if (copy) {
     ClearSelection();

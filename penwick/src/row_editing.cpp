@@ -22,19 +22,22 @@ bool CRowEditor::SelectionTouchesLeader() const {
 void CRowEditor::InsertCharacter(char16_t ch) {
   if (!caretRow) return;
   if (IsLeaderRow(caretRow)) {
-    if (caretColumn < kLeaderFirstEditable || caretColumn >= kLeaderEnd) {
+    // The editable columns count through the whole leader, wrapped or not.
+    CFieldItem* leader = caretRow->field;
+    const int at = leader->RowOffset(caretRow, caretColumn);
+    if (at < kLeaderFirstEditable || at >= kLeaderEnd) {
       NotifyParent(EDN_TEMPLATE, caretRow, caretColumn);
       return;
     }
     if (!leaderCharacter(ch)) return;
     // Overwrite: the leader keeps its length.
-    const bool inside = caretColumn < caretRow->Length();
-    caretRow->text.insert(size_t(caretColumn), 1, ch);
-    if (inside) caretRow->text.erase(size_t(caretColumn) + 1, 1);
-    caretRow->dirty = true;
-    int column = caretColumn + 1;
-    LayoutKeepingPlaces(caretRow->field);
-    PlaceCaret(caretRow, column >= kLeaderEnd ? kLeaderFirstEditable : column);
+    leader->GatherRows();
+    if (size_t(at) < leader->data.size())
+      leader->data[size_t(at)] = ch;
+    else
+      leader->data.insert(size_t(at), 1, ch);
+    LayoutKeepingPlaces(leader);
+    PlaceCaretAt(leader, at + 1 >= kLeaderEnd ? kLeaderFirstEditable : at + 1, true);
     Repaint();
     return;
   }

@@ -58,7 +58,9 @@ std::u16string CRowEditor::SelectedText() const {
 }
 
 bool CRowEditor::IsLeaderRow(const CFieldRow* row) const {
-  return IsMarc() && row && row == document_.FirstRow();
+  // Every row of the leader: in a narrow window the 24 characters wrap, and its later rows
+  // must not take text the leader has no room for.
+  return IsMarc() && row && row->field == document_.FirstField();
 }
 
 void CRowEditor::ClearRecord() {

@@ -79,7 +79,7 @@ class CRowEditor {
   bool InSelection(const CFieldRow* row, int column) const;
   void SetSelection(CFieldRow* a, int ca, CFieldRow* b, int cb);
   std::u16string SelectedText() const;
-  /// \brief The record's first row in MARC mode (the leader).
+  /// \brief A row of the record's first field in MARC mode (the leader).
   bool IsLeaderRow(const CFieldRow* row) const;
   /// \brief Deletes every field and forgets every row pointed at.
   void ClearRecord();

@@ -287,16 +287,45 @@ TEST(Deleting, RowsSelectionsAndTheLeader) {
   EXPECT_EQ(e.Data(1), u"  " + SF + u"aNale");
 }
 
-// In a narrow window the leader wraps; Ctrl+Backspace on any of its rows leaves it whole.
-TEST(Deleting, CtrlBackspaceNeverCutsAWrappedLeader) {
+// In a narrow window the leader wraps (10 characters to a row); none of its rows takes or
+// loses text, its editable columns still count through the whole leader, and the caret
+// still passes down through it.
+TEST(Deleting, AWrappedLeaderStaysWhole) {
   Editor e(true);
-  e.Load({{u"000", LEADER}, {u"001", u"x"}});
+  e.Load({{u"000", LEADER}, {u"001", u"x"}, {u"500", u"  " + SF + u"aabc"}});
   CFieldItem* leader = e.Document().FirstField();
-  ASSERT_GT(leader->RowCount(), 1);
-  e.PlaceCaret(leader->firstRow->next, 2);
-  e.Char(127, true, false);
+  ASSERT_EQ(leader->RowCount(), 3);
+  CFieldRow* second = leader->firstRow->next;
+  e.SetClipboard(u"zz");
+  for (int i = 0; i < 5; ++i) {
+    e.PlaceCaret(second, 2);
+    e.notes.clear();
+    switch (i) {
+      case 0: e.Char(127, true, false); break;  // Ctrl+Backspace
+      case 1: e.Char(u'x', false, false); break;
+      case 2: e.Char(22, true, false); break;  // Ctrl+V
+      case 3: e.KeyDown(VK_DELETE, false, false); break;
+      case 4: e.Char(8, false, false); break;
+    }
+    EXPECT_EQ(e.Data(0), LEADER) << i;
+    const std::vector<int> codes = e.Codes();
+    EXPECT_EQ(std::count(codes.begin(), codes.end(), EDN_CHANGED), 0) << i;
+  }
+  // Typing over a selection that reaches into the leader deletes nothing.
+  e.SetSelection(second, 1, e.Document().FieldAt(2)->firstRow, 2);
+  e.PlaceCaret(e.Document().FieldAt(2)->firstRow, 2);
+  e.Char(u'q', false, false);
   EXPECT_EQ(e.Data(0), LEADER);
-  EXPECT_EQ(e.Codes(), std::vector<int>{EDN_CARET});
+  EXPECT_EQ(e.Data(2), u"  " + SF + u"aabc");
+  // Column 9 of the first row is the last editable one: the caret goes back to 5.
+  e.PlaceCaret(leader->firstRow, 9);
+  e.Char(u'z', false, false);
+  EXPECT_EQ(e.Data(0), u"01234nam z2200000   4500");
+  EXPECT_EQ(e.caretRow, leader->firstRow);
+  EXPECT_EQ(e.caretColumn, 5);
+  // Down walks through the leader's rows into the next field.
+  for (int i = 0; i < 3; ++i) e.MoveCaretKey(VK_DOWN, false, false);
+  EXPECT_EQ(e.caretRow, e.Document().FieldAt(1)->firstRow);
 }
 
 TEST(Fields, SortDeleteDuplicateAndTheFieldClipboard) {
@@ -510,6 +539,22 @@ TEST(DublinCore, DeletingASelectionKeepsLaterQualifiers) {
 }  // namespace
 
 namespace {
+
+// A code picked from the Type menu of a qualifier row changes the record like typing does.
+TEST(DublinCore, PickingATypeIsAChange) {
+  qtest::TempDir dir;
+  std::ofstream(dir / "dctips.ini") << "[title.Type]\n1=Main\n2=Alternative\n";
+  Editor e;
+  e.Document().SetFormat(FORMAT_DC);
+  e.Document().SetProperty(platform::pathToWide((dir / "dctips.ini").string()));
+  e.Load({{u"title", u"Report" + ESC + u"Type::=Main"}});
+  e.currentField = e.Document().FirstField();
+  e.Command(32779);
+  e.notes.clear();
+  e.Command(50002);
+  EXPECT_EQ(e.Data(0), u"Report" + ESC + u"Type::=Alternative");
+  EXPECT_EQ(e.Codes(), std::vector<int>{EDN_CHANGED});
+}
 
 // Ctrl+Z: with the host's byte 0 at 0xFF the subfield's content becomes the default; a
 // script source is handed to the host instead (sent, not posted).

@@ -266,7 +266,9 @@ TEST_F(Window, TypingBringsAScrolledOffCaretBack) {
     EXPECT_TRUE(w->CaretShown());
     drain();
     // A key is a key-down first: the host hears of the caret before the template request.
-    if (!ime) EXPECT_EQ(codes(), (std::vector<int>{EDN_CARET, EDN_TEMPLATE, EDN_CARET}));
+    if (!ime) {
+      EXPECT_EQ(codes(), (std::vector<int>{EDN_CARET, EDN_TEMPLATE, EDN_CARET}));
+    }
   }
   EXPECT_EQ(data(0), LEADER);
 }
@@ -483,6 +485,23 @@ TEST_F(Window, CtrlShiftDigitWhenTheKeyIsReportedAsItsSymbol) {
   QKeyEvent underscore(QEvent::KeyPress, Qt::Key_Underscore, mods, 20, 0x5F, 0, QStringLiteral("_"));
   QApplication::sendEvent(w, &underscore);
   EXPECT_EQ(data(1), u"10" + SF + u"a" + SF + u"7" + SF + u"7");
+}
+
+// A selection dragged onto a row of a wrapped leader stays where it was: the leader takes
+// no text, and a move would otherwise delete it first.
+TEST_F(Window, DraggingOntoAWrappedLeaderChangesNothing) {
+  load({{u"000", LEADER}, {u"500", u"  " + SF + u"aabcdefgh"}});
+  penwick::RECT narrow{10, 10, 160, 310};
+  handle.MoveWindow(&narrow);
+  CFieldItem* leader = w->Document().FirstField();
+  ASSERT_GT(leader->RowCount(), 1);
+  const int fieldRow = leader->RowCount();  // the 500's first row
+  w->SetSelection(w->Document().RowAt(fieldRow), 3, w->Document().RowAt(fieldRow), 5);
+  QTest::mousePress(w, Qt::LeftButton, {}, at(fieldRow, 4));
+  QTest::mouseMove(w, at(1, 2));
+  QTest::mouseRelease(w, Qt::LeftButton, {}, at(1, 2));
+  EXPECT_EQ(data(0), LEADER);
+  EXPECT_EQ(data(1), u"  " + SF + u"aabcdefgh");
 }
 
 // While the selection is dragged, the cursor tells move, copy and "nowhere" apart.
