@@ -46,14 +46,6 @@ std::u16string searchTerm(const std::u16string& query) {
   return query.substr(open, close == std::u16string::npos ? std::u16string::npos : close - open);
 }
 
-// A Z39.50 connect sets the process's one proxy state (whether and how the connection goes
-// through the SOCKS proxy) and reads it back while connecting: the workers take turns, so
-// that one source's proxy setting is never used for another's connection.
-std::mutex& connectTurn() {
-  static std::mutex turn;
-  return turn;
-}
-
 // A call on an object whose failure (an error of the dispatch mechanism, or an object that
 // could not be created) must not stop what follows.
 template <class F>
@@ -196,11 +188,9 @@ int32_t CServerSearch::SearchZ3950() {
     if (!m_password.empty()) m_conn.SetOption(u"password", m_password);
   }
   if (!Status(platform::format(u"连接服务器: %s ...", m_name))) return -1;
-  int32_t connected;
-  {
-    std::lock_guard turn(connectTurn());
-    connected = m_conn.Connect(m_host, u"000");
-  }
+  // Each Connect of the Z39.50 client routes its own connection (direct or through its
+  // server's proxy), so the searchers connect in parallel.
+  int32_t connected = m_conn.Connect(m_host, u"000");
   if (connected != 0) {
     Status(platform::format(u"连接服务器: %s 失败，无法进行检索", m_name));
     return -1;
