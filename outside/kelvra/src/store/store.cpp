@@ -1,21 +1,28 @@
-// The server file: accounts, databases, records with their search index, documents.
+// The store: accounts, databases, records with their search index, documents; the same
+// statements on SQLite and on PostgreSQL.
 #include "store.h"
 
 #include "errors.h"
+#include "password.h"
 
 #include <platform/paths.h>
+#include <platform/profile.h>
 #include <platform/text.h>
 
-#include <sqlite3.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <climits>
 #include <filesystem>
 
 namespace kelvra {
 namespace {
 
-constexpr const char* kSchema = R"(
-CREATE TABLE IF NOT EXISTS accounts(user TEXT PRIMARY KEY COLLATE NOCASE, password TEXT NOT NULL);
+// The local file. Its first layout named the password column "password" and kept the
+// passwords as typed; opening such a file hashes them (hashClearPasswords).
+constexpr const char* kSqliteSchema = R"(
+CREATE TABLE IF NOT EXISTS accounts("user" TEXT PRIMARY KEY COLLATE NOCASE, hash TEXT NOT NULL);
 CREATE TABLE IF NOT EXISTS databases(id INTEGER PRIMARY KEY AUTOINCREMENT, name TEXT NOT NULL UNIQUE COLLATE NOCASE,
   base TEXT NOT NULL UNIQUE COLLATE NOCASE, records INTEGER NOT NULL, next_number INTEGER NOT NULL DEFAULT 1);
 CREATE TABLE IF NOT EXISTS records(db INTEGER NOT NULL, number INTEGER NOT NULL, text TEXT NOT NULL,
@@ -29,84 +36,45 @@ CREATE TABLE IF NOT EXISTS documents(db INTEGER NOT NULL, name TEXT NOT NULL, te
   PRIMARY KEY(db, name));
 )";
 
-// A failure of the file: busy or changed under us is worth a retry, anything else is not.
-int32_t failure(int rc) {
-  int primary = rc & 0xFF;
-  if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED || rc == SQLITE_READONLY_DBMOVED) return kRetry;
-  return kStorage;
-}
+// The shared database. Names and accounts compare with A-Z folded as a-z and nothing else,
+// as SQLite's NOCASE does, so kelvra_fold stands in the unique indexes; ids are never
+// given out twice, so a database made again under an old name is a different one.
+constexpr const char* kPostgresSchema = R"(
+SELECT pg_advisory_xact_lock(72430118);
+CREATE OR REPLACE FUNCTION kelvra_fold(text) RETURNS text LANGUAGE sql IMMUTABLE STRICT PARALLEL SAFE
+  AS $$ SELECT translate($1, 'ABCDEFGHIJKLMNOPQRSTUVWXYZ', 'abcdefghijklmnopqrstuvwxyz') $$;
+CREATE TABLE IF NOT EXISTS accounts("user" TEXT NOT NULL, hash TEXT NOT NULL);
+CREATE UNIQUE INDEX IF NOT EXISTS accounts_user ON accounts(kelvra_fold("user"));
+CREATE TABLE IF NOT EXISTS databases(id BIGSERIAL PRIMARY KEY, name TEXT NOT NULL, base TEXT NOT NULL,
+  records INTEGER NOT NULL, next_number BIGINT NOT NULL DEFAULT 1);
+CREATE UNIQUE INDEX IF NOT EXISTS databases_name ON databases(kelvra_fold(name));
+CREATE UNIQUE INDEX IF NOT EXISTS databases_base ON databases(kelvra_fold(base));
+CREATE TABLE IF NOT EXISTS records(db BIGINT NOT NULL, number INTEGER NOT NULL, text TEXT NOT NULL,
+  PRIMARY KEY(db, number));
+CREATE TABLE IF NOT EXISTS terms(db BIGINT NOT NULL, number INTEGER NOT NULL, tag TEXT NOT NULL,
+  code TEXT NOT NULL, key TEXT NOT NULL, word TEXT NOT NULL);
+CREATE INDEX IF NOT EXISTS terms_key ON terms(db, tag, code, key);
+CREATE INDEX IF NOT EXISTS terms_word ON terms(db, tag, code, word);
+CREATE INDEX IF NOT EXISTS terms_record ON terms(db, number);
+CREATE TABLE IF NOT EXISTS documents(db BIGINT NOT NULL, name TEXT NOT NULL, text TEXT NOT NULL,
+  PRIMARY KEY(db, name));
+)";
 
-// One prepared statement; texts go in and come out as UTF-8.
-class Statement {
- public:
-  Statement(sqlite3* db, const char* sql) { rc_ = sqlite3_prepare_v2(db, sql, -1, &st_, nullptr); }
-  ~Statement() { sqlite3_finalize(st_); }
-  Statement(const Statement&) = delete;
-  Statement& operator=(const Statement&) = delete;
-
-  Statement& bind(int i, std::u16string_view text) {
-    std::string s = platform::toUtf8(text);
-    if (ok()) rc_ = sqlite3_bind_text(st_, i, s.data(), int(s.size()), SQLITE_TRANSIENT);
-    return *this;
-  }
-  Statement& bind(int i, int64_t n) {
-    if (ok()) rc_ = sqlite3_bind_int64(st_, i, n);
-    return *this;
-  }
-  /// \brief True while rows come; false at the end or on failure (see error()).
-  bool row() {
-    if (!ok()) return false;
-    int rc = sqlite3_step(st_);
-    if (rc == SQLITE_ROW) return true;
-    if (rc != SQLITE_DONE) rc_ = rc;
-    return false;
-  }
-  int32_t run() {
-    row();
-    return error();
-  }
-  std::u16string text(int col) const {
-    const unsigned char* p = sqlite3_column_text(st_, col);
-    return p ? platform::fromUtf8(reinterpret_cast<const char*>(p)) : std::u16string();
-  }
-  int64_t number(int col) const { return sqlite3_column_int64(st_, col); }
-  int32_t error() const { return ok() ? kOk : failure(rc_); }
-
- private:
-  bool ok() const { return rc_ == SQLITE_OK; }
-  sqlite3_stmt* st_ = nullptr;
-  int rc_;
-};
-
-// All-or-nothing changes; rolled back unless committed.
-class Transaction {
- public:
-  explicit Transaction(sqlite3* db) : db_(db) { rc_ = sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr); }
-  ~Transaction() {
-    if (rc_ == SQLITE_OK && !done_) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
-  }
-  int32_t error() const { return rc_ == SQLITE_OK ? kOk : failure(rc_); }
-  int32_t commit() {
-    if (rc_ != SQLITE_OK) return failure(rc_);
-    done_ = true;
-    int rc = sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
-    if (rc != SQLITE_OK) {
-      sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
-      return failure(rc);
-    }
-    return kOk;
-  }
-
- private:
-  sqlite3* db_;
-  int rc_;
-  bool done_ = false;
-};
+// Index entries go in by the hundred: one statement instead of one per subfield.
+constexpr size_t kTermsPerStatement = 100;
 
 std::string serversFolder() { return platform::joinPath(platform::qorvelHome(), "kelvra"); }
 
 std::string serverFile(std::u16string_view server) {
   return platform::joinPath(platform::joinPath(serversFolder(), platform::toUtf8(server)), "kelvra.sqlite");
+}
+
+// This workstation's shared servers: a section per server with its Backend and Connection.
+std::string configFile() { return platform::joinPath(serversFolder(), "servers.ini"); }
+
+bool localExists(std::u16string_view server) {
+  std::error_code ec;
+  return std::filesystem::exists(serverFile(server), ec);
 }
 
 std::u16string baseOf(std::u16string_view name) { return std::u16string(name.substr(0, name.find(u'.'))); }
@@ -115,9 +83,19 @@ void setError(int32_t* error, int32_t code) {
   if (error) *error = code;
 }
 
-}  // namespace
+// Listings come in the same order from both backends: by UTF-8 bytes (A-Z folded for
+// account names), whatever collation the PostgreSQL database was made with.
+std::string sortKey(std::u16string_view s, bool fold) {
+  return platform::toUtf8(fold ? platform::toLowerAscii(s) : std::u16string(s));
+}
 
-Store::~Store() { sqlite3_close(db_); }
+void sortTexts(std::vector<std::u16string>& v, bool fold) {
+  std::sort(v.begin(), v.end(), [fold](const std::u16string& a, const std::u16string& b) {
+    return sortKey(a, fold) < sortKey(b, fold);
+  });
+}
+
+}  // namespace
 
 bool Store::usableName(std::u16string_view name) {
   if (name.empty() || name.size() > 128 || name == u"." || name == u"..") return false;
@@ -132,24 +110,61 @@ bool Store::isRecordDatabaseName(std::u16string_view name) {
 }
 
 std::shared_ptr<Store> Store::openFile(const std::string& path, bool create, int32_t* error) {
-  sqlite3* db = nullptr;
-  int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX | (create ? SQLITE_OPEN_CREATE : 0);
-  int rc = sqlite3_open_v2(path.c_str(), &db, flags, nullptr);
-  if (rc != SQLITE_OK) {
-    sqlite3_close(db);
-    setError(error, create ? kStorage : kNoSuchServer);
+  int32_t rc = kOk;
+  std::unique_ptr<SqlConnection> db = openSqlite(path, create, &rc);
+  if (!db) {
+    setError(error, rc);
     return nullptr;
   }
-  sqlite3_busy_timeout(db, 2000);
-  // Write-ahead logging: a stored record costs no full sync, and readers never wait for it.
-  sqlite3_exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr);
-  std::shared_ptr<Store> store(new Store(db));
-  if (sqlite3_exec(db, kSchema, nullptr, nullptr, nullptr) != SQLITE_OK) {
+  std::shared_ptr<Store> store(new Store(std::move(db)));
+  if (store->layOut() != kOk) {
     setError(error, kStorage);
+    return nullptr;
+  }
+  if (int32_t hashed = store->hashClearPasswords()) {
+    setError(error, hashed);
     return nullptr;
   }
   setError(error, kOk);
   return store;
+}
+
+int32_t Store::layOut() {
+  if (db_->dialect() == Dialect::SQLite) return db_->script(kSqliteSchema);
+  // Two workstations may lay out one database at once: the advisory lock queues them.
+  SqlTransaction t(*db_, true);
+  if (t.error()) return t.error();
+  if (int32_t rc = db_->script(kPostgresSchema)) return rc;
+  return t.commit();
+}
+
+// A file of the first layout keeps the passwords as typed in accounts.password. Each is
+// replaced by its hash in one transaction, so that a failure leaves every account as it
+// was and two programs opening the file at once hash it once. The freed pages are zeroed
+// and the log emptied, so that no clear password stays behind in the file.
+int32_t Store::hashClearPasswords() {
+  if (db_->dialect() != Dialect::SQLite) return kOk;
+  if (db_->run("SELECT password FROM accounts LIMIT 0", {}) != kOk) return kOk;
+  db_->script("PRAGMA secure_delete=ON");
+  int32_t rc = [&]() -> int32_t {
+    SqlTransaction t(*db_, true);
+    if (t.error()) return t.error();
+    SqlRows rows;
+    if (db_->run("SELECT \"user\", password FROM accounts", {}, &rows) != kOk) return kOk;  // done meanwhile
+    if (int32_t e = db_->script("CREATE TABLE accounts_hashed(\"user\" TEXT PRIMARY KEY COLLATE NOCASE, hash TEXT NOT NULL)"))
+      return e;
+    for (size_t r = 0; r < rows.size(); ++r) {
+      std::optional<std::string> hash = hashPassword(rows.text(r, 1));
+      if (!hash) return kStorage;
+      std::u16string h = platform::fromUtf8(*hash), user = rows.text(r, 0);
+      if (int32_t e = db_->run("INSERT INTO accounts_hashed(\"user\", hash) VALUES($1, $2)", {user, h})) return e;
+    }
+    if (int32_t e = db_->script("DROP TABLE accounts; ALTER TABLE accounts_hashed RENAME TO accounts")) return e;
+    return t.commit();
+  }();
+  if (rc == kOk) db_->script("PRAGMA wal_checkpoint(TRUNCATE)");
+  db_->script("PRAGMA secure_delete=OFF");
+  return rc;
 }
 
 std::shared_ptr<Store> Store::open(std::u16string_view server, int32_t* error) {
@@ -159,17 +174,23 @@ std::shared_ptr<Store> Store::open(std::u16string_view server, int32_t* error) {
   }
   std::string path = serverFile(server);
   std::error_code ec;
-  if (!std::filesystem::is_regular_file(path, ec)) {
+  if (std::filesystem::is_regular_file(path, ec)) return openFile(path, false, error);
+  std::optional<std::string> conninfo = sharedConnection(server);
+  if (!conninfo) {
     setError(error, kNoSuchServer);
     return nullptr;
   }
-  return openFile(path, false, error);
+  int32_t rc = kOk;
+  std::unique_ptr<SqlConnection> db = openPostgres(*conninfo, &rc, nullptr);
+  setError(error, rc);
+  if (!db) return nullptr;
+  return std::shared_ptr<Store>(new Store(std::move(db)));
 }
 
 std::shared_ptr<Store> Store::create(std::u16string_view server, int32_t* error) {
   std::string path = serverFile(server);
   std::error_code ec;
-  if (!usableName(server) || std::filesystem::exists(path, ec)) {
+  if (!usableName(server) || std::filesystem::exists(path, ec) || sharedConnection(server)) {
     setError(error, kBadHost);
     return nullptr;
   }
@@ -186,180 +207,291 @@ std::shared_ptr<Store> Store::create(std::u16string_view server, int32_t* error)
   return store;
 }
 
+std::shared_ptr<Store> Store::createShared(std::u16string_view server, const std::string& conninfo, int32_t* error,
+                                           std::string* detail) {
+  // The name is also a section of servers.ini; the connection one value on one line.
+  bool usable = usableName(server) && server.find_first_of(u"[]=") == std::u16string_view::npos &&
+                !localExists(server) && !sharedConnection(server) && !conninfo.empty() &&
+                std::none_of(conninfo.begin(), conninfo.end(), [](char c) { return c == '\n' || c == '\r'; });
+  std::string complaint = usable ? checkConninfo(conninfo) : std::string();
+  if (!usable || !complaint.empty()) {
+    if (detail) *detail = complaint;
+    setError(error, kBadHost);
+    return nullptr;
+  }
+  int32_t rc = kOk;
+  std::unique_ptr<SqlConnection> db = openPostgres(conninfo, &rc, detail);
+  if (!db) {
+    setError(error, rc);
+    return nullptr;
+  }
+  std::shared_ptr<Store> store(new Store(std::move(db)));
+  if ((rc = store->layOut()) == kOk) {
+    std::lock_guard lock(store->mutex_);
+    SqlTransaction t(*store->db_, true);
+    SqlRows any;
+    rc = t.error() ? t.error() : store->db_->run("SELECT 1 FROM accounts LIMIT 1", {}, &any);
+    if (rc == kOk && any.empty()) rc = store->putAccountLocked(u"public", u"");
+    if (rc == kOk) rc = t.commit();
+  }
+  if (rc != kOk) {
+    if (detail) *detail = "the database could not be laid out";
+    setError(error, rc);
+    return nullptr;
+  }
+  // Connection strings may carry a password: the file is its owner's alone.
+  std::string file = configFile();
+  platform::makeFolders(serversFolder());
+  int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  if (fd >= 0) ::close(fd);
+  if (!platform::writeProfileString(file, server, u"Backend", u"postgresql") ||
+      !platform::writeProfileString(file, server, u"Connection", platform::fromUtf8(conninfo))) {
+    if (detail) *detail = "cannot write " + file;
+    setError(error, kStorage);
+    return nullptr;
+  }
+  setError(error, kOk);
+  return store;
+}
+
+bool Store::forgetShared(std::u16string_view server) {
+  if (!sharedConnection(server)) return false;
+  return platform::deleteProfileSection(configFile(), server);
+}
+
+std::optional<std::string> Store::sharedConnection(std::u16string_view server) {
+  if (server.empty()) return std::nullopt;
+  std::string file = configFile();
+  if (!platform::equalsNoCase(platform::profileString(file, server, u"Backend"), std::u16string_view(u"postgresql")))
+    return std::nullopt;
+  std::u16string conninfo = platform::profileString(file, server, u"Connection", u"", 8192);
+  if (conninfo.empty()) return std::nullopt;
+  return platform::toUtf8(conninfo);
+}
+
 std::vector<std::u16string> Store::servers() {
   std::vector<std::u16string> out;
   std::error_code ec;
   for (const auto& e : std::filesystem::directory_iterator(serversFolder(), ec))
     if (std::filesystem::is_regular_file(e.path() / "kelvra.sqlite", ec))
       out.push_back(platform::fromUtf8(e.path().filename().string()));
+  for (const std::u16string& s : platform::profileSectionNames(configFile()))
+    if (sharedConnection(s) && std::find(out.begin(), out.end(), s) == out.end()) out.push_back(s);
   std::sort(out.begin(), out.end());
   return out;
 }
 
 bool Store::checkLogin(std::u16string_view user, std::u16string_view password, int32_t* error) {
-  Statement st(db_, "SELECT password FROM accounts WHERE user = ?");
-  st.bind(1, user);
-  bool found = st.row();
-  if (st.error() != kOk) {
-    setError(error, st.error());
+  std::lock_guard lock(mutex_);
+  SqlRows rows;
+  if (int32_t rc = db_->run("SELECT hash FROM accounts WHERE kelvra_fold(\"user\") = kelvra_fold($1)", {user}, &rows)) {
+    setError(error, rc);
     return false;
   }
-  bool ok = found && st.text(0) == password;
+  bool ok = !rows.empty() && verifyPassword(platform::toUtf8(rows.text(0, 0)), password);
   setError(error, ok ? kOk : kLoginFailed);
   return ok;
 }
 
+int32_t Store::putAccountLocked(std::u16string_view user, std::u16string_view password) {
+  std::optional<std::string> hash = hashPassword(password);
+  if (!hash) return kStorage;
+  std::u16string h = platform::fromUtf8(*hash);
+  int64_t changed = 0;
+  if (int32_t rc = db_->run("UPDATE accounts SET hash = $2 WHERE kelvra_fold(\"user\") = kelvra_fold($1)", {user, h},
+                            nullptr, &changed))
+    return rc;
+  if (changed) return kOk;
+  return db_->run("INSERT INTO accounts(\"user\", hash) VALUES($1, $2)", {user, h});
+}
+
 int32_t Store::putAccount(std::u16string_view user, std::u16string_view password) {
   if (!usableName(user)) return kBadHost;
-  Statement st(db_, "INSERT INTO accounts(user, password) VALUES(?, ?) ON CONFLICT(user) DO UPDATE SET password = excluded.password");
-  return st.bind(1, user).bind(2, password).run();
+  std::lock_guard lock(mutex_);
+  SqlTransaction t(*db_, true);
+  if (t.error()) return t.error();
+  if (int32_t rc = putAccountLocked(user, password)) return rc;
+  return t.commit();
 }
 
 int32_t Store::removeAccount(std::u16string_view user) {
-  Statement st(db_, "DELETE FROM accounts WHERE user = ?");
-  if (int32_t rc = st.bind(1, user).run()) return rc;
-  return sqlite3_changes(db_) ? kOk : kLoginFailed;
+  std::lock_guard lock(mutex_);
+  int64_t changed = 0;
+  if (int32_t rc = db_->run("DELETE FROM accounts WHERE kelvra_fold(\"user\") = kelvra_fold($1)", {user}, nullptr, &changed))
+    return rc;
+  return changed ? kOk : kLoginFailed;
 }
 
 std::vector<std::u16string> Store::accounts() {
+  std::lock_guard lock(mutex_);
+  SqlRows rows;
+  db_->run("SELECT \"user\" FROM accounts", {}, &rows);
   std::vector<std::u16string> out;
-  Statement st(db_, "SELECT user FROM accounts ORDER BY user");
-  while (st.row()) out.push_back(st.text(0));
+  for (size_t r = 0; r < rows.size(); ++r) out.push_back(rows.text(r, 0));
+  sortTexts(out, true);
   return out;
 }
 
 std::vector<DatabaseInfo> Store::databases(int32_t* error) {
+  std::lock_guard lock(mutex_);
+  SqlRows rows;
+  setError(error, db_->run("SELECT id, name, records FROM databases ORDER BY id", {}, &rows));
   std::vector<DatabaseInfo> out;
-  Statement st(db_, "SELECT id, name, records FROM databases ORDER BY id");
-  while (st.row()) out.push_back({st.number(0), st.text(1), st.number(2) != 0});
-  setError(error, st.error());
+  for (size_t r = 0; r < rows.size(); ++r) out.push_back({rows.number(r, 0), rows.text(r, 1), rows.number(r, 2) != 0});
   return out;
 }
 
 std::optional<DatabaseInfo> Store::findDatabase(std::u16string_view name, int32_t* error) {
-  Statement st(db_, "SELECT id, name, records FROM databases WHERE name = ?1 OR base = ?1");
-  st.bind(1, name);
-  if (st.row()) {
+  std::lock_guard lock(mutex_);
+  SqlRows rows;
+  int32_t rc = db_->run(
+      "SELECT id, name, records FROM databases WHERE kelvra_fold(name) = kelvra_fold($1) OR kelvra_fold(base) = kelvra_fold($1)",
+      {name}, &rows);
+  if (rc == kOk && !rows.empty()) {
     setError(error, kOk);
-    return DatabaseInfo{st.number(0), st.text(1), st.number(2) != 0};
+    return DatabaseInfo{rows.number(0, 0), rows.text(0, 1), rows.number(0, 2) != 0};
   }
-  setError(error, st.error() ? st.error() : int32_t(kNoSuchDatabase));
+  setError(error, rc ? rc : int32_t(kNoSuchDatabase));
   return std::nullopt;
 }
 
 int32_t Store::createDatabase(std::u16string_view name) {
   std::u16string base = baseOf(name);
   if (!usableName(name) || base.empty()) return kBadHost;
-  Statement st(db_, "INSERT INTO databases(name, base, records) VALUES(?, ?, ?)");
-  int32_t rc = st.bind(1, name).bind(2, base).bind(3, int64_t(isRecordDatabaseName(name))).run();
+  std::lock_guard lock(mutex_);
+  int32_t rc = db_->run("INSERT INTO databases(name, base, records) VALUES($1, $2, $3)",
+                        {name, std::u16string_view(base), int64_t(isRecordDatabaseName(name))});
   return rc == kStorage ? int32_t(kBadHost) : rc;  // a taken name is the usual cause
 }
 
 int32_t Store::dropDatabase(int64_t id) {
-  Transaction t(db_);
+  std::lock_guard lock(mutex_);
+  SqlTransaction t(*db_, true);
   if (t.error()) return t.error();
-  for (const char* sql : {"DELETE FROM terms WHERE db = ?", "DELETE FROM records WHERE db = ?",
-                          "DELETE FROM documents WHERE db = ?", "DELETE FROM databases WHERE id = ?"}) {
-    Statement st(db_, sql);
-    if (int32_t rc = st.bind(1, id).run()) return rc;
-  }
+  for (const char* sql : {"DELETE FROM databases WHERE id = $1", "DELETE FROM terms WHERE db = $1",
+                          "DELETE FROM records WHERE db = $1", "DELETE FROM documents WHERE db = $1"})
+    if (int32_t rc = db_->run(sql, {id})) return rc;
   return t.commit();
 }
 
+// The database's row hands out the number and stays locked until the commit, so writers
+// take numbers one after another and a search never sees number n+1 without number n.
 int32_t Store::addRecord(int64_t db, std::u16string_view text, int32_t* number) {
   std::optional<std::vector<IndexEntry>> entries = indexRecord(text);
   if (!entries) return kBadRecord;
-  Transaction t(db_);
+  std::lock_guard lock(mutex_);
+  SqlTransaction t(*db_, true);
   if (t.error()) return t.error();
-  Statement next(db_, "SELECT next_number FROM databases WHERE id = ?");
-  next.bind(1, db);
-  if (!next.row()) return next.error() ? next.error() : int32_t(kRetry);  // dropped since it was opened
-  int64_t n = next.number(0);
+  SqlRows next;
+  if (int32_t rc = db_->run("UPDATE databases SET next_number = next_number + 1 WHERE id = $1 RETURNING next_number - 1",
+                            {db}, &next))
+    return rc;
+  if (next.empty()) return kRetry;  // dropped since it was opened
+  int64_t n = next.number(0, 0);
   if (n > INT32_MAX) return kStorage;
-  Statement bump(db_, "UPDATE databases SET next_number = ? WHERE id = ?");
-  if (int32_t rc = bump.bind(1, n + 1).bind(2, db).run()) return rc;
-  Statement put(db_, "INSERT INTO records(db, number, text) VALUES(?, ?, ?)");
-  if (int32_t rc = put.bind(1, db).bind(2, n).bind(3, text).run()) return rc;
-  for (const IndexEntry& e : *entries) {
-    Statement term(db_, "INSERT INTO terms(db, number, tag, code, key, word) VALUES(?, ?, ?, ?, ?, ?)");
-    if (int32_t rc = term.bind(1, db).bind(2, n).bind(3, e.tag).bind(4, e.code).bind(5, e.key).bind(6, e.word).run())
-      return rc;
+  if (int32_t rc = db_->run("INSERT INTO records(db, number, text) VALUES($1, $2, $3)", {db, n, text})) return rc;
+  for (size_t at = 0; at < entries->size(); at += kTermsPerStatement) {
+    size_t count = std::min(kTermsPerStatement, entries->size() - at);
+    std::string sql = "INSERT INTO terms(db, number, tag, code, key, word) VALUES";
+    std::vector<SqlParam> params{db, n};
+    for (size_t i = 0; i < count; ++i) {
+      const IndexEntry& e = (*entries)[at + i];
+      size_t p = params.size() + 1;
+      sql += (i ? ",($1,$2,$" : "($1,$2,$") + std::to_string(p) + ",$" + std::to_string(p + 1) + ",$" +
+             std::to_string(p + 2) + ",$" + std::to_string(p + 3) + ")";
+      params.insert(params.end(), {e.tag, e.code, e.key, e.word});
+    }
+    if (int32_t rc = db_->run(sql, params)) return rc;
   }
   if (int32_t rc = t.commit()) return rc;
   *number = int32_t(n);
   return kOk;
 }
 
+// One statement for all the conditions: the hits are one moment's, on both backends.
 int32_t Store::search(int64_t db, const std::vector<Condition>& conditions, std::vector<int32_t>& hits) {
   hits.clear();
-  {
-    Statement still(db_, "SELECT 1 FROM databases WHERE id = ?");
-    still.bind(1, db);
-    if (!still.row()) return still.error() ? still.error() : int32_t(kRetry);
+  std::lock_guard lock(mutex_);
+  SqlRows still;
+  if (int32_t rc = db_->run("SELECT 1 FROM databases WHERE id = $1", {db}, &still)) return rc;
+  if (still.empty()) return kRetry;
+  std::vector<std::u16string> keys;
+  for (const Condition& c : conditions) keys.push_back(matchKey(c.term));
+  std::string where;
+  std::vector<SqlParam> params{db};
+  for (size_t i = 0; i < conditions.size(); ++i) {
+    if (keys[i].empty()) continue;
+    size_t p = params.size() + 1;
+    where += (where.empty() ? "(tag = $" : " OR (tag = $") + std::to_string(p) + " AND code = $" +
+             std::to_string(p + 1) + " AND (key = $" + std::to_string(p + 2) + " OR word = $" +
+             std::to_string(p + 2) + "))";
+    params.insert(params.end(), {conditions[i].tag, conditions[i].code, keys[i]});
   }
-  std::vector<int32_t> found;
-  for (const Condition& c : conditions) {
-    std::u16string key = matchKey(c.term);
-    if (key.empty()) continue;
-    Statement st(db_,
-                 "SELECT DISTINCT number FROM terms WHERE db = ?1 AND tag = ?2 AND code = ?3 AND (key = ?4 OR word = ?4)");
-    st.bind(1, db).bind(2, c.tag).bind(3, c.code).bind(4, key);
-    while (st.row()) found.push_back(int32_t(st.number(0)));
-    if (st.error()) return st.error();
-  }
-  std::sort(found.begin(), found.end());
-  found.erase(std::unique(found.begin(), found.end()), found.end());
-  hits = std::move(found);
+  if (where.empty()) return kOk;
+  SqlRows rows;
+  if (int32_t rc = db_->run("SELECT DISTINCT number FROM terms WHERE db = $1 AND (" + where + ") ORDER BY number",
+                            params, &rows))
+    return rc;
+  for (size_t r = 0; r < rows.size(); ++r) hits.push_back(int32_t(rows.number(r, 0)));
   return kOk;
 }
 
 int32_t Store::record(int64_t db, int32_t number, std::u16string& text) {
-  Statement st(db_, "SELECT text FROM records WHERE db = ? AND number = ?");
-  st.bind(1, db).bind(2, int64_t(number));
-  if (!st.row()) return st.error() ? st.error() : int32_t(kNoSuchRecord);
-  text = st.text(0);
+  std::lock_guard lock(mutex_);
+  SqlRows rows;
+  if (int32_t rc = db_->run("SELECT text FROM records WHERE db = $1 AND number = $2", {db, int64_t(number)}, &rows))
+    return rc;
+  if (rows.empty()) return kNoSuchRecord;
+  text = rows.text(0, 0);
   return kOk;
 }
 
 int32_t Store::recordNumbers(int64_t db, std::vector<int32_t>& numbers) {
   numbers.clear();
-  Statement st(db_, "SELECT number FROM records WHERE db = ? ORDER BY number");
-  st.bind(1, db);
-  while (st.row()) numbers.push_back(int32_t(st.number(0)));
-  return st.error();
+  std::lock_guard lock(mutex_);
+  SqlRows rows;
+  if (int32_t rc = db_->run("SELECT number FROM records WHERE db = $1 ORDER BY number", {db}, &rows)) return rc;
+  for (size_t r = 0; r < rows.size(); ++r) numbers.push_back(int32_t(rows.number(r, 0)));
+  return kOk;
 }
 
 int32_t Store::removeRecord(int64_t db, int32_t number) {
-  Transaction t(db_);
+  std::lock_guard lock(mutex_);
+  SqlTransaction t(*db_, true);
   if (t.error()) return t.error();
-  Statement rec(db_, "DELETE FROM records WHERE db = ? AND number = ?");
-  if (int32_t rc = rec.bind(1, db).bind(2, int64_t(number)).run()) return rc;
-  if (sqlite3_changes(db_) == 0) return kNoSuchRecord;
-  Statement terms(db_, "DELETE FROM terms WHERE db = ? AND number = ?");
-  if (int32_t rc = terms.bind(1, db).bind(2, int64_t(number)).run()) return rc;
+  int64_t changed = 0;
+  if (int32_t rc = db_->run("DELETE FROM records WHERE db = $1 AND number = $2", {db, int64_t(number)}, nullptr, &changed))
+    return rc;
+  if (changed == 0) return kNoSuchRecord;
+  if (int32_t rc = db_->run("DELETE FROM terms WHERE db = $1 AND number = $2", {db, int64_t(number)})) return rc;
   return t.commit();
 }
 
 int32_t Store::putDocument(int64_t db, std::u16string_view name, std::u16string_view text) {
   if (name.empty()) return kBadHost;
-  Statement st(db_, "INSERT INTO documents(db, name, text) VALUES(?, ?, ?) ON CONFLICT(db, name) DO UPDATE SET text = excluded.text");
-  return st.bind(1, db).bind(2, name).bind(3, text).run();
+  std::lock_guard lock(mutex_);
+  return db_->run(
+      "INSERT INTO documents(db, name, text) VALUES($1, $2, $3) ON CONFLICT(db, name) DO UPDATE SET text = excluded.text",
+      {db, name, text});
 }
 
 int32_t Store::document(int64_t db, std::u16string_view name, std::u16string& text) {
   text.clear();
-  Statement st(db_, "SELECT text FROM documents WHERE db = ? AND name = ?");
-  st.bind(1, db).bind(2, name);
-  if (st.row()) text = st.text(0);
-  return st.error();
+  std::lock_guard lock(mutex_);
+  SqlRows rows;
+  int32_t rc = db_->run("SELECT text FROM documents WHERE db = $1 AND name = $2", {db, name}, &rows);
+  if (rc == kOk && !rows.empty()) text = rows.text(0, 0);
+  return rc;
 }
 
 int32_t Store::documentNames(int64_t db, std::vector<std::u16string>& names) {
   names.clear();
-  Statement st(db_, "SELECT name FROM documents WHERE db = ? ORDER BY name");
-  st.bind(1, db);
-  while (st.row()) names.push_back(st.text(0));
-  return st.error();
+  std::lock_guard lock(mutex_);
+  SqlRows rows;
+  if (int32_t rc = db_->run("SELECT name FROM documents WHERE db = $1", {db}, &rows)) return rc;
+  for (size_t r = 0; r < rows.size(); ++r) names.push_back(rows.text(r, 0));
+  sortTexts(names, false);
+  return kOk;
 }
 
 }  // namespace kelvra

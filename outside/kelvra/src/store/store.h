@@ -1,16 +1,18 @@
-// The files of one record server: accounts, record databases and document databases in
-// one SQLite file, $QORVEL_HOME/kelvra/<server>/kelvra.sqlite.
+// The store of one record server: accounts, record databases and document databases. A
+// local server is one SQLite file, $QORVEL_HOME/kelvra/<server>/kelvra.sqlite; a shared
+// server is a PostgreSQL database named in $QORVEL_HOME/kelvra/servers.ini, which every
+// workstation of a team names alike. Both behave the same through this class.
 #pragma once
 
 #include "query.h"
+#include "sql.h"
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
-
-struct sqlite3;
 
 namespace kelvra {
 
@@ -30,17 +32,31 @@ struct StoredRecord {
 
 class Store {
  public:
-  ~Store();
+  ~Store() = default;
   Store(const Store&) = delete;
   Store& operator=(const Store&) = delete;
 
   /// \brief The server named `server`; null with *error (kNoSuchServer, kBadHost,
-  /// kStorage) when there is none or its file does not open.
+  /// kStorage) when there is none, its file does not open or its database is out of reach.
+  /// A local file that still holds clear passwords has them replaced by hashes here.
   static std::shared_ptr<Store> open(std::u16string_view server, int32_t* error);
-  /// \brief Makes a new server with the account "public" (empty password); null with
+  /// \brief Makes a new local server with the account "public" (empty password); null with
   /// *error when the name is not usable or the server exists already (kBadHost).
   static std::shared_ptr<Store> create(std::u16string_view server, int32_t* error);
-  /// \brief The servers under $QORVEL_HOME/kelvra, sorted.
+  /// \brief Makes `server` a shared server on the PostgreSQL database of `conninfo` (a
+  /// libpq connection string or URI) and records it in this workstation's servers.ini.
+  /// The first workstation lays out the database and gets the account "public"; the
+  /// others join what is there. Null with *error: kBadHost for an unusable or taken name
+  /// or a malformed connection, kStorage (with libpq's reason in *detail) when the
+  /// database cannot be reached or laid out.
+  static std::shared_ptr<Store> createShared(std::u16string_view server, const std::string& conninfo,
+                                             int32_t* error, std::string* detail);
+  /// \brief Removes a shared server from this workstation's servers.ini (its database
+  /// stays); false when no shared server has that name.
+  static bool forgetShared(std::u16string_view server);
+  /// \brief The connection of a shared server; nothing for a local or unknown one.
+  static std::optional<std::string> sharedConnection(std::u16string_view server);
+  /// \brief The servers of this workstation, local and shared, sorted.
   static std::vector<std::u16string> servers();
   /// \brief A server or database name must be non-empty, at most 128 characters, and hold
   /// no separator the suite's texts use ("/", "\", ";", "+", "#", "?", ":") nor controls.
@@ -48,9 +64,9 @@ class Store {
   /// \brief The kind a database name gives: its extension (from the first ".") is none or ".mrc".
   static bool isRecordDatabaseName(std::u16string_view name);
 
-  /// \brief True when the account exists and the password is its own (exact comparison).
+  /// \brief True when the account exists and the password is its own (its hash matches).
   bool checkLogin(std::u16string_view user, std::u16string_view password, int32_t* error);
-  /// \brief Adds an account, or gives an existing one the new password.
+  /// \brief Adds an account, or gives an existing one the new password (stored hashed).
   int32_t putAccount(std::u16string_view user, std::u16string_view password);
   int32_t removeAccount(std::u16string_view user);
   std::vector<std::u16string> accounts();
@@ -63,9 +79,11 @@ class Store {
   /// \brief Drops a database with its records and documents.
   int32_t dropDatabase(int64_t id);
 
-  /// \brief Stores internal record text (from "<marc>") as a new record; *number its number.
+  /// \brief Stores internal record text (from "<marc>") as a new record, whole or not at
+  /// all; *number its number, one past the last number the database gave out.
   int32_t addRecord(int64_t db, std::u16string_view text, int32_t* number);
-  /// \brief The numbers of the records that meet any of the conditions, ascending.
+  /// \brief The numbers of the records that meet any of the conditions, ascending, as one
+  /// moment of the database saw them.
   int32_t search(int64_t db, const std::vector<Condition>& conditions, std::vector<int32_t>& hits);
   int32_t record(int64_t db, int32_t number, std::u16string& text);
   int32_t recordNumbers(int64_t db, std::vector<int32_t>& numbers);
@@ -77,9 +95,15 @@ class Store {
   int32_t documentNames(int64_t db, std::vector<std::u16string>& names);
 
  private:
-  explicit Store(sqlite3* db) : db_(db) {}
+  explicit Store(std::unique_ptr<SqlConnection> db) : db_(std::move(db)) {}
   static std::shared_ptr<Store> openFile(const std::string& path, bool create, int32_t* error);
-  sqlite3* db_;
+  int32_t layOut();
+  int32_t hashClearPasswords();
+  int32_t putAccountLocked(std::u16string_view user, std::u16string_view password);
+
+  std::unique_ptr<SqlConnection> db_;
+  // One call at a time: a connection is not to be shared by two threads' statements.
+  std::mutex mutex_;
 };
 
 /// One subfield value of a record as the search index keeps it.

@@ -1,0 +1,17 @@
+// Account passwords as the store keeps them: salted, deliberately slow hashes (Argon2id).
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace kelvra {
+
+/// \brief The hash of a password with a fresh random salt, in the self-describing form
+/// "$argon2id$v=19$m=...,t=...,p=...$salt$hash"; nothing when memory runs out.
+std::optional<std::string> hashPassword(std::u16string_view password);
+
+/// \brief True when `password` is the one `hash` was made from.
+bool verifyPassword(const std::string& hash, std::u16string_view password);
+
+}  // namespace kelvra
