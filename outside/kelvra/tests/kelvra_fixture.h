@@ -1,7 +1,9 @@
 // A temporary home with libkelvra registered, a server "main" with a record database
 // "books" and a document database "config.xml", and the four objects created by ProgID.
+// The server is a local file or a shared PostgreSQL database, as the test's parameter says.
 #pragma once
 
+#include "backends.h"
 #include "store/errors.h"
 #include "store/store.h"
 
@@ -34,13 +36,20 @@ inline std::u16string isbnQuery(std::u16string_view key) {
   return u"_@@010$a='_{{" + k + u"}}' _**or _@@010$z='_{{" + k + u"}}' _**or _@@020$a='_{{" + k + u"}}'";
 }
 
-class KelvraTest : public ::testing::Test {
+class KelvraTest : public ::testing::TestWithParam<Backend> {
  protected:
   void SetUp() override {
     ASSERT_EQ(qtest::run(std::string(QORVEL_REGSVR) + " " + QORVEL_SERVERS), 0);
     int32_t error = 0;
-    store = kelvra::Store::create(u"main", &error);
-    ASSERT_TRUE(store) << error;
+    if (GetParam() == Backend::PostgreSQL) {
+      scratch = std::make_unique<ScratchDatabase>();
+      std::string detail;
+      store = kelvra::Store::createShared(u"main", scratch->conninfo(), &error, &detail);
+      ASSERT_TRUE(store) << error << " " << detail;
+    } else {
+      store = kelvra::Store::create(u"main", &error);
+      ASSERT_TRUE(store) << error;
+    }
     ASSERT_EQ(store->createDatabase(u"books"), 0);
     ASSERT_EQ(store->createDatabase(u"config.xml"), 0);
     ASSERT_EQ(store->putAccount(u"cat", u"secret"), 0);
@@ -57,12 +66,25 @@ class KelvraTest : public ::testing::Test {
     return dbase.Open(server.m_lpDispatch, db);
   }
 
+  /// \brief Where direct SQL reaches the store: the file, or the database's connection.
+  std::string storeLocation() const {
+    if (GetParam() == Backend::PostgreSQL) return scratch->conninfo();
+    return (home.path() / "kelvra" / "main" / "kelvra.sqlite").string();
+  }
+  /// \brief The first value of `sql` run directly on the store.
+  std::string sql(const std::string& text) const { return storeValue(GetParam(), storeLocation(), text); }
+
   qtest::TempHome home;
+  std::unique_ptr<ScratchDatabase> scratch;  // outlives every connection to it
   std::shared_ptr<kelvra::Store> store;
   CKelvraServerDriver server;
   CKelvraDbaseDriver dbase;
   CKelvraRecordSetDriver set;
   CKelvraRecordDriver record;
 };
+
+#define KELVRA_ON_BOTH_BACKENDS(Suite)                                                             \
+  INSTANTIATE_TEST_SUITE_P(Backends, Suite, ::testing::Values(ktest::Backend::SQLite, ktest::Backend::PostgreSQL), \
+                           ktest::backendName)
 
 }  // namespace ktest

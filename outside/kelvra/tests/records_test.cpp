@@ -27,7 +27,7 @@ class KelvraRecords : public KelvraTest {
   }
 };
 
-TEST_F(KelvraRecords, SavedRecordsComeBackWithPrefixAndNumber) {
+TEST_P(KelvraRecords, SavedRecordsComeBackWithPrefixAndNumber) {
   EXPECT_EQ(save(recordText(u"7-5053-1234-0")), 1);
   EXPECT_EQ(save(recordText(u"9787020012343")), 2);
   EXPECT_EQ(record.GetNumber(), 2);
@@ -39,7 +39,7 @@ TEST_F(KelvraRecords, SavedRecordsComeBackWithPrefixAndNumber) {
   EXPECT_EQ(record.GetNumber(), 2);
 }
 
-TEST_F(KelvraRecords, SearchMatchesWholeValueOrItsFirstWord) {
+TEST_P(KelvraRecords, SearchMatchesWholeValueOrItsFirstWord) {
   ASSERT_EQ(save(recordText(u"7-5053-1234-0\x11(平装)")), 1);  // the blank stands escaped
   ASSERT_EQ(save(recordText(u"7-5053-1234-01")), 2);
   ASSERT_EQ(save(recordText(u"7-02-001234-x")), 3);
@@ -64,7 +64,7 @@ TEST_F(KelvraRecords, SearchMatchesWholeValueOrItsFirstWord) {
   }
 }
 
-TEST_F(KelvraRecords, MalformedQueryIsAnErrorCodeWithNoHits) {
+TEST_P(KelvraRecords, MalformedQueryIsAnErrorCodeWithNoHits) {
   ASSERT_EQ(save(recordText(u"7505312340")), 1);
   ASSERT_EQ(search(isbnQuery(u"7505312340")), 0);
   ASSERT_EQ(set.GetCount(0x5103), 1);
@@ -78,7 +78,7 @@ TEST_F(KelvraRecords, MalformedQueryIsAnErrorCodeWithNoHits) {
 }
 
 // The main program reads hits with Load 0 for the first and Load 1 for each next one.
-TEST_F(KelvraRecords, SequentialReadingAfterSearch) {
+TEST_P(KelvraRecords, SequentialReadingAfterSearch) {
   for (int i = 0; i < 4; ++i) ASSERT_EQ(save(recordText(u"7505312340", platform::ascii(std::to_string(i)))), i + 1);
   ASSERT_EQ(search(isbnQuery(u"7505312340")), 0);
   ASSERT_EQ(set.GetCount(0x5103), 4);
@@ -97,7 +97,7 @@ TEST_F(KelvraRecords, SequentialReadingAfterSearch) {
 
 // The parallel search enters a set with MoveFirst, moves with Move(i-1) before a jump, and
 // loads hit i with the index i.
-TEST_F(KelvraRecords, PositionedReadingAfterMoves) {
+TEST_P(KelvraRecords, PositionedReadingAfterMoves) {
   for (int i = 0; i < 5; ++i) ASSERT_EQ(save(recordText(u"7505312340", platform::ascii(std::to_string(i)))), i + 1);
   ASSERT_EQ(save(recordText(u"0000000000")), 6);
   ASSERT_EQ(search(isbnQuery(u"7505312340")), 0);
@@ -119,7 +119,7 @@ TEST_F(KelvraRecords, PositionedReadingAfterMoves) {
   EXPECT_EQ(record.Load(set.m_lpDispatch, -1), -1);
 }
 
-TEST_F(KelvraRecords, SaveRefusesWhatIsNotPrefixedRecordText) {
+TEST_P(KelvraRecords, SaveRefusesWhatIsNotPrefixedRecordText) {
   struct Case {
     std::u16string text;
     int32_t result;
@@ -145,7 +145,7 @@ TEST_F(KelvraRecords, SaveRefusesWhatIsNotPrefixedRecordText) {
   EXPECT_EQ(set.GetCount(0), 1);
 }
 
-TEST_F(KelvraRecords, DocumentDatabasesHoldNoRecords) {
+TEST_P(KelvraRecords, DocumentDatabasesHoldNoRecords) {
   ASSERT_EQ(dbase.Open(server.m_lpDispatch, u"config"), 0);
   EXPECT_EQ(save(recordText(u"1")), -1);
   EXPECT_EQ(server.GetErrorCode(), kelvra::kNotRecordDatabase);
@@ -154,7 +154,7 @@ TEST_F(KelvraRecords, DocumentDatabasesHoldNoRecords) {
 
 // A database dropped (and made again) while a client had it open answers 66, so the client
 // opens again and retries once.
-TEST_F(KelvraRecords, DatabaseChangedUnderAnOpenClientAsksForRetry) {
+TEST_P(KelvraRecords, DatabaseChangedUnderAnOpenClientAsksForRetry) {
   ASSERT_EQ(save(recordText(u"1")), 1);
   std::optional<kelvra::DatabaseInfo> books = store->findDatabase(u"books", nullptr);
   ASSERT_TRUE(books);
@@ -174,7 +174,7 @@ TEST_F(KelvraRecords, DatabaseChangedUnderAnOpenClientAsksForRetry) {
   EXPECT_EQ(set.GetCount(0x5103), 0);
 }
 
-TEST_F(KelvraRecords, NothingIsSearchedOrLoadedOverAClosedConnection) {
+TEST_P(KelvraRecords, NothingIsSearchedOrLoadedOverAClosedConnection) {
   ASSERT_EQ(save(recordText(u"1")), 1);
   server.Disconnect();
   EXPECT_EQ(search(isbnQuery(u"1")), kelvra::kNotConnected);
@@ -188,7 +188,7 @@ TEST_F(KelvraRecords, NothingIsSearchedOrLoadedOverAClosedConnection) {
 }
 
 // Hits read after the search stay readable while the set lives, whatever the server does.
-TEST_F(KelvraRecords, ASetOutlivesItsConnection) {
+TEST_P(KelvraRecords, ASetOutlivesItsConnection) {
   ASSERT_EQ(save(recordText(u"1")), 1);
   ASSERT_EQ(search(isbnQuery(u"1")), 0);
   server.Disconnect();
@@ -204,7 +204,7 @@ namespace {
 
 // The parallel search creates one set of objects per source on the caller's thread and
 // uses each set from a worker thread of its own, while the main program may store records.
-TEST_F(KelvraRecords, ObjectSetsWorkSideBySideOnThreads) {
+TEST_P(KelvraRecords, ObjectSetsWorkSideBySideOnThreads) {
   for (int i = 0; i < 3; ++i) ASSERT_EQ(save(recordText(u"7505312340")), i + 1);
   struct Searcher {
     CKelvraServerDriver server;
@@ -238,5 +238,7 @@ TEST_F(KelvraRecords, ObjectSetsWorkSideBySideOnThreads) {
   for (auto& t : threads) t.join();
   for (auto& s : searchers) EXPECT_EQ(s->loaded, 30);
 }
+
+KELVRA_ON_BOTH_BACKENDS(KelvraRecords);
 
 }  // namespace

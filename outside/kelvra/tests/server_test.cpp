@@ -6,7 +6,7 @@ namespace {
 
 using ktest::KelvraTest;
 
-TEST_F(KelvraTest, ConnectAndLoginAnswerTheirCodes) {
+TEST_P(KelvraTest, ConnectAndLoginAnswerTheirCodes) {
   struct Case {
     const char16_t *host, *user, *password;
     int32_t connect, login;
@@ -33,7 +33,7 @@ TEST_F(KelvraTest, ConnectAndLoginAnswerTheirCodes) {
   }
 }
 
-TEST_F(KelvraTest, NothingOpensWithoutConnectionAndLogin) {
+TEST_P(KelvraTest, NothingOpensWithoutConnectionAndLogin) {
   EXPECT_EQ(dbase.Open(server.m_lpDispatch, u"books"), kelvra::kNotConnected);
   ASSERT_EQ(server.Connect(u"main", u"000"), 0);
   EXPECT_EQ(dbase.Open(server.m_lpDispatch, u"books"), kelvra::kNotLoggedIn);
@@ -47,7 +47,7 @@ TEST_F(KelvraTest, NothingOpensWithoutConnectionAndLogin) {
   EXPECT_EQ(dbase.Open(nullptr, u"books"), kelvra::kNotConnected);
 }
 
-TEST_F(KelvraTest, DatabaseListAndOpenByNameOrShownName) {
+TEST_P(KelvraTest, DatabaseListAndOpenByNameOrShownName) {
   ASSERT_EQ(server.Connect(u"main", u"000"), 0);
   ASSERT_EQ(server.Login(u"public", u""), 0);
   ASSERT_EQ(dbase.SetServer(server.m_lpDispatch, -1), 0);
@@ -60,7 +60,7 @@ TEST_F(KelvraTest, DatabaseListAndOpenByNameOrShownName) {
   EXPECT_EQ(dbase.Open(server.m_lpDispatch, u"config.doc"), kelvra::kNoSuchDatabase);
 }
 
-TEST_F(KelvraTest, DocumentsAreFetchedByExactName) {
+TEST_P(KelvraTest, DocumentsAreFetchedByExactName) {
   std::optional<kelvra::DatabaseInfo> config = store->findDatabase(u"config", nullptr);
   ASSERT_TRUE(config);
   const std::u16string from = u"<from><ap alias=\"题名\"/><ap alias=\"ISBN\"/></from>";
@@ -85,7 +85,7 @@ TEST_F(KelvraTest, DocumentsAreFetchedByExactName) {
   EXPECT_EQ(server.GetErrorCode(), kelvra::kNotConnected);
 }
 
-TEST_F(KelvraTest, ObjectArgumentsMustBeTheRightClass) {
+TEST_P(KelvraTest, ObjectArgumentsMustBeTheRightClass) {
   ASSERT_EQ(server.Connect(u"main", u"000"), 0);
   try {
     dbase.Open(record.m_lpDispatch, u"books");
@@ -94,5 +94,7 @@ TEST_F(KelvraTest, ObjectArgumentsMustBeTheRightClass) {
     EXPECT_EQ(e.Error(), com::DISP_E_TYPEMISMATCH);
   }
 }
+
+KELVRA_ON_BOTH_BACKENDS(KelvraTest);
 
 }  // namespace

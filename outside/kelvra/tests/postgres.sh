@@ -1,0 +1,80 @@
+#!/usr/bin/env bash
+# The PostgreSQL server that the record-server tests share for one ctest run.
+#   postgres.sh start STATE   initdb and start a server on a free loopback port; STATE then
+#                             holds its libpq connection string (trust, user kelvra)
+#   postgres.sh stop STATE    stop it and remove its folder
+# The server runs as an unprivileged user (postgres, else nobody) when started by root,
+# lives in a folder under /tmp, and is stopped by a watchdog should ctest die before the
+# cleanup test runs.
+set -euo pipefail
+cmd=${1:-} state=${2:-}
+[ -n "$cmd" ] && [ -n "$state" ] || { echo "usage: postgres.sh start|stop STATE" >&2; exit 2; }
+bindir=$(ls -d /usr/lib/postgresql/*/bin 2>/dev/null | sort -V | tail -n 1 || true)
+if [ -z "$bindir" ] || [ ! -x "$bindir/initdb" ]; then
+  echo "postgres.sh: no PostgreSQL server installed (Debian package postgresql)" >&2
+  exit 1
+fi
+
+owner_of() { stat -c %U "$1"; }
+as_user() {
+  local user=$1; shift
+  if [ "$(id -u)" -eq 0 ]; then runuser -u "$user" -- "$@"; else "$@"; fi
+}
+
+stop_server() {
+  local dir
+  dir=$(cat "$state.dir" 2>/dev/null || true)
+  if [ -f "$state.watch" ]; then
+    kill "$(cat "$state.watch")" 2>/dev/null || true
+  fi
+  if [ -n "$dir" ] && [ -f "$dir/data/postmaster.pid" ]; then
+    as_user "$(owner_of "$dir/data")" "$bindir/pg_ctl" -D "$dir/data" -m immediate -w -t 30 stop >/dev/null 2>&1 ||
+      kill -9 "$(head -n 1 "$dir/data/postmaster.pid")" 2>/dev/null || true
+  fi
+  case "$dir" in /tmp/kelvra-pg.*) rm -rf "$dir" ;; esac
+  rm -f "$state" "$state.dir" "$state.watch"
+}
+
+case "$cmd" in
+  stop)
+    stop_server
+    exit 0
+    ;;
+  start) ;;
+  *) echo "usage: postgres.sh start|stop STATE" >&2; exit 2 ;;
+esac
+
+stop_server  # what a killed run may have left
+user=$(id -un)
+if [ "$(id -u)" -eq 0 ]; then
+  user=postgres
+  id -u "$user" >/dev/null 2>&1 || user=nobody
+fi
+dir=$(mktemp -d /tmp/kelvra-pg.XXXXXX)
+echo "$dir" >"$state.dir"
+chmod 700 "$dir"
+[ "$(id -u)" -ne 0 ] || chown "$user" "$dir"
+if ! as_user "$user" "$bindir/initdb" -D "$dir/data" -A trust -U kelvra -E UTF8 --locale=C.UTF-8 --no-sync \
+    >"$dir/initdb.log" 2>&1 </dev/null; then
+  cat "$dir/initdb.log" >&2
+  stop_server
+  exit 1
+fi
+for attempt in 1 2 3 4 5; do
+  port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+  if as_user "$user" "$bindir/pg_ctl" -D "$dir/data" -l "$dir/server.log" -w -t 60 \
+      -o "-p $port -k $dir -c listen_addresses=127.0.0.1 -c fsync=off -c synchronous_commit=off -c full_page_writes=off -c max_connections=300" \
+      start >/dev/null 2>&1 </dev/null; then
+    echo "host=127.0.0.1 port=$port user=kelvra" >"$state"
+    # Stops the server when ctest goes away without running the cleanup test.
+    watched=$PPID
+    setsid bash -c "while kill -0 $watched 2>/dev/null; do sleep 2; done; '$0' stop '$state'" \
+      >/dev/null 2>&1 </dev/null &
+    echo $! >"$state.watch"
+    exit 0
+  fi
+  echo "postgres.sh: start on port $port failed (attempt $attempt)" >&2
+done
+cat "$dir/server.log" >&2 || true
+stop_server
+exit 1
