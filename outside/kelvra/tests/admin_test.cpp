@@ -2,6 +2,8 @@
 // and reach all of it through the automation objects.
 #include "kelvra_fixture.h"
 
+#include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -36,12 +38,27 @@ std::string admin(const std::string& args, int* status = nullptr) {
   return out;
 }
 
-TEST(KelvraAdmin, SetsUpAServerThatTheObjectsServe) {
+// A shell word.
+std::string quoted(const std::string& s) { return "'" + s + "'"; }
+
+class KelvraAdmin : public ::testing::TestWithParam<ktest::Backend> {
+ protected:
+  bool shared() const { return GetParam() == ktest::Backend::PostgreSQL; }
+  /// \brief Sets up the server `name` as a cataloguer of this backend would.
+  std::string createServer(const std::string& name, int* rc) {
+    if (!shared()) return admin("create-server " + name, rc);
+    if (!scratch) scratch = std::make_unique<ktest::ScratchDatabase>();
+    return admin("create-shared-server " + name + " " + quoted(scratch->conninfo()), rc);
+  }
+  std::unique_ptr<ktest::ScratchDatabase> scratch;
+};
+
+TEST_P(KelvraAdmin, SetsUpAServerThatTheObjectsServe) {
   qtest::TempHome home;
   qtest::TempDir dir;
   ASSERT_EQ(qtest::run(std::string(QORVEL_REGSVR) + " " + QORVEL_SERVERS), 0);
   int rc = 0;
-  admin("create-server lib", &rc);
+  EXPECT_EQ(createServer("lib", &rc), "");
   ASSERT_EQ(rc, 0);
   admin("create-server lib", &rc);
   EXPECT_NE(rc, 0);  // taken
@@ -76,7 +93,7 @@ TEST(KelvraAdmin, SetsUpAServerThatTheObjectsServe) {
             "database books.mrc (records: 4 records, 0 documents)\n"
             "database cfg.xml (documents only: 0 records, 1 documents)\n"
             "account cat\naccount public\n");
-  EXPECT_EQ(admin("list"), "lib\n");
+  EXPECT_EQ(admin("list"), shared() ? "lib (shared)\n" : "lib\n");
   EXPECT_EQ(admin("get-document lib cfg from"), "<from><ap alias=\"ISBN\"/></from>\n");
 
   CKelvraServerDriver server;
@@ -100,6 +117,84 @@ TEST(KelvraAdmin, SetsUpAServerThatTheObjectsServe) {
   EXPECT_EQ(admin("show lib books 1"), platform::toUtf8(text.substr(8)) + "\n");
   ASSERT_EQ(dbase.Open(server.m_lpDispatch, u"cfg"), 0);
   EXPECT_EQ(dbase.GetDocument(u"from"), u"<from><ap alias=\"ISBN\"/></from>");
+}
+
+KELVRA_ON_BOTH_BACKENDS(KelvraAdmin);
+
+// Two workstations (two homes) name one PostgreSQL database: both see the same databases,
+// accounts, records and documents, whichever of them set it up.
+TEST(KelvraAdminShared, WorkstationsNamingOneDatabaseShareEverything) {
+  ktest::ScratchDatabase db;
+  qtest::TempDir dir;
+  qtest::writeFile(dir / "rec.txt", platform::toUtf8(ktest::recordText(u"9787020012343")));
+  qtest::writeFile(dir / "help.htm", "<html>帮助</html>");
+  int rc = 0;
+  {
+    qtest::TempHome first;
+    ASSERT_EQ(admin("create-shared-server team " + quoted(db.conninfo()), &rc), "");
+    ASSERT_EQ(rc, 0);
+    EXPECT_EQ(std::filesystem::status(first.path() / "kelvra" / "servers.ini").permissions() &
+                  std::filesystem::perms::all,
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    admin("add-account team cat secret", &rc);
+    ASSERT_EQ(rc, 0);
+    admin("create-db team books", &rc);
+    admin("create-db team config.xml", &rc);
+    EXPECT_EQ(admin("import team books " + (dir / "rec.txt").string()), "1 records stored\n");
+    admin("put-document team config help.htm " + (dir / "help.htm").string(), &rc);
+    ASSERT_EQ(rc, 0);
+  }
+  qtest::TempHome second;
+  EXPECT_NE(admin("list team", &rc), "");
+  EXPECT_NE(rc, 0);  // not named on this workstation yet
+  ASSERT_EQ(admin("create-shared-server Team " + quoted(db.conninfo()), &rc), "");
+  ASSERT_EQ(rc, 0);
+  EXPECT_EQ(admin("list Team"),
+            "database books (records: 1 records, 0 documents)\n"
+            "database config.xml (documents only: 0 records, 1 documents)\n"
+            "account cat\naccount public\n");
+  EXPECT_EQ(admin("import Team books " + (dir / "rec.txt").string()), "1 records stored\n");
+  EXPECT_EQ(admin("search Team books \"_@@010\\$a='_{{9787020012343}}'\""), "1\n2\n");
+  EXPECT_EQ(admin("get-document Team config help.htm"), "<html>帮助</html>\n");
+
+  ASSERT_EQ(qtest::run(std::string(QORVEL_REGSVR) + " " + QORVEL_SERVERS), 0);
+  CKelvraServerDriver server;
+  ASSERT_TRUE(server.CreateDispatch(u"Kelvra.Server"));
+  EXPECT_EQ(server.Connect(u"Team:5432", u"001"), 0);
+  EXPECT_EQ(server.Login(u"cat", u"secret"), 0);
+
+  EXPECT_EQ(admin("create-server Team", &rc), "kelvra-admin: cannot create server 'Team' (taken or unusable name)\n");
+  EXPECT_NE(rc, 0);
+  EXPECT_EQ(admin("forget-server Team", &rc), "");
+  EXPECT_EQ(rc, 0);
+  EXPECT_EQ(admin("list"), "");
+  EXPECT_EQ(admin("forget-server Team", &rc), "kelvra-admin: no shared server 'Team'\n");
+  EXPECT_NE(rc, 0);
+}
+
+TEST(KelvraAdminShared, RefusesWhatIsNoPostgresqlDatabase) {
+  qtest::TempHome home;
+  int rc = 0;
+  struct Case {
+    std::string args, says;
+  } cases[] = {
+      {"create-shared-server x 'host=127.0.0.1 nosuchkey=1'",
+       "kelvra-admin: not a PostgreSQL connection: invalid connection option \"nosuchkey\"\n"},
+      {"create-shared-server x ''", "kelvra-admin: cannot create server 'x' (taken or unusable name)\n"},
+      {"create-shared-server 'a]b' " + quoted(ktest::postgresServer()),
+       "kelvra-admin: cannot create server 'a]b' (taken or unusable name)\n"},
+      // A port where nothing listens: libpq's own reason follows.
+      {"create-shared-server x 'host=127.0.0.1 port=1 connect_timeout=2'",
+       "kelvra-admin: cannot set up server 'x' on the PostgreSQL database: connection to server at"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args);
+    std::string out = admin(c.args, &rc);
+    EXPECT_EQ(out.substr(0, c.says.size()), c.says);
+    EXPECT_NE(rc, 0);
+  }
+  EXPECT_EQ(admin("list"), "");
+  EXPECT_FALSE(std::filesystem::exists(home.path() / "kelvra" / "servers.ini"));
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
-// kelvra-admin: sets up and looks after the record servers under $QORVEL_HOME/kelvra.
+// kelvra-admin: sets up and looks after the record servers of this workstation: local ones
+// under $QORVEL_HOME/kelvra, shared ones on a PostgreSQL database.
 #include "store/errors.h"
 #include "store/store.h"
 
@@ -24,6 +25,10 @@ namespace {
 const char* kUsage =
     "usage: kelvra-admin COMMAND ARGUMENTS\n"
     "  create-server SERVER                   a new server with the account \"public\"\n"
+    "  create-shared-server SERVER CONNECTION a server on a PostgreSQL database (libpq\n"
+    "                                         connection string or URI), shared with every\n"
+    "                                         workstation that names it so\n"
+    "  forget-server SERVER                   drop a shared server from this workstation\n"
     "  add-account SERVER USER [PASSWORD]     add an account or change its password\n"
     "  remove-account SERVER USER\n"
     "  create-db SERVER DATABASE              no extension or .mrc: records; else documents\n"
@@ -48,7 +53,10 @@ std::string utf8(std::u16string_view s) { return platform::toUtf8(s); }
 std::shared_ptr<Store> openServer(const std::u16string& name) {
   int32_t error = 0;
   std::shared_ptr<Store> store = Store::open(name, &error);
-  if (!store) fail("no server '" + utf8(name) + "' (code " + std::to_string(error) + ")");
+  if (!store && error == kelvra::kStorage)
+    fail("cannot open server '" + utf8(name) + "' (code " + std::to_string(error) + ")");
+  else if (!store)
+    fail("no server '" + utf8(name) + "' (code " + std::to_string(error) + ")");
   return store;
 }
 
@@ -136,7 +144,8 @@ int importFile(Store& store, const kelvra::DatabaseInfo& db, const std::string& 
 
 int list(const Args& a) {
   if (a.empty()) {
-    for (const std::u16string& s : Store::servers()) std::cout << utf8(s) << "\n";
+    for (const std::u16string& s : Store::servers())
+      std::cout << utf8(s) << (Store::sharedConnection(s) ? " (shared)" : "") << "\n";
     return 0;
   }
   std::shared_ptr<Store> store = openServer(a[0]);
@@ -173,6 +182,17 @@ int run(const std::u16string& command, const Args& a) {
     if (!Store::create(a[0], &error)) return fail("cannot create server '" + utf8(a[0]) + "' (taken or unusable name)");
     return 0;
   }
+  if (command == u"create-shared-server" && need(2, 2)) {
+    int32_t error = 0;
+    std::string detail;
+    if (Store::createShared(a[0], utf8(a[1]), &error, &detail)) return 0;
+    if (error == kelvra::kBadHost && detail.empty())
+      return fail("cannot create server '" + utf8(a[0]) + "' (taken or unusable name)");
+    if (error == kelvra::kBadHost) return fail("not a PostgreSQL connection: " + detail);
+    return fail("cannot set up server '" + utf8(a[0]) + "' on the PostgreSQL database: " + detail);
+  }
+  if (command == u"forget-server" && need(1, 1))
+    return Store::forgetShared(a[0]) ? 0 : fail("no shared server '" + utf8(a[0]) + "'");
   if (a.empty()) return fail(kUsage);
   std::shared_ptr<Store> store;
   auto server = [&]() { return (store = openServer(a[0])) != nullptr; };
