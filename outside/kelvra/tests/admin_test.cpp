@@ -2,6 +2,8 @@
 // and reach all of it through the automation objects.
 #include "kelvra_fixture.h"
 
+#include <unistd.h>
+
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -39,7 +41,7 @@ std::string admin(const std::string& args, int* status = nullptr) {
 }
 
 // A shell word.
-std::string quoted(const std::string& s) { return "'" + s + "'"; }
+std::string shellWord(const std::string& s) { return "'" + s + "'"; }
 
 class KelvraAdmin : public ::testing::TestWithParam<ktest::Backend> {
  protected:
@@ -48,7 +50,7 @@ class KelvraAdmin : public ::testing::TestWithParam<ktest::Backend> {
   std::string createServer(const std::string& name, int* rc) {
     if (!shared()) return admin("create-server " + name, rc);
     if (!scratch) scratch = std::make_unique<ktest::ScratchDatabase>();
-    return admin("create-shared-server " + name + " " + quoted(scratch->conninfo()), rc);
+    return admin("create-shared-server " + name + " " + shellWord(scratch->conninfo()), rc);
   }
   std::unique_ptr<ktest::ScratchDatabase> scratch;
 };
@@ -131,7 +133,7 @@ TEST(KelvraAdminShared, WorkstationsNamingOneDatabaseShareEverything) {
   int rc = 0;
   {
     qtest::TempHome first;
-    ASSERT_EQ(admin("create-shared-server team " + quoted(db.conninfo()), &rc), "");
+    ASSERT_EQ(admin("create-shared-server team " + shellWord(db.conninfo()), &rc), "");
     ASSERT_EQ(rc, 0);
     EXPECT_EQ(std::filesystem::status(first.path() / "kelvra" / "servers.ini").permissions() &
                   std::filesystem::perms::all,
@@ -147,7 +149,7 @@ TEST(KelvraAdminShared, WorkstationsNamingOneDatabaseShareEverything) {
   qtest::TempHome second;
   EXPECT_NE(admin("list team", &rc), "");
   EXPECT_NE(rc, 0);  // not named on this workstation yet
-  ASSERT_EQ(admin("create-shared-server Team " + quoted(db.conninfo()), &rc), "");
+  ASSERT_EQ(admin("create-shared-server Team " + shellWord(db.conninfo()), &rc), "");
   ASSERT_EQ(rc, 0);
   EXPECT_EQ(admin("list Team"),
             "database books (records: 1 records, 0 documents)\n"
@@ -181,7 +183,7 @@ TEST(KelvraAdminShared, RefusesWhatIsNoPostgresqlDatabase) {
       {"create-shared-server x 'host=127.0.0.1 nosuchkey=1'",
        "kelvra-admin: not a PostgreSQL connection: invalid connection option \"nosuchkey\"\n"},
       {"create-shared-server x ''", "kelvra-admin: cannot create server 'x' (taken or unusable name)\n"},
-      {"create-shared-server 'a]b' " + quoted(ktest::postgresServer()),
+      {"create-shared-server 'a]b' " + shellWord(ktest::postgresServer()),
        "kelvra-admin: cannot create server 'a]b' (taken or unusable name)\n"},
       // A port where nothing listens: libpq's own reason follows.
       {"create-shared-server x 'host=127.0.0.1 port=1 connect_timeout=2'",
@@ -195,6 +197,34 @@ TEST(KelvraAdminShared, RefusesWhatIsNoPostgresqlDatabase) {
   }
   EXPECT_EQ(admin("list"), "");
   EXPECT_FALSE(std::filesystem::exists(home.path() / "kelvra" / "servers.ini"));
+}
+
+// A workstation may join as a role that can read and write the tables but create nothing.
+TEST(KelvraAdminShared, JoinsAsARoleThatMayNotCreate) {
+  ktest::ScratchDatabase db;
+  qtest::TempDir dir;
+  qtest::writeFile(dir / "rec.txt", platform::toUtf8(ktest::recordText(u"9787020012343")));
+  int rc = 0;
+  {
+    qtest::TempHome first;
+    admin("create-shared-server team " + shellWord(db.conninfo()), &rc);
+    ASSERT_EQ(rc, 0);
+    admin("create-db team books", &rc);
+    ASSERT_EQ(rc, 0);
+  }
+  std::string role = "kt_joiner_" + std::to_string(getpid());
+  ktest::storeValue(ktest::Backend::PostgreSQL, db.conninfo(),
+                    "DROP ROLE IF EXISTS " + role + "; CREATE ROLE " + role + " LOGIN; " +
+                        "GRANT SELECT, INSERT, UPDATE, DELETE ON ALL TABLES IN SCHEMA public TO " + role + "; " +
+                        "GRANT USAGE ON ALL SEQUENCES IN SCHEMA public TO " + role);
+  qtest::TempHome second;
+  std::string as = db.conninfo() + " user=" + role;
+  EXPECT_EQ(admin("create-shared-server team " + shellWord(as), &rc), "");
+  EXPECT_EQ(rc, 0);
+  EXPECT_EQ(admin("import team books " + (dir / "rec.txt").string()), "1 records stored\n");
+  EXPECT_EQ(admin("list team books"), "record 1\n");
+  ktest::storeValue(ktest::Backend::PostgreSQL, db.conninfo(),
+                    "REASSIGN OWNED BY " + role + " TO CURRENT_USER; DROP OWNED BY " + role + "; DROP ROLE " + role);
 }
 
 }  // namespace

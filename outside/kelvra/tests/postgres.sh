@@ -15,6 +15,10 @@ if [ -z "$bindir" ] || [ ! -x "$bindir/initdb" ]; then
   exit 1
 fi
 
+# The server's user may not enter the build folder (a clone under /root): work from /tmp.
+state=$(realpath -m "$state")
+cd /tmp
+
 owner_of() { stat -c %U "$1"; }
 as_user() {
   local user=$1; shift
@@ -25,7 +29,7 @@ stop_server() {
   local dir
   dir=$(cat "$state.dir" 2>/dev/null || true)
   if [ -f "$state.watch" ]; then
-    kill "$(cat "$state.watch")" 2>/dev/null || true
+    kill -TERM -- "-$(cat "$state.watch")" 2>/dev/null || true  # the watchdog's group, its sleep too
   fi
   if [ -n "$dir" ] && [ -f "$dir/data/postmaster.pid" ]; then
     as_user "$(owner_of "$dir/data")" "$bindir/pg_ctl" -D "$dir/data" -m immediate -w -t 30 stop >/dev/null 2>&1 ||
@@ -68,7 +72,7 @@ for attempt in 1 2 3 4 5; do
     echo "host=127.0.0.1 port=$port user=kelvra" >"$state"
     # Stops the server when ctest goes away without running the cleanup test.
     watched=$PPID
-    setsid bash -c "while kill -0 $watched 2>/dev/null; do sleep 2; done; '$0' stop '$state'" \
+    setsid bash -c "while kill -0 $watched 2>/dev/null; do sleep 2; done; rm -f '$state.watch'; bash '$0' stop '$state'" \
       >/dev/null 2>&1 </dev/null &
     echo $! >"$state.watch"
     exit 0

@@ -226,7 +226,10 @@ std::shared_ptr<Store> Store::createShared(std::u16string_view server, const std
     return nullptr;
   }
   std::shared_ptr<Store> store(new Store(std::move(db)));
-  if ((rc = store->layOut()) == kOk) {
+  // A database laid out already is joined as it is: the joining role may lack the right
+  // to create anything in it.
+  bool laidOut = store->db_->run("SELECT 1 FROM accounts, databases, records, terms, documents LIMIT 0", {}) == kOk;
+  if (laidOut || (rc = store->layOut()) == kOk) {
     std::lock_guard lock(store->mutex_);
     SqlTransaction t(*store->db_, true);
     SqlRows any;
