@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <filesystem>
+#include <ostream>
 #include <string>
 
 namespace ktest {
@@ -20,6 +21,8 @@ enum class Backend { SQLite, PostgreSQL };
 inline std::string backendName(const ::testing::TestParamInfo<Backend>& info) {
   return info.param == Backend::SQLite ? "SQLite" : "PostgreSQL";
 }
+
+inline void PrintTo(Backend b, std::ostream* os) { *os << (b == Backend::SQLite ? "SQLite" : "PostgreSQL"); }
 
 /// \brief The connection string of the run's PostgreSQL server (fixture kelvra_postgres).
 inline std::string postgresServer() {
