@@ -59,6 +59,9 @@ penwick::LOGFONTW logFontOf(const QFont& f) {
   return lf;
 }
 
+// A colour as the editor takes it: a COLORREF, 0x00BBGGRR.
+int32_t colourRefOf(const QColor& c) { return int32_t(c.red() | c.green() << 8 | c.blue() << 16); }
+
 }  // namespace
 
 CViewerDlg::CViewerDlg(QWidget* parent) : ui::Dialog(102, parent), icon(ViewerIcon()), programPath(platform::programPath()) {
@@ -250,11 +253,12 @@ void CViewerDlg::LoadDefaultWorksheet() {
 
 void CViewerDlg::OnChangeFont() {
   const QFont start = ui::logFont(ui::makeFont(QStringLiteral("宋体"), 9), 16, 0, 400);
-  std::optional<QFont> chosen = ui::chooseFont(this, start);
+  // Every time the dialog starts on black; the choice is not kept.
+  QColor colour(Qt::black);
+  std::optional<QFont> chosen = ui::chooseFont(this, start, colour);
   if (!chosen) return;
   const penwick::LOGFONTW lf = logFontOf(*chosen);
-  // The font dialog offers no colour: the text stays black.
-  editor.SetFont(&lf, 0);
+  editor.SetFont(&lf, colourRefOf(colour));
 }
 
 void CViewerDlg::OnReadBarcode() {
