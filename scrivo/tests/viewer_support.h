@@ -86,7 +86,7 @@ inline const std::vector<IsoField>& cnmarcBook() {
       {"102", u"  $aCN$b110000"},
       {"105", u"  $ay   z   000yy"},
       {"106", u"  $ar"},
-      {"200", u"1 $a中国古代书籍史$Azhong guo gu dai shu ji shi$f李明著"},
+      {"200", u"1 $a中国古代书籍史$9zhong guo gu dai shu ji shi$f李明著"},
       {"205", u"  $a第2版"},
       {"210", u"  $a北京$c中华书局$d2025"},
       {"215", u"  $a356页$c图$d24cm"},
@@ -96,7 +96,7 @@ inline const std::vector<IsoField>& cnmarcBook() {
       {"410", u" 0$12001 $a中华文史新刊"},
       {"606", u"0 $a图书史$y中国$z古代"},
       {"690", u"  $aG256.1$v5"},
-      {"701", u" 0$a李明$Ali ming$4著"},
+      {"701", u" 0$a李明$9li ming$4著"},
       {"801", u" 0$aCN$b北京图书馆$c20260105"},
       {"905", u"  $aNLC$dG256.1$e1234"},
   };
