@@ -252,7 +252,10 @@ void CViewerDlg::LoadDefaultWorksheet() {
 }
 
 void CViewerDlg::OnChangeFont() {
-  const QFont start = ui::logFont(ui::makeFont(QStringLiteral("宋体"), 9), 16, 0, 400);
+  QFont start = ui::logFont(ui::makeFont(QStringLiteral("宋体"), 9), 16, 0, 400);
+  // 宋体 is drawn with a face that stands in for it; the dialog lists only installed faces, so
+  // it starts on that one rather than on whatever face its list falls back to.
+  start.setFamily(QFontInfo(start).family());
   // Every time the dialog starts on black; the choice is not kept.
   QColor colour(Qt::black);
   std::optional<QFont> chosen = ui::chooseFont(this, start, colour);

@@ -363,6 +363,8 @@ TEST_F(ViewerTest, TheChosenFontAndColourGoToTheEditor) {
   });
   dlg->OnChangeFont();
   EXPECT_EQ(QFontInfo(offered).pixelSize(), 16);
+  // The dialog starts on the face that 宋体 is drawn with.
+  EXPECT_EQ(offered.family().toStdString(), QFontInfo(ui::makeFont(QStringLiteral("宋体"), 9)).family().toStdString());
   EXPECT_EQ(offeredColour, QStringLiteral("黑色"));
   penwick::LOGFONTW lf;
   int32_t colour = -1;
