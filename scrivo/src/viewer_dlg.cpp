@@ -20,8 +20,10 @@
 #include <QApplication>
 #include <QFontInfo>
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
 #include <QResizeEvent>
+#include <QToolButton>
 
 #include <algorithm>
 #include <vector>
@@ -57,6 +59,9 @@ penwick::LOGFONTW logFontOf(const QFont& f) {
   return lf;
 }
 
+// A colour as the editor takes it: a COLORREF, 0x00BBGGRR.
+int32_t colourRefOf(const QColor& c) { return int32_t(c.red() | c.green() << 8 | c.blue() << 16); }
+
 }  // namespace
 
 CViewerDlg::CViewerDlg(QWidget* parent) : ui::Dialog(102, parent), icon(ViewerIcon()), programPath(platform::programPath()) {
@@ -78,6 +83,18 @@ CViewerDlg::CViewerDlg(QWidget* parent) : ui::Dialog(102, parent), icon(ViewerIc
   addButton(IDC_CHANGEFONT, QStringLiteral("改变字体 >>"), 311, 7, 50, 14);
   addButton(IDC_BARCODE, kBarcodeOff, 363, 7, 61, 14);
   addButton(IDC_FILETYPES, QStringLiteral("设置打开方式"), 427, 7, 61, 14);
+  // A Linux window manager gives the program no window menu of its own, so the About item
+  // stands in a "帮助" menu at the end of the button row. It is not put on a context menu
+  // of the dialog: a right-click in the editor would reach that menu after the editor's own
+  // and leave it open to take the next keys.
+  auto* help = add<QToolButton>(IDC_HELP, 492, 7, 30, 14);
+  help->setText(QStringLiteral("帮助"));
+  help->setPopupMode(QToolButton::InstantPopup);
+  help->setToolButtonStyle(Qt::ToolButtonTextOnly);
+  auto* helpMenu = new QMenu(help);
+  QAction* about = helpMenu->addAction(QStringLiteral("关于 Scrivo(&A)..."));
+  connect(about, &QAction::triggered, this, [this] { OnSysCommand(IDM_ABOUTBOX); });
+  help->setMenu(helpMenu);
 
   ui::onMessages(this, [this](uint32_t m, ui::WPARAM w, ui::LPARAM l) { return WindowProc(m, w, l); });
 }
@@ -85,14 +102,6 @@ CViewerDlg::CViewerDlg(QWidget* parent) : ui::Dialog(102, parent), icon(ViewerIc
 CViewerDlg::~CViewerDlg() = default;
 
 void CViewerDlg::onInitDialog() {
-  // Qt gives a dialog no window menu: its About item is the dialog's context menu.
-  auto* separator = new QAction(this);
-  separator->setSeparator(true);
-  auto* about = new QAction(QStringLiteral("关于 Scrivo(&A)..."), this);
-  connect(about, &QAction::triggered, this, [this] { OnSysCommand(IDM_ABOUTBOX); });
-  addAction(separator);
-  addAction(about);
-  setContextMenuPolicy(Qt::ActionsContextMenu);
   setWindowIcon(icon);
   ui::postMessage(this, WM_COMMAND, ID_DEFERREDINIT, 0);
 }
@@ -243,12 +252,16 @@ void CViewerDlg::LoadDefaultWorksheet() {
 }
 
 void CViewerDlg::OnChangeFont() {
-  const QFont start = ui::logFont(ui::makeFont(QStringLiteral("宋体"), 9), 16, 0, 400);
-  std::optional<QFont> chosen = ui::chooseFont(this, start);
+  QFont start = ui::logFont(ui::makeFont(QStringLiteral("宋体"), 9), 16, 0, 400);
+  // 宋体 is drawn with a face that stands in for it; the dialog lists only installed faces, so
+  // it starts on that one rather than on whatever face its list falls back to.
+  start.setFamily(QFontInfo(start).family());
+  // Every time the dialog starts on black; the choice is not kept.
+  QColor colour(Qt::black);
+  std::optional<QFont> chosen = ui::chooseFont(this, start, colour);
   if (!chosen) return;
   const penwick::LOGFONTW lf = logFontOf(*chosen);
-  // The font dialog offers no colour: the text stays black.
-  editor.SetFont(&lf, 0);
+  editor.SetFont(&lf, colourRefOf(colour));
 }
 
 void CViewerDlg::OnReadBarcode() {

@@ -22,9 +22,11 @@ class CViewerDlg : public ui::Dialog {
   static constexpr int IDC_LOADFILE = 1001, IDC_FILETYPES = 1002, IDC_RECORDCOUNT = 1003, IDC_CHANGEFONT = 1004,
                        IDC_SAVEXML = 1005, IDC_DEFAULTSHEET = 1006, IDC_PREV = 1007, IDC_NEXT = 1008,
                        IDC_BARCODE = 1009, IDC_RECORDNO = 1010;
+  /// The "帮助" tool button whose menu holds the About item.
+  static constexpr int IDC_HELP = 1011;
   /// The command the dialog posts itself to create the editor once it shows.
   static constexpr int ID_DEFERREDINIT = 1000;
-  /// The About item of the window menu.
+  /// The About item (the command a window menu would give it).
   static constexpr int IDM_ABOUTBOX = 16;
   /// Room for the text of one record, in characters.
   static constexpr int32_t kRecordChars = 128000;
@@ -57,7 +59,7 @@ class CViewerDlg : public ui::Dialog {
   void OnReadBarcode();
   /// \brief "设置打开方式": the file-types dialog.
   void OnFileTypes();
-  /// \brief Window-menu commands: the About item (16-31) opens the About dialog.
+  /// \brief The About item's command (16-31) opens the About dialog.
   void OnSysCommand(int id);
 
   /// \brief The answer to an editor notification: codes 14 and 17 by the field index

@@ -51,6 +51,58 @@ inline std::string isoRecord(const u16& id, const u16& title, int cp,
   return ascii(digits(total, 5) + "nam a22" + digits(base, 5) + " a 4500") + directory + f1 + f2 + encode(u"\x1D");
 }
 
+// One field of a record to build: the tag and its data (indicators first for a data field,
+// '$' standing for the subfield mark).
+struct IsoField {
+  std::string tag;
+  u16 data;
+};
+
+// An ISO 2709 record in the ANSI code page (GBK) from a leader's fixed parts and fields.
+inline std::string isoRecordOf(const std::vector<IsoField>& fields) {
+  std::string directory, body;
+  for (const IsoField& f : fields) {
+    u16 data = f.data;
+    for (char16_t& c : data)
+      if (c == u'$') c = 0x1F;
+    const std::string bytes = platform::toNarrow(0, data) + "\x1E";
+    directory += f.tag + digits(long(bytes.size()), 4) + digits(long(body.size()), 5);
+    body += bytes;
+  }
+  directory += "\x1E";
+  const long base = 24 + long(directory.size());
+  const long total = base + long(body.size()) + 1;
+  return digits(total, 5) + "nam0 22" + digits(base, 5) + "   450 " + directory + body + "\x1D";
+}
+
+// A CNMARC record of a Chinese book as a cataloguer makes it, with the fields in common use.
+inline const std::vector<IsoField>& cnmarcBook() {
+  static const std::vector<IsoField> fields = {
+      {"001", u"012026000123"},
+      {"005", u"20260105093015.0"},
+      {"010", u"  $a978-7-101-00001-6$dCNY58.00"},
+      {"100", u"  $a20260105d2025    em y0chiy50      ea"},
+      {"101", u"0 $achi"},
+      {"102", u"  $aCN$b110000"},
+      {"105", u"  $ay   z   000yy"},
+      {"106", u"  $ar"},
+      {"200", u"1 $a中国古代书籍史$9zhong guo gu dai shu ji shi$f李明著"},
+      {"205", u"  $a第2版"},
+      {"210", u"  $a北京$c中华书局$d2025"},
+      {"215", u"  $a356页$c图$d24cm"},
+      {"225", u"2 $a中华文史新刊"},
+      {"300", u"  $a本书为作者多年研究成果的汇编"},
+      {"330", u"  $a本书叙述了中国古代书籍的形制、刊刻与流传。"},
+      {"410", u" 0$12001 $a中华文史新刊"},
+      {"606", u"0 $a图书史$y中国$z古代"},
+      {"690", u"  $aG256.1$v5"},
+      {"701", u" 0$a李明$9li ming$4著"},
+      {"801", u" 0$aCN$b北京图书馆$c20260105"},
+      {"905", u"  $aNLC$dG256.1$e1234"},
+  };
+  return fields;
+}
+
 // The subfield a record's title becomes in internal record text.
 inline u16 titleElement(const u16& title) { return u"<sf name=\"a\">" + title + u"</sf>"; }
 

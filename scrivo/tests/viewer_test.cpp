@@ -9,9 +9,11 @@
 #include <loomkit/CvtCode.h>
 #include <penwick/notify.h>
 #include <ui/clipboard.h>
+#include <ui/commondlg.h>
 #include <ui/fonts.h>
 #include <ui/messages.h>
 
+#include <QComboBox>
 #include <QFontDialog>
 #include <QFontInfo>
 #include <QPushButton>
@@ -326,9 +328,25 @@ TEST_F(ViewerTest, ControlsAboutBoxAndScreenshot) {
   EXPECT_FALSE(dlg->recordFile.IsOpen());
 }
 
-TEST_F(ViewerTest, TheChosenFontGoesToTheEditor) {
-  start();
+// The pixels of `w` drawn in exactly `c`.
+int pixelsOf(QWidget& w, const QColor& c) {
+  const QImage image = w.grab().toImage();
+  int n = 0;
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x) n += image.pixelColor(x, y) == c;
+  return n;
+}
+
+TEST_F(ViewerTest, TheChosenFontAndColourGoToTheEditor) {
+  const auto path = writeFile("book.mrc", isoRecordOf(cnmarcBook()));
+  start(platform::fromUtf8(path.string()));
+  QWidget* editor = PenwickWidget(dlg->editor.m_pEditor);
+  ASSERT_NE(editor, nullptr);
+  const QColor green(0, 128, 0);
+  EXPECT_EQ(pixelsOf(*editor, green), 0);
+
   QFont offered, chosen;
+  QString offeredColour;
   script.act([&](QDialog& d) {
     auto& fd = dynamic_cast<QFontDialog&>(d);
     offered = fd.currentFont();
@@ -336,22 +354,39 @@ TEST_F(ViewerTest, TheChosenFontGoesToTheEditor) {
     f.setPixelSize(20);
     fd.setCurrentFont(f);
     chosen = fd.currentFont();
+    for (auto* list : fd.findChildren<QComboBox*>())
+      if (ui::controlId(list) == ui::IDC_FONT_COLOUR) {
+        offeredColour = list->currentText();
+        list->setCurrentIndex(list->findText(QStringLiteral("绿色")));
+      }
     static_cast<QDialog&>(fd).accept();
   });
   dlg->OnChangeFont();
   EXPECT_EQ(QFontInfo(offered).pixelSize(), 16);
+  // The dialog starts on the face that 宋体 is drawn with.
+  EXPECT_EQ(offered.family().toStdString(), QFontInfo(ui::makeFont(QStringLiteral("宋体"), 9)).family().toStdString());
+  EXPECT_EQ(offeredColour, QStringLiteral("黑色"));
   penwick::LOGFONTW lf;
   int32_t colour = -1;
   dlg->editor.GetFont(&lf, colour);
   EXPECT_EQ(lf.lfHeight, -20);
   EXPECT_EQ(lf.lfWeight, 400);
   EXPECT_EQ(QString::fromUtf16(lf.lfFaceName), chosen.family());
-  EXPECT_EQ(colour, 0);
-  // Cancelled: the font stays.
-  script.act([](QDialog& d) { d.reject(); });
+  EXPECT_EQ(colour, 0x008000);
+  // The record's text is drawn in the colour.
+  EXPECT_GT(pixelsOf(*editor, green), 100);
+
+  // Cancelled: font and colour stay; the next dialog starts on black again.
+  script.act([&](QDialog& d) {
+    for (auto* list : d.findChildren<QComboBox*>())
+      if (ui::controlId(list) == ui::IDC_FONT_COLOUR) offeredColour = list->currentText();
+    d.reject();
+  });
   dlg->OnChangeFont();
+  EXPECT_EQ(offeredColour, QStringLiteral("黑色"));
   dlg->editor.GetFont(&lf, colour);
   EXPECT_EQ(lf.lfHeight, -20);
+  EXPECT_EQ(colour, 0x008000);
 }
 
 // A worksheet of `chars` characters: a record of short 005 fields, the last one filling what

@@ -2,6 +2,7 @@
 // like any other modal dialog.
 #pragma once
 
+#include <QColor>
 #include <QFont>
 #include <QString>
 #include <QStringList>
@@ -32,5 +33,13 @@ std::optional<QString> getOpenFileName(QWidget* parent, const FileDialogOptions&
 std::optional<QString> getSaveFileName(QWidget* parent, const FileDialogOptions& options);
 /// \brief The font dialog starting on `initial`; nothing when cancelled.
 std::optional<QFont> chooseFont(QWidget* parent, const QFont& initial);
+
+/// Control id of the colour list that the font dialog shows when it lets the user choose the
+/// text colour too.
+constexpr int IDC_FONT_COLOUR = 1139;
+/// \brief The font dialog with the effects (strike-out, underline and the text colour from
+/// the sixteen basic colours, the list starting on `colour`); on OK `colour` holds the choice.
+/// Nothing when cancelled, and `colour` is left as it was.
+std::optional<QFont> chooseFont(QWidget* parent, const QFont& initial, QColor& colour);
 
 }  // namespace ui
