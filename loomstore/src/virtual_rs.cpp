@@ -89,25 +89,34 @@ void CVirtualRs::Replace(CServerSearch* old, CServerSearch* fresh) {
 }
 
 int32_t CVirtualRs::Search(const char16_t* paths, const char16_t* queries) {
+  std::vector<std::u16string> pathList = splitList(paths, u'+');
+  std::vector<std::u16string> queryList = splitList(queries, u'&');
+  const size_t pairs = std::min(pathList.size(), queryList.size());
+
+  // No searcher of the last search may still report once the totals start again: those
+  // beyond the new count go, and each still searching is abandoned to its worker, a new
+  // searcher taking its place.
+  DeleteFrom(At(int32_t(pairs)));
+  for (CServerSearch* s = m_first; s;) {
+    CServerSearch* next = s->m_next;
+    if (s->Busy()) {
+      CServerSearch* fresh = new CServerSearch(*this);
+      Replace(s, fresh);
+      if (s == m_current) m_current = nullptr;
+      s->Discard();
+    }
+    s = next;
+  }
+
   m_index = 0;
   m_total = 0;
   m_count = 0;
   m_finished = 0;
-  // The current record belonged to the last search; a trimmed searcher must not stay current.
+  // The current record belonged to the last search.
   m_current = nullptr;
-
-  std::vector<std::u16string> pathList = splitList(paths, u'+');
-  std::vector<std::u16string> queryList = splitList(queries, u'&');
-  const size_t pairs = std::min(pathList.size(), queryList.size());
   for (size_t i = 0; i < pairs; ++i) {
     CServerSearch* s = At(m_count);
-    if (s && s->Busy()) {
-      // Still inside the last search: abandoned to its worker, a new searcher takes its place.
-      CServerSearch* fresh = new CServerSearch(*this);
-      Replace(s, fresh);
-      s->Discard();
-      s = fresh;
-    } else if (s) {
+    if (s) {
       s->CloseConnection();
     } else {
       s = new CServerSearch(*this);
@@ -119,8 +128,6 @@ int32_t CVirtualRs::Search(const char16_t* paths, const char16_t* queries) {
     s->SetUp(m_count, pathList[i], queryList[i], m_user, m_password, m_notify);
     ++m_count;
   }
-  // Searchers beyond the new count go too, those still searching an earlier search included.
-  DeleteFrom(At(m_count));
   for (CServerSearch* s = m_first; s; s = s->m_next) s->Resume();
   return 0;
 }

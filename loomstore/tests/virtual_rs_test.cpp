@@ -585,6 +585,22 @@ TEST_F(VirtualRsTest, NoMemberWaitsForAServerThatNeverAnswers) {
   searches.clear();
 }
 
+// The program ends while an abandoned worker is still inside its call: the server keeps the
+// connection open to the very end (it is never destroyed), and the end of the process, with
+// its libraries' teardown, must go by without the worker touching anything.
+TEST_F(VirtualRsTest, TheProcessEndsWhileAnAbandonedWorkerIsStillBlocked) {
+  static SilentServer* const silent = new SilentServer;  // lives until the process is gone
+  ASSERT_GT(silent->port(), 0);
+  z3950Server("silent", silent->port());
+  auto rs = std::make_unique<CVirtualRs>();
+  rs->SetOption(window_.handle(), 0, u"public");
+  ASSERT_EQ(rs->Search(u"z39.50://silent/Default", isbnQuery(u"1").c_str()), 0);
+  ASSERT_TRUE(waitUntil([&] { return silent->clients() == 1; }));
+  const auto start = std::chrono::steady_clock::now();
+  rs.reset();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+}
+
 // A source whose automation objects cannot be created (nothing registered) reports the
 // failed connection before its DONE.
 TEST(VirtualRsWithoutComponents, ASourceWithoutObjectsReportsAFailedConnection) {
