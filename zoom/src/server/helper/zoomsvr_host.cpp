@@ -57,7 +57,8 @@ unsigned g_nextAssociation = 1;
 unsigned g_busy = 0;  // id of the association being served, 0: none
 uint32_t g_seq = 0;
 int32_t g_count = 0;  // hits of the last search, for last-in-set
-std::set<int> g_servedFds;  // sockets of the associations served so far and still open
+// Sockets (descriptor, inode) of the associations served and not yet closed.
+std::set<std::pair<int, ino_t>> g_servedSockets;
 
 ino_t inodeOf(int fd) {
   struct stat st;
@@ -76,8 +77,9 @@ int initiatingClient() {
   while (dirent* e = readdir(dir)) {
     char* end = nullptr;
     long n = std::strtol(e->d_name, &end, 10);
-    if (!end || *end || n <= zoomsvr::kRelayFd || n == dirfd(dir) || g_servedFds.count(int(n))) continue;
+    if (!end || *end || n <= zoomsvr::kRelayFd || n == dirfd(dir)) continue;
     const int fd = int(n);
+    if (g_servedSockets.count({fd, inodeOf(fd)})) continue;
     sockaddr_storage peer{};
     socklen_t len = sizeof peer;
     if (getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &len) != 0) continue;
@@ -100,7 +102,7 @@ int initiatingClient() {
 // at once, before the front end gets round to closing the association.
 void abandon(Association* a) {
   a->gone = true;
-  g_servedFds.erase(a->fd);
+  g_servedSockets.erase({a->fd, a->inode});
   if (g_busy == a->id) g_busy = 0;
 }
 
@@ -248,7 +250,7 @@ bend_initresult* init(bend_initrequest* q) {
   a->fd = initiatingClient();
   if (a->fd >= 0) {
     a->inode = inodeOf(a->fd);
-    g_servedFds.insert(a->fd);
+    g_servedSockets.insert({a->fd, a->inode});
   }
   zoomsvr::writeFrame(zoomsvr::kRelayFd, Frame{Kind::Peer, 0, peerAddress(q->peer_name)});
   q->bend_search = search;
@@ -269,7 +271,7 @@ void closeAssociation(void* handle) {
   // Only the close of the association being served frees the server: a refused client
   // leaving must not let a third one in beside the first.
   if (a->served && g_busy == a->id) g_busy = 0;
-  if (a->served && !a->gone) g_servedFds.erase(a->fd);
+  if (a->served) g_servedSockets.erase({a->fd, a->inode});
   delete a;
 }
 
