@@ -148,6 +148,17 @@ TEST_F(ZtestPeer, RecordsReadInTurnAreFetchedAheadInWindows) {
   EXPECT_EQ(conn_->GetOptionLong(u"errno"), 0);
 }
 
+// A window whose present outlasts the client's time-out: the record is missing, errno 10010,
+// as when it is asked for alone.
+TEST_F(ZtestPeer, AWindowThatTimesOutLeavesTheRecordMissing) {
+  ASSERT_EQ(connect(), 0);
+  conn_->SetOptionLong(u"timeout", 1);
+  auto rs = conn_->Search(u"Default?present-delay=2.5", u"", u"20");
+  ASSERT_EQ(rs->GetSize(), 20);
+  EXPECT_TRUE(rs->GetRecord(0)->empty());
+  EXPECT_EQ(conn_->GetOptionLong(u"errno"), 10010);
+}
+
 TEST_F(ZtestPeer, ReportsDiagnosticsAndErrorsAsNumbers) {
   ASSERT_EQ(connect(), 0);
   auto other = conn_->Search(u"Other", u"", u"5");
