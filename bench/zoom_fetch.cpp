@@ -1,6 +1,8 @@
 // bench-libs: zoom_client_engine zoom_client_testkit
 // Z39.50 fetch speed: records fetched from the tests' fixture server on the loopback and
-// converted to internal record text (GetXml), per kind of record.
+// converted to internal record text (GetXml), per kind of record; then our client against
+// zoomsh on one yaz-ztest: 1,000 records fetched one after another through GetRecord and
+// zoomsh's "show 0 1000", with and without a delay on each present request.
 #include "marc_fixture.h"
 #include "server_process.h"
 
@@ -12,6 +14,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -106,10 +110,89 @@ void BM_ConvertOnly(benchmark::State& state) {
   state.SetItemsProcessed(int64_t(state.iterations()) * int64_t(recs.size()));
 }
 
+// --- our client against zoomsh, same yaz-ztest, same run ---
+
+constexpr int kPeerRecords = 1000;
+constexpr int kRounds = 3;
+
+double secondsSince(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// Connect, search and fetch every record in turn; the best of the rounds, or -1 when a
+// record did not come.
+double oursSeconds(const ServerProcess& ztest, const std::string& database) {
+  double best = 1e9;
+  for (int round = 0; round < kRounds; ++round) {
+    qtest::TempDir dir;
+    const auto start = std::chrono::steady_clock::now();
+    auto conn = z3950::Connection::create((dir / "zoom.xml").string());
+    conn->SetOption(u"preferredRecordSyntax", u"usmarc");
+    if (conn->Connect(platform::fromUtf8(ztest.hostText()), u"") != 0) return -1;
+    std::shared_ptr<z3950::ResultSet> rs =
+        conn->Search(platform::fromUtf8(database), u"", platform::fromUtf8(std::to_string(kPeerRecords)));
+    if (rs->GetSize() != kPeerRecords) return -1;
+    for (int i = 0; i < kPeerRecords; ++i)
+      if (rs->GetRecord(i)->empty() || conn->lastError() != 0) return -1;
+    best = std::min(best, secondsSince(start));
+  }
+  return best;
+}
+
+// zoomsh from its start to its end; -1 when it failed.
+double zoomshSeconds(const ServerProcess& ztest, const std::string& database) {
+  double best = 1e9;
+  const std::string n = std::to_string(kPeerRecords);
+  const std::string command = "zoomsh 'set preferredRecordSyntax usmarc' 'open " + ztest.hostText() + "/" +
+                              database + "' 'find " + n + "' 'show 0 " + n + "' quit";
+  for (int round = 0; round < kRounds; ++round) {
+    std::string out;
+    const auto start = std::chrono::steady_clock::now();
+    if (qtest::run(command, &out) != 0) return -1;
+    const double took = secondsSince(start);
+    // One line per record, each beginning with its position.
+    if (out.find(std::to_string(kPeerRecords - 1) + " ") == std::string::npos) return -1;
+    best = std::min(best, took);
+  }
+  return best;
+}
+
+void comparePeers() {
+  qtest::TempDir dir;
+  qtest::TempHome home;
+  ServerProcess ztest("yaz-ztest", {}, dir / "ztest.log");
+  if (!ztest.running()) {
+    std::printf("yaz-ztest did not start: no comparison\n");
+    return;
+  }
+  std::printf("\n%d records from one yaz-ztest, best of %d (records per second):\n", kPeerRecords, kRounds);
+  std::printf("%-28s %12s %12s %8s\n", "present delay", "ours", "zoomsh", "ratio");
+  for (const char* delay : {"", "0.005"}) {
+    const std::string database = *delay ? std::string("Default?present-delay=") + delay : "Default";
+    const double ours = oursSeconds(ztest, database);
+    const double theirs = zoomshSeconds(ztest, database);
+    const std::string label = *delay ? std::string(delay) + " s" : "none";
+    if (ours <= 0 || theirs <= 0) {
+      std::printf("%-28s %12s\n", label.c_str(), ours <= 0 ? "ours failed" : "zoomsh failed");
+      continue;
+    }
+    std::printf("%-28s %12.0f %12.0f %8.2f\n", label.c_str(), kPeerRecords / ours, kPeerRecords / theirs,
+                theirs / ours);
+  }
+}
+
 }  // namespace
 
 BENCHMARK(BM_FetchGbk)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_FetchMarc21)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_FetchEacc)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ConvertOnly)->Unit(benchmark::kMicrosecond);
-BENCHMARK_MAIN();
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  comparePeers();
+  return 0;
+}

@@ -42,6 +42,28 @@ std::string TempFolder() {
   return folder;
 }
 
+// Whether `path` is a folder of this user's own that nobody else may enter: not a link, owned
+// by us, no access for group or others.
+bool IsPrivateFolder(const std::string& path) {
+  struct stat st;
+  return ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() &&
+         (st.st_mode & 077) == 0;
+}
+
+// The folder of this user's cache files inside the shared temporary folder: "qorvelmarc-<uid>"
+// made with mode 0700. When that name is taken by something that is not our own private
+// folder (another user's, a link, a loose mode) a fresh private folder of a unique name is
+// made instead; nothing is ever put into a folder that others can write to. Empty on failure.
+std::string CacheFolder(const std::string& temp) {
+  const std::string fixed = platform::joinPath(temp, "qorvelmarc-" + std::to_string(::geteuid()));
+  if (::mkdir(fixed.c_str(), 0700) == 0 || errno == EEXIST) {
+    if (IsPrivateFolder(fixed)) return fixed;
+  }
+  std::string pattern = fixed + "-XXXXXX";
+  if (!::mkdtemp(pattern.data())) return {};
+  return pattern;
+}
+
 // A new, empty file "<folder>/<prefix><hex>.tmp", made so that no other caller gets the same
 // name; empty when none can be made.
 std::string MakeTempFile(const std::string& folder, const std::string& prefix) {
@@ -51,7 +73,7 @@ std::string MakeTempFile(const std::string& folder, const std::string& prefix) {
     char hex[8];
     std::snprintf(hex, sizeof hex, "%X", unique);
     std::string path = platform::joinPath(folder, prefix + hex + ".tmp");
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd >= 0) {
       ::close(fd);
       return path;
@@ -63,8 +85,24 @@ std::string MakeTempFile(const std::string& folder, const std::string& prefix) {
 
 bool EndsWith(u16v text, u16v tail) { return text.size() >= tail.size() && text.substr(text.size() - tail.size()) == tail; }
 
+// Opens the cache file for writing, empty: made anew (mode 0600) when it is missing, else
+// only when it is a plain file of our own. A link under its name is never followed.
+int OpenCacheForWriting(const std::string& path) {
+  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (fd >= 0 || errno != EEXIST) return fd;
+  fd = ::open(path.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return -1;
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid() || ::ftruncate(fd, 0) != 0) {
+    ::close(fd);
+    return -1;
+  }
+  ::fchmod(fd, 0600);
+  return fd;
+}
+
 bool WriteCacheFile(const std::string& path, u16v text) {
-  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  int fd = OpenCacheForWriting(path);
   if (fd < 0) return false;
   std::string bytes = "\xFF\xFE";
   bytes.reserve(2 + 2 * text.size());
@@ -84,8 +122,13 @@ bool WriteCacheFile(const std::string& path, u16v text) {
 
 // The whole file, or nothing when it cannot be read.
 std::optional<std::string> ReadBytes(const std::string& path) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return std::nullopt;
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return std::nullopt;
+  }
   std::string bytes;
   char chunk[65536];
   for (;;) {
@@ -163,6 +206,11 @@ int32_t CQzConfig::GetMappingName(char16_t* buf, int32_t size) {
 }
 
 int32_t CQzConfig::GetContent(const char16_t* user, const char16_t* password) {
+  return Fetch(user, password, nullptr);
+}
+
+int32_t CQzConfig::Fetch(const char16_t* user, const char16_t* password, bool* loginRefused) {
+  if (loginRefused) *loginRefused = false;
   com::CoInitialize(nullptr);
   const size_t first = m_name.find(u'/');
   const size_t second = first == u16::npos ? u16::npos : m_name.find(u'/', first + 1);
@@ -182,6 +230,7 @@ int32_t CQzConfig::GetContent(const char16_t* user, const char16_t* password) {
     }
     if (server.Login(user ? user : u"", password ? password : u"") != 0) {
       server.Disconnect();
+      if (loginRefused) *loginRefused = true;
       return ShowFailure(loomstore::msg::defaultLoginFailed());
     }
     if (dbase.Open(server.m_lpDispatch, database) != 0) {
@@ -198,8 +247,10 @@ int32_t CQzConfig::GetContent(const char16_t* user, const char16_t* password) {
   const platform::ProfileFile mapping(m_mappingFile);
   u16 cache = platform::profileString(mapping, kMappingSection, m_name, u"", kMappingSize);
   if (cache.empty()) {
-    std::string folder = TempFolder();
-    if (folder.size() > kTempFolderChars) return -1;
+    const std::string temp = TempFolder();
+    if (temp.size() > kTempFolderChars) return -1;
+    const std::string folder = CacheFolder(temp);
+    if (folder.empty()) return -1;
     std::string made = MakeTempFile(folder, "~qz");
     if (made.empty()) return -1;
     if (EndsWith(document, u".htm")) {
@@ -217,7 +268,7 @@ int32_t CQzConfig::ReadCache(const u16& file, char16_t* buf, int32_t size) {
   const std::string path = platform::pathFromWide(file);
   if (size <= 2) {
     struct stat st;
-    return ::stat(path.c_str(), &st) == 0 ? 0 : -1;
+    return ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) ? 0 : -1;
   }
   std::optional<std::string> bytes = ReadBytes(path);
   if (!bytes) return -1;
@@ -246,7 +297,11 @@ int32_t CQzConfig::GetContent(char16_t* buf, int32_t size, const char16_t* user,
 int CQzConfig::GetLimitation(const char16_t* path, const char16_t* user, const char16_t* password,
                              const char16_t* key) {
   m_name = u16(path ? path : u"") + u"/*/limit";
-  if (GetContent(user, password) <= 0) return 1;
+  // A server that cannot be reached, or a database without a limit document, limits
+  // nothing; but a refused log-in is no right at all: a wrong password must not open every
+  // key.
+  bool loginRefused = false;
+  if (Fetch(user, password, &loginRefused) <= 0) return loginRefused ? 0 : 1;
   const u16 cache =
       platform::profileString(platform::ProfileFile(m_mappingFile), kMappingSection, m_name, u"", kMappingSize);
   if (cache.empty()) return 0;

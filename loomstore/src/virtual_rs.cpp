@@ -36,7 +36,8 @@ std::unique_ptr<platform::Semaphore> newSemaphore() { return std::make_unique<pl
 CVirtualRs::CVirtualRs() : m_semaphore(newSemaphore()) {}
 
 CVirtualRs::~CVirtualRs() {
-  // The workers post their totals under the semaphore: they end before it goes.
+  // The workers post their totals under the semaphore: they end, or are abandoned and
+  // never post again, before it goes.
   ClearAll();
   m_semaphore.reset();
 }
@@ -49,7 +50,7 @@ void CVirtualRs::DeleteFrom(CServerSearch* first) {
   for (CServerSearch* s = first; s;) {
     CServerSearch* next = s->m_next;
     if (s == m_current) m_current = nullptr;
-    delete s;
+    s->Discard();
     s = next;
   }
 }
@@ -71,29 +72,48 @@ void CVirtualRs::SetOption(ui::HWND notify, unsigned int, const char16_t* accoun
   if (slash != std::u16string_view::npos) m_password = a.substr(slash + 1);
 }
 
-void CVirtualRs::Settle() {
-  for (CServerSearch* s = m_first; s; s = s->m_next) s->Settle();
-}
-
 CServerSearch* CVirtualRs::At(int32_t position) {
   CServerSearch* s = m_first;
   for (int32_t i = 0; s && i < position; ++i) s = s->m_next;
   return s;
 }
 
+// Puts `fresh` into the list where `old` is.
+void CVirtualRs::Replace(CServerSearch* old, CServerSearch* fresh) {
+  fresh->m_prev = old->m_prev;
+  fresh->m_next = old->m_next;
+  if (old->m_prev) old->m_prev->m_next = fresh;
+  else m_first = fresh;
+  if (old->m_next) old->m_next->m_prev = fresh;
+  else m_last = fresh;
+}
+
 int32_t CVirtualRs::Search(const char16_t* paths, const char16_t* queries) {
-  Settle();
-  const int32_t oldCount = m_count;
+  std::vector<std::u16string> pathList = splitList(paths, u'+');
+  std::vector<std::u16string> queryList = splitList(queries, u'&');
+  const size_t pairs = std::min(pathList.size(), queryList.size());
+
+  // No searcher of the last search may still report once the totals start again: those
+  // beyond the new count go, and each still searching is abandoned to its worker, a new
+  // searcher taking its place.
+  DeleteFrom(At(int32_t(pairs)));
+  for (CServerSearch* s = m_first; s;) {
+    CServerSearch* next = s->m_next;
+    if (s->Busy()) {
+      CServerSearch* fresh = new CServerSearch(*this);
+      Replace(s, fresh);
+      if (s == m_current) m_current = nullptr;
+      s->Discard();
+    }
+    s = next;
+  }
+
   m_index = 0;
   m_total = 0;
   m_count = 0;
   m_finished = 0;
-  // The current record belonged to the last search; a trimmed searcher must not stay current.
+  // The current record belonged to the last search.
   m_current = nullptr;
-
-  std::vector<std::u16string> pathList = splitList(paths, u'+');
-  std::vector<std::u16string> queryList = splitList(queries, u'&');
-  const size_t pairs = std::min(pathList.size(), queryList.size());
   for (size_t i = 0; i < pairs; ++i) {
     CServerSearch* s = At(m_count);
     if (s) {
@@ -108,7 +128,6 @@ int32_t CVirtualRs::Search(const char16_t* paths, const char16_t* queries) {
     s->SetUp(m_count, pathList[i], queryList[i], m_user, m_password, m_notify);
     ++m_count;
   }
-  if (oldCount > m_count) DeleteFrom(At(m_count));
   for (CServerSearch* s = m_first; s; s = s->m_next) s->Resume();
   return 0;
 }
@@ -128,7 +147,6 @@ void CVirtualRs::Finished(CServerSearch& s) {
 int32_t CVirtualRs::RecordNum() { return m_total; }
 
 int CVirtualRs::MoveFirst() {
-  Settle();
   for (CServerSearch* s = m_first; s; s = s->m_next) {
     if (s->hits() > 0) {
       m_current = s;
@@ -142,7 +160,6 @@ int CVirtualRs::MoveFirst() {
 }
 
 int CVirtualRs::MoveNext() {
-  Settle();
   if (!m_current) return 0;
   if (m_index < m_current->hits() - 1) {
     ++m_index;
@@ -160,7 +177,6 @@ int CVirtualRs::MoveNext() {
 }
 
 int CVirtualRs::GoTo(int32_t n) {
-  Settle();
   if (n < 0 || n >= m_total) return 0;
   int32_t before = 0;
   for (CServerSearch* s = m_first; s; s = s->m_next) {
@@ -176,7 +192,6 @@ int CVirtualRs::GoTo(int32_t n) {
 }
 
 int CVirtualRs::PrevPage(int32_t pageSize) {
-  Settle();
   if (!m_current || pageSize < 0) return 0;
   const int64_t back = 2 * int64_t(pageSize);
   if (m_index >= back) {
@@ -201,8 +216,9 @@ int CVirtualRs::PrevPage(int32_t pageSize) {
 }
 
 int32_t CVirtualRs::GetRecord(char16_t* ref, char16_t* buf, int32_t size) {
-  Settle();
-  if (!m_current) return 0;
+  // Only a searcher with hits holds records; one without may still be searching (a MoveNext
+  // past the end leaves the last searcher current), and its objects are its worker's.
+  if (!m_current || m_current->hits() <= 0) return 0;
   std::u16string reference, text;
   if (!m_current->Fetch(m_index, reference, text)) return 0;
   if (ref) {

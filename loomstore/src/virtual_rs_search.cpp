@@ -11,6 +11,9 @@
 #include <ui/handles.h>
 #include <ui/messages.h>
 
+#include <chrono>
+#include <cstdlib>
+
 namespace loomstore {
 
 namespace {
@@ -56,6 +59,54 @@ void tolerate(F f) {
   }
 }
 
+// The result of a call that must not stop what follows, `failed` when it throws.
+template <class F>
+int32_t resultOr(F f, int32_t failed) {
+  try {
+    return f();
+  } catch (const std::exception&) {
+    return failed;
+  }
+}
+
+// Abandoned searchers and the end of the process. A worker whose call returns while the
+// process is exiting must not release its objects: their libraries may already be tearing
+// down. The latch is armed (its handler registered) at the first abandonment, after the zoom
+// and Kelvra libraries were loaded, so that it runs before their static objects go; from then
+// on a worker that comes back keeps everything and sleeps until the process is gone.
+struct ExitLatch {
+  std::mutex lock;
+  bool exiting = false;
+};
+
+ExitLatch& exitLatch() {
+  static ExitLatch* latch = new ExitLatch;  // never destroyed: workers may outlive main
+  return *latch;
+}
+
+void markExiting() {
+  std::lock_guard g(exitLatch().lock);
+  exitLatch().exiting = true;
+}
+
+void armExitLatch() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    exitLatch();
+    std::atexit(markExiting);
+  });
+}
+
+void deleteAbandoned(CServerSearch* s) {
+  ExitLatch& latch = exitLatch();
+  std::unique_lock g(latch.lock);
+  if (latch.exiting) {
+    g.unlock();
+    for (;;) std::this_thread::sleep_for(std::chrono::hours(1));
+  }
+  delete s;
+}
+
 }  // namespace
 
 CServerSearch::CServerSearch(CVirtualRs& owner) : m_owner(owner) {
@@ -70,7 +121,6 @@ CServerSearch::CServerSearch(CVirtualRs& owner) : m_owner(owner) {
 }
 
 CServerSearch::~CServerSearch() {
-  Quit();
   tolerate([&] { m_server.Disconnect(); });
   tolerate([&] { m_rs.Delete(); });
   tolerate([&] { m_conn.Close(); });
@@ -80,6 +130,7 @@ void CServerSearch::SetUp(int32_t id, const std::u16string& pathText, const std:
                           const std::u16string& user, const std::u16string& password, ui::HWND notify) {
   m_id = id;
   m_notify = notify;
+  m_hits = 0;
   m_account = user;
   m_accountPassword = password;
 
@@ -120,22 +171,26 @@ void CServerSearch::Resume() {
   m_changed.notify_all();
 }
 
-void CServerSearch::Settle() {
-  std::unique_lock g(m_lock);
-  if (!m_running) return;
-  m_cancel = true;
-  m_changed.wait(g, [&] { return !m_running; });
+bool CServerSearch::Busy() {
+  std::lock_guard g(m_lock);
+  return m_running;
 }
 
-void CServerSearch::Quit() {
-  if (!m_thread.joinable()) return;
-  {
-    std::lock_guard g(m_lock);
-    m_quit = true;
-    m_cancel = true;
+void CServerSearch::Discard() {
+  std::unique_lock g(m_lock);
+  m_cancel = true;
+  if (m_running) {
+    // Inside a call that may never return: the worker takes the searcher over.
+    m_orphan = true;
+    if (m_thread.joinable()) m_thread.detach();
+    armExitLatch();
+    return;
   }
+  m_quit = true;
+  g.unlock();
   m_changed.notify_all();
-  m_thread.join();
+  if (m_thread.joinable()) m_thread.join();
+  delete this;
 }
 
 void CServerSearch::CloseConnection() {
@@ -149,25 +204,32 @@ void CServerSearch::Run() {
       m_changed.wait(g, [&] { return m_running || m_quit; });
       if (m_quit) return;
     }
-    m_hits = 0;
     m_searchedZ3950 = m_protocol == 1;
     int32_t hits = -1;
-    try {
-      hits = m_protocol == 1 ? SearchZ3950() : SearchRecordServer();
-    } catch (const std::exception&) {
-      hits = -1;  // the objects failed as such: the source counts as not searched
-    }
-    // An abandoned search holds no hits: they were never added to the owner's total.
     if (!Abandoned()) {
-      if (hits > 0) m_hits = hits;
-      m_owner.Finished(*this);
+      try {
+        hits = m_protocol == 1 ? SearchZ3950() : SearchRecordServer();
+      } catch (const std::exception&) {
+        hits = -1;  // the objects failed as such: the source counts as not searched
+      }
     }
-    {
-      std::lock_guard g(m_lock);
-      m_running = false;
+    if (EndSearch(hits)) {
+      deleteAbandoned(this);
+      return;
     }
-    m_changed.notify_all();
   }
+}
+
+bool CServerSearch::EndSearch(int32_t hits) {
+  std::lock_guard g(m_lock);
+  // An abandoned search holds no hits: they are never added to the owner's total, and the
+  // owner may be gone.
+  if (!Abandoned()) {
+    m_hits = hits > 0 ? hits : 0;
+    m_owner.Finished(*this);
+  }
+  m_running = false;
+  return m_orphan;
 }
 
 bool CServerSearch::Status(const std::u16string& text) {
@@ -182,7 +244,10 @@ bool CServerSearch::Status(const std::u16string& text) {
 }
 
 int32_t CServerSearch::SearchZ3950() {
-  if (!m_user.empty()) {
+  // Without its connection object (the zoom library could not be loaded) the source cannot
+  // be connected, and says so like any other source that cannot.
+  const bool ready = m_conn.m_lpDispatch != nullptr;
+  if (ready && !m_user.empty()) {
     m_conn.SetOption(u"user", m_user);
     if (!m_group.empty()) m_conn.SetOption(u"group", m_group);
     if (!m_password.empty()) m_conn.SetOption(u"password", m_password);
@@ -190,7 +255,7 @@ int32_t CServerSearch::SearchZ3950() {
   if (!Status(platform::format(u"连接服务器: %s ...", m_name))) return -1;
   // Each Connect of the Z39.50 client routes its own connection (direct or through its
   // server's proxy), so the searchers connect in parallel.
-  int32_t connected = m_conn.Connect(m_host, u"000");
+  int32_t connected = ready ? resultOr([&] { return m_conn.Connect(m_host, u"000"); }, -1) : -1;
   if (connected != 0) {
     Status(platform::format(u"连接服务器: %s 失败，无法进行检索", m_name));
     return -1;
@@ -205,8 +270,9 @@ int32_t CServerSearch::SearchZ3950() {
 
 int32_t CServerSearch::SearchRecordServer() {
   if (!Status(platform::format(u"连接服务器: %s ...", m_name))) return -1;
+  const bool ready = m_server.m_lpDispatch && m_dbase.m_lpDispatch && m_recordSet.m_lpDispatch;
   for (bool retried = false;;) {
-    if (m_server.Connect(m_host, u"000") != 0) {
+    if (!ready || resultOr([&] { return m_server.Connect(m_host, u"000"); }, -1) != 0) {
       Status(platform::format(u"通讯失败，无法连接服务器: %s", m_name));
       return -1;
     }
@@ -215,6 +281,7 @@ int32_t CServerSearch::SearchRecordServer() {
       Status(platform::format(u"缺省帐户无法登录到服务器: %s", m_name));
       return -1;
     }
+    if (Abandoned()) return -1;
     if (m_dbase.Open(m_server.m_lpDispatch, m_database) != 0) {
       Status(platform::format(u"连接数据库: %s 失败, 原因是: 0x%x", m_database, m_server.GetErrorCode()));
       return -1;
@@ -232,6 +299,7 @@ int32_t CServerSearch::SearchRecordServer() {
     Status(platform::format(u"无法检索数据库: %s, 原因是: 0x%x", m_database, code));
     return -1;
   }
+  if (Abandoned()) return -1;
   int32_t hits = m_recordSet.GetCount(kCountHits);
   if (hits < 0) hits = 0;
   Status(platform::format(u"检索数据库: %s 成功，命中记录 %ld 条", m_database, hits));

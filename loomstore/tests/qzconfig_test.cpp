@@ -8,6 +8,9 @@
 
 #include <filesystem>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -34,6 +37,9 @@ class QzConfigTest : public KelvraHome {
     int32_t n = config_.GetContent(buf.data(), size, user, password);
     return {n, std::u16string(buf.c_str())};
   }
+
+  /// The user's own folder of cache files in the temporary folder.
+  std::string privateFolder() const { return (tmp_ / ("qorvelmarc-" + std::to_string(geteuid()))).string(); }
 
   CQzConfig config_;
 };
@@ -65,7 +71,7 @@ TEST_F(QzConfigTest, FetchCachesAndReadsFromTheCache) {
   EXPECT_EQ(content(), std::make_pair(10, std::u16string(u"\xFEFF<p>帮助</p>")));
   const std::u16string file = mapping();
   EXPECT_EQ(platform::profileString(u"QzConfig.ini", u"QzConfig", u"main/catalog.xml/help.htm"), file);
-  EXPECT_EQ(platform::folderOf(platform::toUtf8(file)), tmp_.path().string());
+  EXPECT_EQ(platform::folderOf(platform::toUtf8(file)), privateFolder());
   EXPECT_EQ(qtest::readFile(platform::toUtf8(file)), std::string("\xFF\xFE<\0p\0>\0\x2E\x5E\xA9\x52<\0/\0p\0>\0", 20));
 
   putDocument(u"catalog.xml", u"help.htm", u"<p>新</p>");
@@ -168,9 +174,74 @@ TEST_F(QzConfigTest, LimitationWithoutALimitDocument) {
   EXPECT_EQ(config_.GetLimitation(u"main/catalog.xml", u"cat", u"secret", u"read"), 1) << "no document";
   EXPECT_EQ(config_.GetLimitation(u"main/books", u"cat", u"secret", u"read"), 1) << "no root element";
   EXPECT_TRUE(script_.records().empty());
-  EXPECT_EQ(config_.GetLimitation(u"main/books", u"cat", u"wrong", u"read"), 1) << "a refused log-in limits nothing";
-  ASSERT_EQ(script_.messages().size(), 1u);
-  EXPECT_EQ(script_.messages()[0].text, kDefaultLoginFailed);
+  EXPECT_EQ(config_.GetLimitation(u"down/books", u"cat", u"secret", u"read"), 1) << "a server out of reach";
+}
+
+// A wrong password grants nothing, whether or not the database has a limit document.
+TEST_F(QzConfigTest, ARefusedLogInDeniesEveryKey) {
+  putDocument(u"books", u"*/limit", u"<limit><cat><enable>read</enable></cat></limit>");
+  struct Case {
+    const char16_t* path;
+    const char16_t* password;
+    int allowed;
+  } cases[] = {
+      {u"main/books", u"secret", 1},
+      {u"main/books", u"wrong", 0},
+      {u"main/catalog.xml", u"wrong", 0},
+      {u"main/catalog.xml", u"secret", 1},
+  };
+  for (const Case& c : cases) {
+    script_.clear();
+    EXPECT_EQ(config_.GetLimitation(c.path, u"cat", c.password, u"read"), c.allowed)
+        << ui::qs(c.path).toStdString() << " " << ui::qs(c.password).toStdString();
+    if (!c.allowed) {
+      ASSERT_EQ(script_.messages().size(), 1u);
+      EXPECT_EQ(script_.messages()[0].text, kDefaultLoginFailed);
+    }
+  }
+}
+
+// The cache lies in a folder only its user may enter; a link planted under a cache file's
+// name, or under the folder's name, is never followed.
+TEST_F(QzConfigTest, CacheFilesAreTheUsersOwn) {
+  putDocument(u"catalog.xml", u"a.xml", u"<a/>");
+  config_.SetProperty(u"main/catalog.xml", u"a.xml");
+  ASSERT_EQ(config_.GetContent(u"public", u""), 4);
+  const std::string file = platform::toUtf8(mapping());
+  struct stat st;
+  ASSERT_EQ(lstat(privateFolder().c_str(), &st), 0);
+  EXPECT_TRUE(S_ISDIR(st.st_mode));
+  EXPECT_EQ(st.st_mode & 0777, 0700u);
+  ASSERT_EQ(lstat(file.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+
+  // Someone swaps the cache file for a link to a file of the user's: the next fetch into that
+  // name fails rather than write through the link, and a read does not read through it.
+  const std::string victim = (tmp_ / "victim.txt").string();
+  qtest::writeFile(victim, "keep me");
+  fs::remove(file);
+  fs::create_symlink(victim, file);
+  EXPECT_EQ(config_.GetContent(u"public", u""), -1);
+  EXPECT_EQ(content().first, -1);
+  EXPECT_EQ(qtest::readFile(victim), "keep me");
+  EXPECT_TRUE(fs::is_symlink(file));
+
+  // The folder's name taken by a link to a folder open to all: a folder of our own is made.
+  fs::remove(file);
+  fs::rename(privateFolder(), (tmp_ / "old").string());
+  const fs::path open = tmp_ / "open";
+  fs::create_directory(open);
+  fs::permissions(open, fs::perms::all);
+  fs::create_symlink(open, privateFolder());
+  config_.SetProperty(u"main/catalog.xml", u"b.xml");
+  putDocument(u"catalog.xml", u"b.xml", u"<b/>");
+  ASSERT_EQ(config_.GetContent(u"public", u""), 4);
+  const std::string other = platform::toUtf8(mapping());
+  EXPECT_TRUE(fs::is_empty(open));
+  EXPECT_EQ(fs::path(other).parent_path().parent_path(), tmp_.path());
+  ASSERT_EQ(lstat(platform::folderOf(other).c_str(), &st), 0);
+  EXPECT_TRUE(S_ISDIR(st.st_mode));
+  EXPECT_EQ(st.st_mode & 0777, 0700u);
 }
 
 }  // namespace

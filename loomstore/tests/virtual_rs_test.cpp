@@ -19,11 +19,20 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 using platform::u16;
 
@@ -98,6 +107,68 @@ u16 isbnQuery(std::u16string_view key) {
 }
 
 std::string quoted(const std::string& s) { return "'" + s + "'"; }
+
+// A Z39.50 server that accepts every connection and never answers, until `Release` hangs
+// up on each (which ends a client's blocked call).
+class SilentServer {
+ public:
+  SilentServer() {
+    listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    if (bind(listener_, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 && listen(listener_, 16) == 0 &&
+        getsockname(listener_, reinterpret_cast<sockaddr*>(&a), &len) == 0)
+      port_ = ntohs(a.sin_port);
+    acceptor_ = std::thread([this] {
+      for (;;) {
+        pollfd p{listener_, POLLIN, 0};
+        if (stop_) return;
+        if (poll(&p, 1, 20) <= 0) continue;
+        int fd = accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+        if (fd < 0) continue;
+        std::lock_guard g(lock_);
+        clients_.push_back(fd);
+      }
+    });
+  }
+  ~SilentServer() {
+    stop_ = true;
+    acceptor_.join();
+    for (int fd : clients_) close(fd);
+    close(listener_);
+  }
+  int port() const { return port_; }
+  size_t clients() {
+    std::lock_guard g(lock_);
+    return clients_.size();
+  }
+  /// Hangs up on every client, then waits until each has closed its end: true when all did.
+  bool Release() {
+    std::lock_guard g(lock_);
+    for (int fd : clients_) shutdown(fd, SHUT_WR);
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    for (int fd : clients_) {
+      char buf[4096];
+      for (;;) {
+        if (std::chrono::steady_clock::now() > limit) return false;
+        pollfd p{fd, POLLIN, 0};
+        if (poll(&p, 1, 50) <= 0) continue;
+        if (recv(fd, buf, sizeof buf, 0) <= 0) break;  // the client closed its end
+      }
+    }
+    return true;
+  }
+
+ private:
+  int listener_ = -1;
+  int port_ = 0;
+  std::atomic<bool> stop_{false};
+  std::mutex lock_;
+  std::vector<int> clients_;
+  std::thread acceptor_;
+};
 
 class VirtualRsTest : public ::testing::Test {
  protected:
@@ -430,6 +501,120 @@ TEST_F(VirtualRsTest, SearchWhileSearchingAbandonsTheRunningOne) {
   EXPECT_TRUE(window_.done.back().last);
   EXPECT_EQ(window_.done.back().id, 0);
   EXPECT_EQ(walkRefs(), (std::vector<u16>{u"z39.50://fixture/Default#1", u"z39.50://fixture/Default#2"}));
+}
+
+// A server that accepts and never answers holds no member up: each returns at once (the old
+// wait lasted until the client's 30-second time-out), the busy worker is abandoned, and it
+// lets go of its connection when its call finally returns, with its owner and window gone.
+TEST_F(VirtualRsTest, NoMemberWaitsForAServerThatNeverAnswers) {
+  SilentServer silent;
+  ASSERT_GT(silent.port(), 0);
+  z3950Server("silent", silent.port());
+  const u16 paths = u"z39.50://ztest/Default+z39.50://silent/Default";
+  const u16 queries = isbnQuery(u"3") + u"&" + isbnQuery(u"5");
+  const auto generous = std::chrono::seconds(3);
+
+  struct Case {
+    const char* name;
+    std::function<void(std::unique_ptr<CVirtualRs>&, TestWindow&)> act;
+  } cases[] = {
+      {"Stop", [](auto& rs, auto&) { EXPECT_EQ(rs->Stop(), 0); }},
+      {"ClearAll", [](auto& rs, auto&) { rs->ClearAll(); }},
+      {"destructor", [](auto& rs, auto&) { rs.reset(); }},
+      // The idle searcher is reused, the busy one replaced.
+      {"Search", [&](auto& rs, auto& w) {
+         w.clear();
+         EXPECT_EQ(rs->Search(u"z39.50://fixture/Default+z39.50://ztest/Default",
+                              (isbnQuery(u"any") + u"&" + isbnQuery(u"4")).c_str()),
+                   0);
+       }},
+      // The finished source is walked while the silent one still searches.
+      {"moves and GetRecord", [](auto& rs, auto&) {
+         EXPECT_EQ(rs->RecordNum(), 3);
+         EXPECT_EQ(rs->MoveFirst(), 1);
+         std::vector<char16_t> ref(CVirtualRs::kRefSize), buf(100000);
+         EXPECT_GT(rs->GetRecord(ref.data(), buf.data(), int32_t(buf.size())), 0);
+         EXPECT_EQ(u16(ref.data()), u"z39.50://ztest/Default#1");
+         // Past the last record onto the source still searching, which holds none.
+         EXPECT_EQ(rs->GoTo(2), 1);
+         EXPECT_EQ(rs->MoveNext(), 0);
+         EXPECT_EQ(rs->GetRecord(ref.data(), buf.data(), int32_t(buf.size())), 0);
+         EXPECT_EQ(rs->PrevPage(1), 1);
+         EXPECT_GT(rs->GetRecord(ref.data(), buf.data(), int32_t(buf.size())), 0);
+         EXPECT_EQ(u16(ref.data()), u"z39.50://ztest/Default#2");
+       }},
+  };
+  std::vector<std::unique_ptr<TestWindow>> windows;
+  std::vector<std::unique_ptr<CVirtualRs>> searches;
+  size_t connections = 0;
+  for (const Case& c : cases) {
+    windows.push_back(std::make_unique<TestWindow>());
+    searches.push_back(std::make_unique<CVirtualRs>());
+    TestWindow& w = *windows.back();
+    std::unique_ptr<CVirtualRs>& rs = searches.back();
+    rs->SetOption(w.handle(), 0, u"public");
+    ASSERT_EQ(rs->Search(paths.c_str(), queries.c_str()), 0);
+    // The silent source is inside its Connect once the server holds its connection; the
+    // other has finished.
+    ++connections;
+    ASSERT_TRUE(waitUntil([&] { return silent.clients() == connections && w.done.size() == 1; })) << c.name;
+    const auto start = std::chrono::steady_clock::now();
+    c.act(rs, w);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, generous) << c.name;
+  }
+  // A search abandoned by a new one posts nothing; the new one reports as usual.
+  TestWindow& searched = *windows[3];
+  ASSERT_TRUE(waitUntil([&] { return searched.lastArrived(); }));
+  EXPECT_EQ(searches[3]->RecordNum(), 2 + 4);
+  EXPECT_EQ(searched.done.size(), 2u);
+
+  // The window of the destroyed object goes too; the server hangs up on every abandoned
+  // worker, which then closes its connection.
+  windows[2].reset();
+  std::vector<size_t> seen;
+  for (auto& w : windows) seen.push_back(w ? w->statuses.size() + w->done.size() : 0);
+  ASSERT_TRUE(silent.Release()) << "an abandoned worker kept its connection";
+  runPendingEvents();
+  for (size_t i = 0; i < windows.size(); ++i) {
+    if (!windows[i] || i == 4) continue;
+    EXPECT_EQ(windows[i]->statuses.size() + windows[i]->done.size(), seen[i]) << cases[i].name;
+  }
+  // The object whose search still ran when it was walked finishes that search normally.
+  ASSERT_TRUE(waitUntil([&] { return windows[4]->lastArrived(); }));
+  EXPECT_TRUE(windows[4]->saw(u"连接服务器: silent 失败，无法进行检索"));
+  searches.clear();
+}
+
+// The program ends while an abandoned worker is still inside its call: the server keeps the
+// connection open to the very end (it is never destroyed), and the end of the process, with
+// its libraries' teardown, must go by without the worker touching anything.
+TEST_F(VirtualRsTest, TheProcessEndsWhileAnAbandonedWorkerIsStillBlocked) {
+  static SilentServer* const silent = new SilentServer;  // lives until the process is gone
+  ASSERT_GT(silent->port(), 0);
+  z3950Server("silent", silent->port());
+  auto rs = std::make_unique<CVirtualRs>();
+  rs->SetOption(window_.handle(), 0, u"public");
+  ASSERT_EQ(rs->Search(u"z39.50://silent/Default", isbnQuery(u"1").c_str()), 0);
+  ASSERT_TRUE(waitUntil([&] { return silent->clients() == 1; }));
+  const auto start = std::chrono::steady_clock::now();
+  rs.reset();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+}
+
+// A source whose automation objects cannot be created (nothing registered) reports the
+// failed connection before its DONE.
+TEST(VirtualRsWithoutComponents, ASourceWithoutObjectsReportsAFailedConnection) {
+  qtest::TempHome home;
+  TestWindow window;
+  CVirtualRs rs;
+  rs.SetOption(window.handle(), 0, u"public");
+  ASSERT_EQ(rs.Search(u"z39.50://ztest/Default+qzap://main/books", u"_{{7}}&_{{7}}"), 0);
+  ASSERT_TRUE(waitUntil([&] { return window.lastArrived(); }));
+  runPendingEvents();
+  EXPECT_TRUE(window.saw(u"连接服务器: ztest 失败，无法进行检索"));
+  EXPECT_TRUE(window.saw(u"通讯失败，无法连接服务器: main"));
+  ASSERT_EQ(window.done.size(), 2u);
+  EXPECT_EQ(rs.RecordNum(), 0);
 }
 
 }  // namespace

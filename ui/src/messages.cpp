@@ -48,10 +48,20 @@ struct PendingSend {
   std::condition_variable changed;
   enum State { Waiting, Running, Finished, Abandoned, Dropped } state = Waiting;
   LRESULT result = 0;
+  // The sender's cancel flag, looked at by the receiver too: a send cancelled before the
+  // receiver took it is never delivered, even when the sender has not noticed yet. Read only
+  // while Waiting, when the sender is still blocked and its flag alive.
+  const std::atomic<bool>* cancel = nullptr;
 
   bool claim() {
-    std::lock_guard g(lock);
+    std::unique_lock g(lock);
     if (state != Waiting) return false;
+    if (cancel && cancel->load()) {
+      state = Abandoned;
+      g.unlock();
+      changed.notify_all();
+      return false;
+    }
     state = Running;
     return true;
   }
@@ -112,8 +122,10 @@ SendStatus deliverHere(QObject* target, uint32_t message, WPARAM wParam, LPARAM 
 }
 
 // Queues the call that delivers a send on the receiver's thread.
-std::shared_ptr<PendingSend> queueSend(QObject* target, uint32_t message, WPARAM wParam, LPARAM lParam) {
+std::shared_ptr<PendingSend> queueSend(QObject* target, uint32_t message, WPARAM wParam, LPARAM lParam,
+                                       const std::atomic<bool>* cancel) {
   auto pending = std::make_shared<PendingSend>();
+  pending->cancel = cancel;
   auto notice = std::make_shared<DropNotice>(pending);
   QPointer<QObject> guard(target);
   QMetaObject::invokeMethod(
@@ -138,6 +150,7 @@ SendStatus waitForSend(PendingSend& pending, LRESULT* result, const SendOptions&
       return SendStatus::Done;
     }
     if (pending.state == PendingSend::Dropped) return SendStatus::Dropped;
+    if (pending.state == PendingSend::Abandoned) return SendStatus::Cancelled;
     if (pending.state == PendingSend::Waiting) {
       if (options.cancel && options.cancel->load()) {
         pending.state = PendingSend::Abandoned;
@@ -160,7 +173,7 @@ SendStatus sendMessage(QObject* target, uint32_t message, WPARAM wParam, LPARAM 
   if (result) *result = 0;
   if (!target) return SendStatus::NoTarget;
   if (target->thread() == QThread::currentThread()) return deliverHere(target, message, wParam, lParam, result);
-  auto pending = queueSend(target, message, wParam, lParam);
+  auto pending = queueSend(target, message, wParam, lParam, options.cancel);
   return waitForSend(*pending, result, options);
 }
 
@@ -173,7 +186,7 @@ SendStatus sendMessage(HWND target, uint32_t message, WPARAM wParam, LPARAM lPar
   // another, and its handler may well use handles itself.
   const bool live = detail::withLiveObject(target, [&](QObject* o) {
     if (o->thread() == QThread::currentThread()) here = o;
-    else pending = queueSend(o, message, wParam, lParam);
+    else pending = queueSend(o, message, wParam, lParam, options.cancel);
   });
   if (!live) return SendStatus::NoTarget;
   if (here) return deliverHere(here, message, wParam, lParam, result);

@@ -107,6 +107,29 @@ TEST(Messages, CancelledOrTimedOutSendIsNeverDeliveredLate) {
   EXPECT_TRUE(r.seen.empty()) << "the abandoned sends must not run after their senders left";
 }
 
+// The receiver runs its events right after the flag is set, before the sender (which looks at
+// its flag every few milliseconds) can have noticed: the message is still not delivered.
+TEST(Messages, ACancelledSendIsNotDeliveredBeforeItsSenderNotices) {
+  Receiver r;
+  const HWND h = handleOf(&r.window);
+  for (int round = 0; round < 10; ++round) {
+    std::atomic<bool> cancel{false};
+    SendStatus status = SendStatus::Done;
+    std::thread t([&] {
+      SendOptions o;
+      o.cancel = &cancel;
+      LRESULT res = 0;
+      status = sendMessage(h, WM_TEST, 1, 0, &res, o);
+    });
+    QThread::msleep(15);  // queued by now, the sender waiting
+    cancel = true;
+    QCoreApplication::processEvents();
+    t.join();
+    EXPECT_EQ(status, SendStatus::Cancelled) << round;
+  }
+  EXPECT_TRUE(r.seen.empty());
+}
+
 TEST(Messages, SendsByHandleAreCancelledAndFindDeletedWindowsGone) {
   auto r = std::make_unique<Receiver>();
   const HWND h = handleOf(&r->window);

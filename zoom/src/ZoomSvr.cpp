@@ -23,6 +23,7 @@
 #include <mutex>
 #include <thread>
 
+#include <poll.h>
 #include <unistd.h>
 
 namespace zoom {
@@ -30,6 +31,8 @@ namespace {
 
 constexpr uint32_t WM_ZOOMSVR_REQUEST = 0x1011;
 constexpr auto kAnswerTimeout = std::chrono::seconds(10);
+// How often a wait looks at the relay for a request whose client has hung up.
+constexpr auto kCancelPoll = std::chrono::milliseconds(10);
 constexpr int32_t kSearchFailed = 1;
 constexpr int32_t kNoAnswer = 0x5001;
 constexpr int32_t kAlreadyRunning = -1;
@@ -91,8 +94,24 @@ class RequestEvent : public ui::MessageEvent {
   uint64_t seq_;
 };
 
-// Posts the request to the window and waits for its answer; false on time-out or stop.
-bool askWindow(const std::shared_ptr<State>& s, State::Want kind, ui::WPARAM w, ui::LPARAM l) {
+// Whether the server process has called off request `seq` (its client hung up). A frame of
+// another kind that arrives meanwhile is kept in `early` for the relay loop; the end of the
+// stream counts as called off.
+bool calledOff(int fd, uint32_t seq, std::optional<zoomsvr::Frame>& early) {
+  if (early) return false;
+  pollfd p{fd, POLLIN, 0};
+  if (poll(&p, 1, 0) <= 0) return false;
+  std::optional<zoomsvr::Frame> f = zoomsvr::readFrame(fd);
+  if (!f) return true;
+  if (f->kind == zoomsvr::Kind::Cancel) return f->seq == seq;
+  early = std::move(f);
+  return false;
+}
+
+// Posts the request to the window and waits for its answer; false on time-out, on stop, or
+// when the client of the request hangs up meanwhile (the server process says so over `fd`).
+bool askWindow(const std::shared_ptr<State>& s, State::Want kind, ui::WPARAM w, ui::LPARAM l, int fd,
+               uint32_t requestSeq, std::optional<zoomsvr::Frame>& early) {
   std::unique_lock g(s->lock);
   uint64_t seq = ++s->lastSeq;
   s->waitingSeq = seq;
@@ -107,7 +126,15 @@ bool askWindow(const std::shared_ptr<State>& s, State::Want kind, ui::WPARAM w, 
   bool posted = ui::postEvent(window, new RequestEvent(s, seq, w, l));
   g.lock();
   if (!posted && s->deliveredThrough < seq - 1) s->deliveredThrough = seq - 1;
-  bool got = s->changed.wait_for(g, kAnswerTimeout, [&] { return s->answered || s->stopping; }) && s->answered;
+  const auto deadline = std::chrono::steady_clock::now() + kAnswerTimeout;
+  while (!s->answered && !s->stopping && std::chrono::steady_clock::now() < deadline) {
+    if (s->changed.wait_for(g, kCancelPoll, [&] { return s->answered || s->stopping; })) break;
+    g.unlock();
+    const bool off = calledOff(fd, requestSeq, early);
+    g.lock();
+    if (off) break;
+  }
+  bool got = s->answered;
   s->want = State::Want::Nothing;
   s->waitingSeq = 0;
   return got;
@@ -116,7 +143,11 @@ bool askWindow(const std::shared_ptr<State>& s, State::Want kind, ui::WPARAM w, 
 void relayRequests(std::shared_ptr<State> s, int fd) {
   using zoomsvr::Frame;
   using zoomsvr::Kind;
-  while (std::optional<Frame> f = zoomsvr::readFrame(fd)) {
+  std::optional<Frame> early;  // read while waiting for an answer
+  for (;;) {
+    std::optional<Frame> f = early ? std::move(early) : zoomsvr::readFrame(fd);
+    early.reset();
+    if (!f) return;
     switch (f->kind) {
       case Kind::Peer: {
         std::lock_guard g(s->lock);
@@ -129,7 +160,7 @@ void relayRequests(std::shared_ptr<State> s, int fd) {
           int cp = s->queryCodePage == platform::CP_UTF8 ? platform::CP_UTF8 : platform::CP_ACP;
           s->query = platform::toWide(cp, f->payload);
         }
-        bool got = askWindow(s, State::Want::Count, 0, 0);
+        bool got = askWindow(s, State::Want::Count, 0, 0, fd, f->seq, early);
         int32_t count;
         {
           std::lock_guard g(s->lock);
@@ -141,7 +172,7 @@ void relayRequests(std::shared_ptr<State> s, int fd) {
       }
       case Kind::Fetch: {
         int32_t position = zoomsvr::unpackInt(f->payload, 0);
-        bool got = askWindow(s, State::Want::Record, 1, position);
+        bool got = askWindow(s, State::Want::Record, 1, position, fd, f->seq, early);
         std::string answer = zoomsvr::packInt(got ? 0 : kNoAnswer);
         if (got) {
           std::lock_guard g(s->lock);

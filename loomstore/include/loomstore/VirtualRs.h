@@ -9,9 +9,10 @@
 //   wParam SEARCH_NOTIFY_DONE (posted when a source has finished): lParam's low word is
 //     the source's hits cut to 16 bits, its high word the source's position in the search,
 //     plus 0x400 when it was the last source of the search to finish.
-// The window's thread must keep dispatching messages while searches run, and must not call
-// Search, Stop, ClearAll, the moves or GetRecord from inside its handler of a status text
-// (those wait for the workers, and the sending worker waits for that handler).
+// The window's thread must keep dispatching messages while searches run. No member waits for
+// a worker that is inside a network call: Stop, ClearAll, a Search while searches run and the
+// destructor abandon such a worker (it reports nothing more and releases its objects when its
+// call returns), and the moves and GetRecord see only the sources that have finished.
 #pragma once
 
 #include <loomstore/export.h>
@@ -40,7 +41,8 @@ class LOOMSTORE_API CVirtualRs {
 
   /// \brief Account "public" with an empty password, no window, no source.
   CVirtualRs();
-  /// \brief Ends every worker, then lets go of the sources.
+  /// \brief Ends every worker (a busy one is abandoned, not waited for), then lets go of
+  /// the sources.
   virtual ~CVirtualRs();
   CVirtualRs(const CVirtualRs&) = delete;
   CVirtualRs& operator=(const CVirtualRs&) = delete;
@@ -80,8 +82,7 @@ class LOOMSTORE_API CVirtualRs {
 
  private:
   friend class loomstore::CServerSearch;
-  /// Waits for every worker to be idle, abandoning a search still running.
-  void Settle();
+  void Replace(loomstore::CServerSearch* old, loomstore::CServerSearch* fresh);
   void DeleteFrom(loomstore::CServerSearch* first);
   loomstore::CServerSearch* At(int32_t position);
   void Finished(loomstore::CServerSearch& s);

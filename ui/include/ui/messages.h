@@ -48,7 +48,8 @@ enum class SendStatus { Done, NoTarget, TimedOut, Cancelled, Dropped };
 struct SendOptions {
   /// Milliseconds to wait for the receiver to take the message; negative: no limit.
   int timeoutMs = -1;
-  /// Polled while waiting; set, it abandons the send.
+  /// Polled while waiting; set, it abandons the send. The receiver looks at it too: a send
+  /// whose flag is set before the receiver takes it is never delivered.
   const std::atomic<bool>* cancel = nullptr;
 };
 

@@ -19,6 +19,7 @@ enum class Kind : uint8_t {
   Peer = 'P',        // an association was accepted; payload: the client's address
   Search = 'S',      // payload: the term's bytes
   Fetch = 'F',       // payload: 4-byte position, counted from 1
+  Cancel = 'X',      // the client of request `seq` hung up: no answer is wanted any more
   // From the object.
   Count = 'c',       // payload: 4-byte status (0, or the diagnostic), 4-byte hit count
   Record = 'r',      // payload: 4-byte status, then the ISO 2709 record's bytes

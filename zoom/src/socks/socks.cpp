@@ -1,5 +1,5 @@
-// The two replacements in YAZ's GOT, their installation at load, and the planning of
-// proxied connections.
+// The two replacements in YAZ's GOT, their installation (by the application object at
+// load), and the planning of proxied connections.
 #include "socks.h"
 
 #include "got_rewrite.h"
@@ -53,14 +53,14 @@ int redirectedGetaddrinfo(const char* node, const char* service, const addrinfo*
   return ::getaddrinfo(node, service, &h, result);
 }
 
-__attribute__((constructor)) void installIntoYaz() {
+}  // namespace
+
+void install() {
   // Both or nothing would be ideal; what counts is connect, which does the redirection.
   int lookups = rewriteGotSlots(kYazLibrary, "getaddrinfo", reinterpret_cast<void*>(&redirectedGetaddrinfo));
   int connects = rewriteGotSlots(kYazLibrary, "connect", reinterpret_cast<void*>(&redirectedConnect));
   g_installed = lookups > 0 && connects > 0;
 }
-
-}  // namespace
 
 bool installed() { return g_installed.load(); }
 

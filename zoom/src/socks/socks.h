@@ -22,6 +22,9 @@ struct ProxySettings {
   std::string password;
 };
 
+/// \brief Puts both replacements into the GOT of the loaded libyaz.so.5: first the lookup
+/// (`getaddrinfo`), then `connect`. Called once, at load, by the application object.
+void install();
 /// \brief Whether both replacements are in YAZ's GOT (set once at load).
 bool installed();
 

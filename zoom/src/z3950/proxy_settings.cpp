@@ -1,40 +1,21 @@
 #include "proxy_settings.h"
 
 #include "server_settings.h"
+#include "socks/zoom_app.h"
 
 #include <platform/codepage.h>
 #include <platform/profile.h>
 #include <platform/text.h>
 
-#include <mutex>
 
 namespace z3950 {
 
 constexpr uint32_t kValueSize = 64;
 
-namespace {
+// The process keeps its latest settings in the library's application object.
+ProxyState proxyState() { return zoom::CZoomApp::Instance().ProxyState(); }
 
-struct LatestProxy {
-  std::mutex lock;
-  ProxyState state;
-};
-
-LatestProxy& latest() {
-  static LatestProxy l;
-  return l;
-}
-
-}  // namespace
-
-ProxyState proxyState() {
-  std::lock_guard g(latest().lock);
-  return latest().state;
-}
-
-void keepProxyState(const ProxyState& state) {
-  std::lock_guard g(latest().lock);
-  latest().state = state;
-}
+void keepProxyState(const ProxyState& state) { zoom::CZoomApp::Instance().KeepProxyState(state); }
 
 std::u16string proxyText(std::u16string_view section) {
   std::u16string use = platform::profileString(kServerFile, section, u"proxy", u"false", kValueSize);

@@ -50,7 +50,8 @@ class ResultSet {
   /// \brief The hit count; 0 without a result set.
   int32_t GetSize() const;
   /// \brief The full record at `which` (from 0). When none comes back the record object is
-  /// empty and the connection's last error is 10010; a record clears it.
+  /// empty and the connection's last error is 10010; a record clears it. A record not yet
+  /// at hand is fetched with those after it, in one present request.
   std::unique_ptr<Record> GetRecord(int32_t which);
   /// \brief The same in the brief element set.
   std::unique_ptr<Record> BriefRecord(int32_t which);
@@ -61,9 +62,15 @@ class ResultSet {
 
  private:
   std::unique_ptr<Record> fetch(int32_t which, const char* elementSet);
+  void fetchAhead(int32_t which, const char* elementSet);
 
   std::shared_ptr<Connection> connection_;
   ZOOM_resultset set_;
+  // Records are fetched ahead in windows that grow while they are read one after another:
+  // the position just after the last window, its size, and the element set it was for.
+  int32_t aheadEnd_ = -1;
+  int32_t aheadWindow_ = 0;
+  const char* aheadElementSet_ = nullptr;
 };
 
 }  // namespace z3950

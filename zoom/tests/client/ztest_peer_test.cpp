@@ -113,6 +113,52 @@ TEST_F(ZtestPeer, FetchesRecordsAndKeepsErrnoHonest) {
   EXPECT_EQ(rec->GetXml(), xml);
 }
 
+// Records read in turn come in a few present requests of growing windows; they are the same
+// records, at the same positions, as those asked for one by one backwards, and errno is what
+// it is for single fetches.
+TEST_F(ZtestPeer, RecordsReadInTurnAreFetchedAheadInWindows) {
+  home_.server("127.0.0.1", {{"Syntax", "usmarc"}});
+  ASSERT_EQ(connect(), 0);
+  auto rs = conn_->SearchPqf(u"250");
+  ASSERT_EQ(rs->GetSize(), 250);
+  std::vector<std::u16string> inTurn;
+  for (int32_t i = 0; i < 250; ++i) {
+    std::unique_ptr<z3950::Record> rec = rs->GetRecord(i);
+    ASSERT_FALSE(rec->empty()) << i;
+    EXPECT_EQ(conn_->GetOptionLong(u"errno"), 0) << i;
+    inTurn.push_back(rec->GetRaw());
+  }
+  std::regex present("Present OK - +1 (\\d+\\+\\d+)");
+  const std::string log = server_->log();
+  std::vector<std::string> windows;
+  for (std::sregex_iterator m(log.begin(), log.end(), present), end; m != end; ++m) windows.push_back((*m)[1]);
+  EXPECT_EQ(windows, (std::vector<std::string>{"1+10", "11+100", "111+140"})) << log;
+
+  EXPECT_TRUE(rs->GetRecord(250)->empty());
+  EXPECT_EQ(conn_->GetOptionLong(u"errno"), 10010);
+  auto again = conn_->SearchPqf(u"250");
+  for (int32_t i = 249; i >= 0; i -= 7) {
+    std::unique_ptr<z3950::Record> rec = again->GetRecord(i);
+    ASSERT_FALSE(rec->empty()) << i;
+    EXPECT_EQ(conn_->GetOptionLong(u"errno"), 0) << i;
+    EXPECT_EQ(rec->GetRaw(), inTurn[size_t(i)]) << i;
+  }
+  // The brief element set is a window of its own.
+  EXPECT_FALSE(rs->BriefRecord(0)->empty());
+  EXPECT_EQ(conn_->GetOptionLong(u"errno"), 0);
+}
+
+// A window whose present outlasts the client's time-out: the record is missing, errno 10010,
+// as when it is asked for alone.
+TEST_F(ZtestPeer, AWindowThatTimesOutLeavesTheRecordMissing) {
+  ASSERT_EQ(connect(), 0);
+  conn_->SetOptionLong(u"timeout", 1);
+  auto rs = conn_->Search(u"Default?present-delay=2.5", u"", u"20");
+  ASSERT_EQ(rs->GetSize(), 20);
+  EXPECT_TRUE(rs->GetRecord(0)->empty());
+  EXPECT_EQ(conn_->GetOptionLong(u"errno"), 10010);
+}
+
 TEST_F(ZtestPeer, ReportsDiagnosticsAndErrorsAsNumbers) {
   ASSERT_EQ(connect(), 0);
   auto other = conn_->Search(u"Other", u"", u"5");

@@ -98,13 +98,13 @@ class TestWindow {
   QObject window_;
 };
 
-/// \brief Runs a shell command on another thread while this (the window's) thread keeps
-/// handling its messages; the command's status, its output in *out.
-inline int runPumping(const std::string& command, std::string* out) {
+/// \brief Runs `work` on another thread while this (the window's) thread keeps handling its
+/// messages.
+template <class F>
+void pumpWhile(F work) {
   std::atomic<bool> done{false};
-  int status = -1;
   std::thread t([&] {
-    status = qtest::run(ztest::bounded(command) + " 2>&1", out);
+    work();
     done = true;
   });
   while (!done) {
@@ -113,6 +113,13 @@ inline int runPumping(const std::string& command, std::string* out) {
   }
   t.join();
   QCoreApplication::processEvents();
+}
+
+/// \brief Runs a shell command on another thread while this (the window's) thread keeps
+/// handling its messages; the command's status, its output in *out.
+inline int runPumping(const std::string& command, std::string* out) {
+  int status = -1;
+  pumpWhile([&] { status = qtest::run(ztest::bounded(command) + " 2>&1", out); });
   return status;
 }
 

@@ -8,9 +8,15 @@
 #include <yaz/zoom.h>
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
+#include <signal.h>
+#include <spawn.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+extern char** environ;
 
 #include <QCoreApplication>
 
@@ -170,9 +176,11 @@ TEST_F(ZoomSvrTest, StartupReportsAnAddressThatCannotBeBound) {
 // A Z39.50 client of the test itself, connected (init answered) or refused.
 struct Client {
   ZOOM_connection c;
-  explicit Client(const std::string& host) {
+  /// `timeoutSeconds` bounds each of its requests (0: ZOOM's own 30 seconds).
+  explicit Client(const std::string& host, int timeoutSeconds = 0) {
     ZOOM_options o = ZOOM_options_create();
     ZOOM_options_set_int(o, "async", 0);
+    if (timeoutSeconds > 0) ZOOM_options_set_int(o, "timeout", timeoutSeconds);
     c = ZOOM_connection_create(o);
     ZOOM_options_destroy(o);
     ZOOM_connection_connect(c, host.c_str(), 0);
@@ -199,6 +207,80 @@ TEST_F(ZoomSvrTest, ARefusedClientLeavingDoesNotLetAThirdIn) {
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   Client fourth(listen_.host());
   EXPECT_TRUE(fourth.accepted());
+}
+
+// A window that does not answer in time: the client gets Bib-1 diagnostic 1 for its search
+// and 20481 (0x5001) for its record, each after the server's 10-second wait.
+TEST_F(ZoomSvrTest, UnansweredRequestsTimeOutWithTheirDiagnostics) {
+  ASSERT_EQ(server_.Startup(window_.handle(), 0, 0), 0);
+  std::atomic<bool> answerSearches{false};
+  // Record requests are never answered, searches only once the flag is set.
+  window_.onRequest = [&](ui::WPARAM w, ui::LPARAM) { return w != 0 || !answerSearches; };
+  int searchError = -1, secondError = -1, recordError = -1, connectionError = -1;
+  size_t hits = 0;
+  pumpWhile([&] {
+    Client c(listen_.host());
+    ZOOM_resultset first = ZOOM_connection_search_pqf(c.c, "first");
+    searchError = ZOOM_connection_error(c.c, nullptr, nullptr);
+    ZOOM_resultset_destroy(first);
+    answerSearches = true;
+    ZOOM_resultset second = ZOOM_connection_search_pqf(c.c, "second");
+    secondError = ZOOM_connection_error(c.c, nullptr, nullptr);
+    hits = ZOOM_resultset_size(second);
+    ZOOM_record rec = ZOOM_resultset_record(second, 0);
+    connectionError = ZOOM_connection_error(c.c, nullptr, nullptr);
+    const char *msg = nullptr, *info = nullptr, *set = nullptr;
+    recordError = rec ? ZOOM_record_error(rec, &msg, &info, &set) : 0;
+    ZOOM_resultset_destroy(second);
+  });
+  EXPECT_EQ(searchError, 1);
+  EXPECT_EQ(secondError, 0);
+  EXPECT_EQ(hits, 2u);
+  EXPECT_TRUE(connectionError == 0x5001 || recordError == 0x5001)
+      << "connection " << connectionError << ", record " << recordError;
+  ASSERT_EQ(window_.log.size(), 3u);
+  EXPECT_EQ(window_.log[2], (std::pair<ui::WPARAM, ui::LPARAM>{1, 1}));
+}
+
+// A client that hangs up while the window has not answered its search: the next client is
+// served at once, not refused (Bib-1 2) or held until the abandoned request times out.
+TEST_F(ZoomSvrTest, AClientThatHangsUpMidRequestFreesTheServerAtOnce) {
+  ASSERT_EQ(server_.Startup(window_.handle(), 0, 0), 0);
+  int queries = 0;
+  window_.onRequest = [&](ui::WPARAM w, ui::LPARAM) { return w == 0 && ++queries == 1; };
+
+  std::string open = "open " + listen_.host(), find = "find first";
+  char program[] = "zoomsh";
+  char* argv[] = {program, open.data(), find.data(), nullptr};
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  pid_t first = -1;
+  ASSERT_EQ(posix_spawnp(&first, program, &actions, nullptr, argv, environ), 0);
+  posix_spawn_file_actions_destroy(&actions);
+  const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(8);
+  while (window_.log.empty() && std::chrono::steady_clock::now() < limit)
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+  ASSERT_EQ(window_.log.size(), 1u) << "the first search never reached the window";
+  kill(first, SIGKILL);
+  waitpid(first, nullptr, 0);
+
+  // Well within the abandoned request's 10 seconds.
+  int connectError = -1, searchError = -1;
+  size_t hits = 0;
+  pumpWhile([&] {
+    Client second(listen_.host(), 4);
+    connectError = ZOOM_connection_error(second.c, nullptr, nullptr);
+    if (connectError != 0) return;
+    ZOOM_resultset rs = ZOOM_connection_search_pqf(second.c, "second");
+    searchError = ZOOM_connection_error(second.c, nullptr, nullptr);
+    hits = ZOOM_resultset_size(rs);
+    ZOOM_resultset_destroy(rs);
+  });
+  EXPECT_EQ(connectError, 0);
+  EXPECT_EQ(searchError, 0);
+  EXPECT_EQ(hits, 2u);
+  EXPECT_EQ(server_.GetQuery(), u"second");
 }
 
 TEST_F(ZoomSvrTest, ALateAnswerDoesNotSatisfyTheNextRequest) {

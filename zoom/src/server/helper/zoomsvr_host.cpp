@@ -12,12 +12,20 @@
 #include <yaz/oid_db.h>
 #include <yaz/proto.h>
 
+#include <dirent.h>
+#include <linux/tcp.h>
+#include <netinet/in.h>
 #include <poll.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
+#include <set>
 #include <string>
 #include <thread>
 
@@ -29,6 +37,7 @@ using zoomsvr::Kind;
 constexpr int kRefused = 2;
 constexpr int kSearchFailed = 1;
 constexpr int kNoRecord = 0x5006;
+constexpr int kNoAnswer = 0x5001;
 constexpr int kSortRefused = 0x2001;
 constexpr int kServiceRefused = 0x3001;
 constexpr int kScanRefused = 0x1001;
@@ -39,22 +48,86 @@ constexpr int kDirectoryEntries = 100;
 struct Association {
   unsigned id;
   bool served;
+  int fd = -1;         // the client's socket, when it could be told apart
+  ino_t inode = 0;     // ... and its identity, against a reused descriptor number
+  bool gone = false;   // the client hung up in the middle of a request
 };
 
 unsigned g_nextAssociation = 1;
 unsigned g_busy = 0;  // id of the association being served, 0: none
 uint32_t g_seq = 0;
 int32_t g_count = 0;  // hits of the last search, for last-in-set
+// Sockets (descriptor, inode) of the associations served and not yet closed.
+std::set<std::pair<int, ino_t>> g_servedSockets;
+
+ino_t inodeOf(int fd) {
+  struct stat st;
+  return fstat(fd, &st) == 0 && S_ISSOCK(st.st_mode) ? st.st_ino : 0;
+}
+
+// The socket of the client whose init request is being handled. The front end does not
+// tell it, so it is found among the process's connected TCP sockets: one that is no other
+// served client's, has received data and has none left unread (the init was just read),
+// and of those the one that received last.
+int initiatingClient() {
+  int best = -1;
+  uint32_t bestAge = UINT32_MAX;
+  DIR* dir = opendir("/proc/self/fd");
+  if (!dir) return -1;
+  while (dirent* e = readdir(dir)) {
+    char* end = nullptr;
+    long n = std::strtol(e->d_name, &end, 10);
+    if (!end || *end || n <= zoomsvr::kRelayFd || n == dirfd(dir)) continue;
+    const int fd = int(n);
+    if (g_servedSockets.count({fd, inodeOf(fd)})) continue;
+    sockaddr_storage peer{};
+    socklen_t len = sizeof peer;
+    if (getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &len) != 0) continue;
+    if (peer.ss_family != AF_INET && peer.ss_family != AF_INET6) continue;
+    int unread = 0;
+    if (ioctl(fd, FIONREAD, &unread) != 0 || unread != 0) continue;
+    tcp_info info{};
+    socklen_t infoLen = sizeof info;
+    if (getsockopt(fd, IPPROTO_TCP, TCP_INFO, &info, &infoLen) != 0 || info.tcpi_bytes_received == 0) continue;
+    if (info.tcpi_last_data_recv < bestAge) {
+      bestAge = info.tcpi_last_data_recv;
+      best = fd;
+    }
+  }
+  closedir(dir);
+  return best;
+}
+
+// The client left: nothing more is asked for it, and the server is free for the next one
+// at once, before the front end gets round to closing the association.
+void abandon(Association* a) {
+  a->gone = true;
+  g_servedSockets.erase({a->fd, a->inode});
+  if (g_busy == a->id) g_busy = 0;
+}
 
 // Sends a request and waits for its answer. The object bounds the wait by its own
-// time-out and always answers; the end of the stream means it is gone.
-std::string ask(Kind kind, const std::string& payload, Kind answer) {
+// time-out and always answers; the end of the stream means it is gone. When the client
+// hangs up meanwhile, the object is told to stop waiting and nothing comes back.
+std::optional<std::string> ask(Association* a, Kind kind, const std::string& payload, Kind answer) {
+  if (a && a->gone) return std::nullopt;
   Frame request{kind, ++g_seq, payload};
   if (!zoomsvr::writeFrame(zoomsvr::kRelayFd, request)) _exit(0);
+  const bool watch = a && a->fd >= 0 && inodeOf(a->fd) == a->inode;
   for (;;) {
-    std::optional<Frame> f = zoomsvr::readFrame(zoomsvr::kRelayFd);
-    if (!f) _exit(0);
-    if (f->kind == answer && f->seq == request.seq) return f->payload;
+    pollfd p[2] = {{zoomsvr::kRelayFd, POLLIN, 0}, {watch ? a->fd : -1, POLLRDHUP, 0}};
+    if (poll(p, 2, -1) < 0) continue;
+    if (p[0].revents) {
+      std::optional<Frame> f = zoomsvr::readFrame(zoomsvr::kRelayFd);
+      if (!f) _exit(0);
+      if (f->kind == answer && f->seq == request.seq) return f->payload;
+      continue;  // the late answer of a request whose client had hung up
+    }
+    if (p[1].revents & (POLLRDHUP | POLLHUP | POLLERR)) {
+      if (!zoomsvr::writeFrame(zoomsvr::kRelayFd, Frame{Kind::Cancel, request.seq, {}})) _exit(0);
+      abandon(a);
+      return std::nullopt;
+    }
   }
 }
 
@@ -81,14 +154,19 @@ bool singleTerm(const Z_Query* q, std::string* term) {
   return true;
 }
 
-int search(void*, bend_search_rr* rr) {
+int search(void* handle, bend_search_rr* rr) {
   rr->hits = 0;
   std::string term;
   if (!singleTerm(rr->query, &term)) {
     rr->errcode = kSearchFailed;
     return 0;
   }
-  std::string answer = ask(Kind::Search, term, Kind::Count);
+  std::optional<std::string> reply = ask(static_cast<Association*>(handle), Kind::Search, term, Kind::Count);
+  if (!reply) {
+    rr->errcode = kSearchFailed;
+    return 0;
+  }
+  const std::string& answer = *reply;
   int32_t status = zoomsvr::unpackInt(answer, 0);
   if (status != 0) {
     rr->errcode = status;
@@ -109,8 +187,14 @@ const Odr_oid* syntaxOf(const std::string& record) {
   return yaz_oid_recsyn_unimarc;
 }
 
-int fetch(void*, bend_fetch_rr* rr) {
-  std::string answer = ask(Kind::Fetch, zoomsvr::packInt(rr->number), Kind::Record);
+int fetch(void* handle, bend_fetch_rr* rr) {
+  std::optional<std::string> reply =
+      ask(static_cast<Association*>(handle), Kind::Fetch, zoomsvr::packInt(rr->number), Kind::Record);
+  if (!reply) {
+    rr->errcode = kNoAnswer;
+    return 0;
+  }
+  const std::string& answer = *reply;
   int32_t status = zoomsvr::unpackInt(answer, 0);
   std::string record = answer.size() > 4 ? answer.substr(4) : std::string();
   if (status != 0) {
@@ -163,6 +247,11 @@ bend_initresult* init(bend_initrequest* q) {
   }
   g_busy = a->id;
   a->served = true;
+  a->fd = initiatingClient();
+  if (a->fd >= 0) {
+    a->inode = inodeOf(a->fd);
+    g_servedSockets.insert({a->fd, a->inode});
+  }
   zoomsvr::writeFrame(zoomsvr::kRelayFd, Frame{Kind::Peer, 0, peerAddress(q->peer_name)});
   q->bend_search = search;
   q->bend_fetch = fetch;
@@ -182,6 +271,7 @@ void closeAssociation(void* handle) {
   // Only the close of the association being served frees the server: a refused client
   // leaving must not let a third one in beside the first.
   if (a->served && g_busy == a->id) g_busy = 0;
+  if (a->served) g_servedSockets.erase({a->fd, a->inode});
   delete a;
 }
 
