@@ -1,10 +1,15 @@
 #include <qorvel_testing/testing.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <linux/capability.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -66,6 +71,42 @@ int run(const std::string& command, std::string* output) {
   int st = pclose(p);
   if (output) *output = std::move(out);
   return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+}
+
+int inChildProcess(const std::function<int()>& f) {
+  std::fflush(nullptr);
+  pid_t pid = fork();
+  if (pid < 0) return -1;
+  if (pid == 0) {
+    int rc = 1;
+    try {
+      rc = f();
+    } catch (...) {
+    }
+    _exit(rc);  // no exit handlers: they belong to the parent's run
+  }
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0)
+    if (errno != EINTR) return -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+void limitFileSize(uint64_t bytes) {
+  signal(SIGXFSZ, SIG_IGN);
+  struct rlimit r{rlim_t(bytes), rlim_t(bytes)};
+  setrlimit(RLIMIT_FSIZE, &r);
+}
+
+void obeyFilePermissions() {
+  __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+  __user_cap_data_struct data[2]{};
+  if (syscall(SYS_capget, &header, data) != 0) return;
+  const uint32_t overrides = (1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH) | (1u << CAP_FOWNER);
+  for (auto& d : data) {
+    d.effective &= ~overrides;
+    d.permitted &= ~overrides;
+  }
+  syscall(SYS_capset, &header, data);
 }
 
 }  // namespace qtest

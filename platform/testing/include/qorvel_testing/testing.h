@@ -1,7 +1,9 @@
 // Helpers shared by the test programs.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -44,5 +46,15 @@ std::filesystem::path binaryDir();
 
 /// Runs a shell command, returns its exit status and (optionally) what it printed on stdout.
 int run(const std::string& command, std::string* output = nullptr);
+
+/// \brief Runs `f` in a forked child process and returns what it returned (its exit status;
+/// -1 when it did not exit normally). For limits and rights that must not touch the test run.
+int inChildProcess(const std::function<int()>& f);
+/// \brief In a child process: files grow to at most `bytes`; a write beyond fails with EFBIG
+/// instead of raising SIGXFSZ.
+void limitFileSize(uint64_t bytes);
+/// \brief In a child process: gives up the rights to ignore file permissions (what root has),
+/// so that a read-only file or folder is read-only to it as well.
+void obeyFilePermissions();
 
 }  // namespace qtest
