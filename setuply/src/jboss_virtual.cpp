@@ -2,7 +2,7 @@
 // XML configuration, as a Context child of its first Host element.
 #include <setuply/Setuply.h>
 
-#include "SetuplyApp.h"
+#include "SetupHelperApp.h"
 
 #include <com/create.h>
 #include <platform/codepage.h>
@@ -41,7 +41,6 @@ void addContextAttributes(xml::Document& doc, xml::Node& context, std::u16string
 }  // namespace
 
 SETUPLY_API int JBossVirtual(const char* xmlFile, const char* name, const char* docBase) {
-  setuply::ensureApplication();
   // A name the lookup cannot hold, or one with a quote that would end its value, is refused.
   if (!xmlFile || !name || std::strlen(name) > kMaxNameBytes || std::strchr(name, '"')) return 0;
   com::CoInitialize(nullptr);
