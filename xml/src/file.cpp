@@ -144,6 +144,8 @@ bool Document::save(const std::string& path) const {
       from = 1;
     }
     out = u"<?xml " + decl + u"?>";
+    // A document that keeps its layout gets an added declaration on a line of its own.
+    if (from == 0 && d.preserveWhiteSpace) out += u'\n';
     for (size_t i = from; i < ch.size(); ++i) writeXml(ch[i].get(), out);
     // Through a temporary file renamed over the target: a full disk or a write error leaves
     // the old file whole instead of cut off in the middle of a tag.
