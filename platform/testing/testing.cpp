@@ -6,6 +6,7 @@
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <utility>
 #include <linux/capability.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -27,16 +28,24 @@ TempDir::~TempDir() {
 }
 
 TempHome::TempHome() {
-  if (const char* v = std::getenv("QORVEL_HOME")) {
-    hadOld_ = true;
-    old_ = v;
+  const std::pair<const char*, std::filesystem::path> vars[] = {
+      {"QORVEL_HOME", dir_.path()}, {"XDG_DATA_HOME", dir_ / "data"}, {"XDG_CONFIG_HOME", dir_ / "config"}};
+  for (const auto& [name, value] : vars) {
+    Saved s{name};
+    if (const char* v = std::getenv(name)) {
+      s.had = true;
+      s.value = v;
+    }
+    saved_.push_back(s);
+    setenv(name, value.c_str(), 1);
   }
-  setenv("QORVEL_HOME", dir_.path().c_str(), 1);
 }
 
 TempHome::~TempHome() {
-  if (hadOld_) setenv("QORVEL_HOME", old_.c_str(), 1);
-  else unsetenv("QORVEL_HOME");
+  for (const Saved& s : saved_) {
+    if (s.had) setenv(s.name, s.value.c_str(), 1);
+    else unsetenv(s.name);
+  }
 }
 
 std::string readFile(const std::filesystem::path& p) {

@@ -23,8 +23,9 @@ class TempDir {
   std::filesystem::path path_;
 };
 
-/// Points QORVEL_HOME at a fresh temporary folder for the object's lifetime, so a test
-/// never touches the user's own settings, registry or Windows directory.
+/// Points QORVEL_HOME at a fresh temporary folder for the object's lifetime, and
+/// XDG_DATA_HOME and XDG_CONFIG_HOME at its subfolders "data" and "config", so a test never
+/// touches the user's own settings, registry, Windows directory or desktop files.
 class TempHome {
  public:
   TempHome();
@@ -32,9 +33,13 @@ class TempHome {
   const std::filesystem::path& path() const { return dir_.path(); }
 
  private:
+  struct Saved {
+    const char* name;
+    bool had = false;
+    std::string value;
+  };
   TempDir dir_;
-  std::string old_;
-  bool hadOld_ = false;
+  std::vector<Saved> saved_;
 };
 
 std::string readFile(const std::filesystem::path& p);
