@@ -2,13 +2,23 @@
 // no QT_QPA_PLATFORM), as an installer run from a console or a service calls them: those that
 // show no window do their work, those that would show one answer as cancelled and say so in
 // one line on stderr, and none of them ends the process.
+#include "SetupHelperApp.h"
+
 #include <platform/codepage.h>
 #include <platform/profile.h>
 #include <qorvel_testing/testing.h>
 
 #include <gtest/gtest.h>
 
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstddef>
+#include <cstdlib>
+#include <cstring>
+#include <initializer_list>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -90,6 +100,87 @@ TEST(SetuplyWithoutDisplay, ExportsNeverEndTheProcess) {
   EXPECT_TRUE(fs::exists(dir / "catalog.db"));
   EXPECT_EQ(platform::profileString((dir / "install" / "Bibliora.ini").string(), u"Bibliora", u"Default"), u"1");
   EXPECT_EQ(qtest::readFile(dir / "install" / "bin" / "Config.xml"), config);
+}
+
+// Sets environment variables for the object's lifetime (null: unset).
+class ScopedEnv {
+ public:
+  ScopedEnv(std::initializer_list<std::pair<const char*, const char*>> vars) {
+    for (const auto& [name, value] : vars) {
+      const char* old = std::getenv(name);
+      saved_.push_back({name, old != nullptr, old ? old : ""});
+      if (value) setenv(name, value, 1);
+      else unsetenv(name);
+    }
+  }
+  ~ScopedEnv() {
+    for (const auto& s : saved_) {
+      if (s.had) setenv(s.name, s.value.c_str(), 1);
+      else unsetenv(s.name);
+    }
+  }
+
+ private:
+  struct Saved {
+    const char* name;
+    bool had;
+    std::string value;
+  };
+  std::vector<Saved> saved_;
+};
+
+// An X server's local socket in the abstract namespace, listening but never answering more.
+class FakeXServer {
+ public:
+  explicit FakeXServer(int number) {
+    fd_ = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un a{};
+    a.sun_family = AF_UNIX;
+    const std::string name = "/tmp/.X11-unix/X" + std::to_string(number);
+    std::memcpy(a.sun_path + 1, name.data(), name.size());
+    ok_ = bind(fd_, reinterpret_cast<sockaddr*>(&a), socklen_t(offsetof(sockaddr_un, sun_path) + 1 + name.size())) == 0 &&
+          listen(fd_, 4) == 0;
+  }
+  ~FakeXServer() { close(fd_); }
+  bool ok() const { return ok_; }
+
+ private:
+  int fd_ = -1;
+  bool ok_ = false;
+};
+
+// Whether a Qt application could be made: what the platform variable names, else an X
+// display whose socket answers.
+TEST(SetuplyWithoutDisplay, DisplayIsAskedBeforeQtStarts) {
+  // A display number no one is likely to use.
+  int number = 4000 + int(getpid() % 1000);
+  FakeXServer x(number);
+  ASSERT_TRUE(x.ok());
+  const std::string live = ":" + std::to_string(number), dead = ":" + std::to_string(number + 1) + ".0";
+  const std::string unixLive = "unix" + live + ".0";
+  struct Case {
+    const char* platform;
+    const char* display;
+    bool available;
+  };
+  const Case cases[] = {
+      {"offscreen", nullptr, true},
+      {"xcb", nullptr, false},
+      {"xcb", dead.c_str(), false},
+      {"xcb", live.c_str(), true},
+      {"wayland;xcb", live.c_str(), true},
+      {"xcb;offscreen", nullptr, true},
+      {nullptr, nullptr, false},
+      {nullptr, dead.c_str(), false},
+      {nullptr, live.c_str(), true},
+      {nullptr, unixLive.c_str(), true},
+      {nullptr, "no display", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.platform ? c.platform : "-") + " " + (c.display ? c.display : "-"));
+    ScopedEnv env({{"QT_QPA_PLATFORM", c.platform}, {"DISPLAY", c.display}, {"WAYLAND_DISPLAY", nullptr}});
+    EXPECT_EQ(setuply::displayAvailable(), c.available);
+  }
 }
 
 }  // namespace
