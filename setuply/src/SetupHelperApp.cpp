@@ -16,6 +16,7 @@
 #include <cstring>
 
 namespace {
+// Made when the library is loaded, as the installer loads it.
 CSetupHelperApp theApp;
 }
 
@@ -36,8 +37,6 @@ bool CSetupHelperApp::InitGui() {
 }
 
 namespace setuply {
-
-CSetupHelperApp& app() { return theApp; }
 
 bool canShowDialog(const char* exportName) {
   if (theApp.InitGui()) return true;

@@ -29,9 +29,6 @@ class CSetupHelperApp {
 
 namespace setuply {
 
-/// \brief The library's one application object.
-CSetupHelperApp& app();
-
 /// \brief Whether the Qt application could be made here without ending the process: the
 /// platform that QT_QPA_PLATFORM names, else an X display that answers, else a Wayland
 /// session whose compositor answers and for which Qt has its platform plugin.
