@@ -1,7 +1,11 @@
 // File-type associations in the registry. Every comparison ignores the case of A-Z only.
 // Key paths, commands and values are strings of any length (no fixed buffers), so long
 // program paths and file type names associate and query like short ones.
+// The registry alone opens nothing on Linux: creating and deleting an association also
+// makes the user's desktop follow it (fileassoc_desktop.cpp). Queries read the registry only.
 #include <loomkit/FileAssoc.h>
+
+#include "fileassoc_desktop_internal.h"
 
 #include <platform/registry.h>
 #include <platform/text.h>
@@ -87,10 +91,12 @@ void CFileAssoc::CreateTypeAssociation(const char16_t* ext, const char16_t* file
       RegCloseKey(key);
     }
   }
+  loomkit::desktop::associate(text(ext), text(fileType), text(exePath));
   SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_FLUSHNOWAIT, nullptr, nullptr);
 }
 
 void CFileAssoc::DeleteTypeAssociation(const char16_t* ext, const char16_t* fileType, const char16_t* exePath) {
+  loomkit::desktop::dissociate(text(ext), text(fileType));
   u16 current;
   // An empty extension would name HKEY_CLASSES_ROOT itself: never delete from there.
   bool named = text(ext).find_first_not_of(u'\\') != u16::npos;

@@ -1,10 +1,16 @@
 #include <platform/file.h>
 
+#include <platform/paths.h>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <random>
 
 namespace platform {
 
@@ -96,6 +102,78 @@ bool readWholeFile(const std::string& path, std::string& bytes) {
   char buf[65536];
   while (uint32_t n = f.Read(buf, sizeof buf)) bytes.append(buf, n);
   return true;
+}
+
+namespace {
+
+// A new file beside `path`, named so that it shows as hidden and as ours, never one that exists.
+int createTemporary(const std::string& path, mode_t mode, std::string& name) {
+  static std::atomic<unsigned> counter{0};
+  std::random_device rd;
+  std::string base = joinPath(folderOf(path), "." + fileNameOf(path) + ".");
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    name = base + std::to_string(getpid()) + "-" + std::to_string(counter++) + "-" + std::to_string(rd() % 100000);
+    int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    if (fd >= 0 || errno != EEXIST) return fd;
+  }
+  return -1;
+}
+
+bool writeAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    ssize_t n = ::write(fd, bytes.data(), bytes.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;  // a full disk or a file-size limit (EFBIG) among others
+    bytes.remove_prefix(size_t(n));
+  }
+  return true;
+}
+
+// The rename itself is made durable too, so that after a crash the folder names the new file.
+void syncFolder(const std::string& path) {
+  int fd = ::open(folderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
+}  // namespace
+
+std::string fileBehindLink(const std::string& path) {
+  char buf[PATH_MAX];
+  struct stat st{};
+  if (lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode) && realpath(path.c_str(), buf)) return buf;
+  return path;
+}
+
+bool replaceFileContents(const std::string& givenPath, std::string_view bytes, unsigned newFileMode) {
+  if (givenPath.empty()) return false;
+  // Renaming over a link would replace the link itself.
+  const std::string path = fileBehindLink(givenPath);
+  struct stat st{};
+  const bool exists = ::stat(path.c_str(), &st) == 0;
+  if (exists) {
+    // Renaming would get round a file that may not be written: honour its permissions.
+    if (!S_ISREG(st.st_mode) || access(path.c_str(), W_OK) != 0) return false;
+  } else if (errno != ENOENT) {
+    return false;
+  }
+  std::string tmp;
+  int fd = createTemporary(path, exists ? 0600 : mode_t(newFileMode), tmp);
+  if (fd < 0) return false;
+  if (exists) {
+    // Best effort: a run as root must not leave a user's file owned by root; an ordinary
+    // user cannot give a file away and has no need to.
+    [[maybe_unused]] int owner = fchown(fd, st.st_uid, st.st_gid);
+  }
+  bool ok = writeAll(fd, bytes) && (!exists || fchmod(fd, st.st_mode & 07777) == 0) && ::fsync(fd) == 0;
+  ok = (::close(fd) == 0) && ok;
+  if (ok && ::rename(tmp.c_str(), path.c_str()) == 0) {
+    syncFolder(path);
+    return true;
+  }
+  ::unlink(tmp.c_str());
+  return false;
 }
 
 }  // namespace platform

@@ -8,23 +8,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
-#include <climits>
-#include <cstdlib>
-#include <random>
 
 namespace platform::profile {
 namespace {
-
-// The file behind a symbolic link is the one to rewrite; renaming over the link would
-// replace the link itself.
-std::string target(const std::string& path) {
-  char buf[PATH_MAX];
-  struct stat st{};
-  if (lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode) && realpath(path.c_str(), buf)) return buf;
-  return path;
-}
 
 // An flock on a file of its own: the INI file itself is replaced by every write, so a lock
 // on it would be held on a file that is no longer there.
@@ -51,35 +38,6 @@ class WriteLock {
   int fd_ = -1;
 };
 
-int createTemporary(const std::string& path, mode_t mode, std::string& name) {
-  static std::atomic<unsigned> counter{0};
-  std::random_device rd;
-  std::string base = joinPath(folderOf(path), "." + fileNameOf(path) + ".");
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    name = base + std::to_string(getpid()) + "-" + std::to_string(counter++) + "-" + std::to_string(rd() % 100000);
-    int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
-    if (fd >= 0 || errno != EEXIST) return fd;
-  }
-  return -1;
-}
-
-bool replaceFile(const std::string& path, const std::string& bytes, const struct stat* existing) {
-  mode_t mode = existing ? (existing->st_mode & 07777) : isPrivateFile(path) ? 0600 : 0666;
-  std::string tmp;
-  int fd = createTemporary(path, existing ? 0600 : mode, tmp);
-  if (fd < 0) return false;
-  if (existing) {
-    // Best effort: a run as root must not leave a user's settings owned by root; an
-    // ordinary user cannot give a file away and has no need to.
-    [[maybe_unused]] int owner = fchown(fd, existing->st_uid, existing->st_gid);
-  }
-  bool ok = CFile(fd).Write(bytes.data(), uint32_t(bytes.size())) && (!existing || fchmod(fd, mode) == 0) && fsync(fd) == 0;
-  ok = (::close(fd) == 0) && ok;
-  if (ok && ::rename(tmp.c_str(), path.c_str()) == 0) return true;
-  ::unlink(tmp.c_str());
-  return false;
-}
-
 }  // namespace
 
 bool isPrivateFile(const std::string& path) { return equalsNoCase(std::string_view(fileNameOf(path)), "Loomstore.ini"); }
@@ -92,7 +50,7 @@ Document load(const std::string& path) {
 
 bool update(const std::string& givenPath, const std::function<bool(Document&)>& edit) {
   if (givenPath.empty()) return false;
-  std::string path = target(givenPath);
+  std::string path = fileBehindLink(givenPath);  // the file locked, read and rewritten
   WriteLock lock(path);
   if (!lock.held()) return false;
 
@@ -109,7 +67,7 @@ bool update(const std::string& givenPath, const std::function<bool(Document&)>& 
 
   Document doc = Document::parse(bytes);
   if (!edit(doc)) return true;
-  return replaceFile(path, doc.serialize(), exists ? &st : nullptr);
+  return replaceFileContents(path, doc.serialize(), isPrivateFile(path) ? 0600 : 0666);
 }
 
 }  // namespace platform::profile

@@ -1,10 +1,16 @@
 #include <qorvel_testing/testing.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <utility>
+#include <linux/capability.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -22,16 +28,24 @@ TempDir::~TempDir() {
 }
 
 TempHome::TempHome() {
-  if (const char* v = std::getenv("QORVEL_HOME")) {
-    hadOld_ = true;
-    old_ = v;
+  const std::pair<const char*, std::filesystem::path> vars[] = {
+      {"QORVEL_HOME", dir_.path()}, {"XDG_DATA_HOME", dir_ / "data"}, {"XDG_CONFIG_HOME", dir_ / "config"}};
+  for (const auto& [name, value] : vars) {
+    Saved s{name};
+    if (const char* v = std::getenv(name)) {
+      s.had = true;
+      s.value = v;
+    }
+    saved_.push_back(s);
+    setenv(name, value.c_str(), 1);
   }
-  setenv("QORVEL_HOME", dir_.path().c_str(), 1);
 }
 
 TempHome::~TempHome() {
-  if (hadOld_) setenv("QORVEL_HOME", old_.c_str(), 1);
-  else unsetenv("QORVEL_HOME");
+  for (const Saved& s : saved_) {
+    if (s.had) setenv(s.name, s.value.c_str(), 1);
+    else unsetenv(s.name);
+  }
 }
 
 std::string readFile(const std::filesystem::path& p) {
@@ -66,6 +80,42 @@ int run(const std::string& command, std::string* output) {
   int st = pclose(p);
   if (output) *output = std::move(out);
   return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+}
+
+int inChildProcess(const std::function<int()>& f) {
+  std::fflush(nullptr);
+  pid_t pid = fork();
+  if (pid < 0) return -1;
+  if (pid == 0) {
+    int rc = 1;
+    try {
+      rc = f();
+    } catch (...) {
+    }
+    _exit(rc);  // no exit handlers: they belong to the parent's run
+  }
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0)
+    if (errno != EINTR) return -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+void limitFileSize(uint64_t bytes) {
+  signal(SIGXFSZ, SIG_IGN);
+  struct rlimit r{rlim_t(bytes), rlim_t(bytes)};
+  setrlimit(RLIMIT_FSIZE, &r);
+}
+
+void obeyFilePermissions() {
+  __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+  __user_cap_data_struct data[2]{};
+  if (syscall(SYS_capget, &header, data) != 0) return;
+  const uint32_t overrides = (1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH) | (1u << CAP_FOWNER);
+  for (auto& d : data) {
+    d.effective &= ~overrides;
+    d.permitted &= ~overrides;
+  }
+  syscall(SYS_capset, &header, data);
 }
 
 }  // namespace qtest

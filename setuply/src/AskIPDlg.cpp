@@ -1,7 +1,7 @@
 // Dialog 18000: the record server's alias (fixed) and its IP address or domain name.
 #include "AskDialogs.h"
 #include "IpAddressEdit.h"
-#include "SetuplyApp.h"
+#include "SetupHelperApp.h"
 #include "resource.h"
 
 #include <QLabel>

@@ -1,6 +1,6 @@
 // Dialog 18001: SQL Server name, its memory, the administrator and the password.
 #include "AskDialogs.h"
-#include "SetuplyApp.h"
+#include "SetupHelperApp.h"
 #include "resource.h"
 
 #include <QLineEdit>

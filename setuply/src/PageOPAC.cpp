@@ -1,6 +1,6 @@
 // Page 18004: an OPAC server, tested by one TCP connection to its host and port.
 #include "Pages.h"
-#include "SetuplyApp.h"
+#include "SetupHelperApp.h"
 #include "resource.h"
 
 #include <QLineEdit>

@@ -1,6 +1,6 @@
 // Page 18003: the Z39.50 duplicate-check server, and its test through zoom.ZoomConn.
 #include "Pages.h"
-#include "SetuplyApp.h"
+#include "SetupHelperApp.h"
 #include "resource.h"
 
 #include <com/create.h>

@@ -1,6 +1,6 @@
 // What the two server pages share: the host and port boxes and the test button.
 #include "Pages.h"
-#include "SetuplyApp.h"
+#include "SetupHelperApp.h"
 #include "resource.h"
 
 bool CServerPage::saveBoxes() {

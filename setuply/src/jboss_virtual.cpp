@@ -2,7 +2,7 @@
 // XML configuration, as a Context child of its first Host element.
 #include <setuply/Setuply.h>
 
-#include "SetuplyApp.h"
+#include "SetupHelperApp.h"
 
 #include <com/create.h>
 #include <platform/codepage.h>
@@ -38,10 +38,41 @@ void addContextAttributes(xml::Document& doc, xml::Node& context, std::u16string
   }
 }
 
+bool isBlank(const xml::Node& n) {
+  if (!n || n.type() != xml::NodeType::Text) return false;
+  return n.value().find_first_not_of(u" \t\r\n") == std::u16string::npos;
+}
+
+// A line break and the indentation of the last line of some white space.
+std::u16string lastLineIndent(const std::u16string& space) {
+  size_t nl = space.rfind(u'\n');
+  return nl == std::u16string::npos ? space : space.substr(nl);
+}
+
+// Appends `context` to `host` laid out like its siblings: on a line of its own, indented as
+// the last element of the host (one step deeper than the host when it has none), before the
+// white space that closes the host. A file without line breaks gets none.
+void appendIndented(xml::Document& doc, xml::Node& host, const xml::Node& context) {
+  constexpr std::u16string_view kStep = u"  ";
+  xml::Node closing = isBlank(host.lastChild()) ? host.lastChild() : xml::Node();
+  std::vector<xml::Node> elements = host.childElements();
+  std::u16string indent, hostIndent;
+  if (!elements.empty()) {
+    if (xml::Node before = elements.back().previousSibling(); isBlank(before)) indent = lastLineIndent(before.value());
+  } else if (closing) {
+    indent = lastLineIndent(closing.value()) + std::u16string(kStep);
+  } else if (xml::Node before = host.previousSibling(); isBlank(before) && host.childCount() == 0) {
+    hostIndent = lastLineIndent(before.value());
+    indent = hostIndent + std::u16string(kStep);
+  }
+  if (!indent.empty()) host.insertBefore(doc.createTextNode(indent), closing);
+  host.insertBefore(context, closing);
+  if (!hostIndent.empty()) host.appendChild(doc.createTextNode(hostIndent));
+}
+
 }  // namespace
 
 SETUPLY_API int JBossVirtual(const char* xmlFile, const char* name, const char* docBase) {
-  setuply::ensureApplication();
   // A name the lookup cannot hold, or one with a quote that would end its value, is refused.
   if (!xmlFile || !name || std::strlen(name) > kMaxNameBytes || std::strchr(name, '"')) return 0;
   com::CoInitialize(nullptr);
@@ -62,7 +93,7 @@ SETUPLY_API int JBossVirtual(const char* xmlFile, const char* name, const char* 
   if (found.empty()) {
     xml::Node context = doc.createElement(u"Context");
     addContextAttributes(doc, context, path, base);
-    host.appendChild(context);
+    appendIndented(doc, host, context);
   } else {
     found.front().setAttribute(u"docBase", base);
   }

@@ -2,7 +2,7 @@
 #include <setuply/Setuply.h>
 
 #include "AdoConnectionDriver.h"
-#include "SetuplyApp.h"
+#include "SetupHelperApp.h"
 #include "SqlConnection.h"
 
 #include <com/create.h>
@@ -42,7 +42,6 @@ std::u16string sqlConnectionText(std::u16string_view server, std::u16string_view
 }  // namespace setuply
 
 SETUPLY_API int SQLCommand(const char* server, const char* login, const char* sql) {
-  setuply::ensureApplication();
   if (!sql) return 0;
   com::CoInitialize(nullptr);
   CAdoConnectionDriver conn;

@@ -3,7 +3,7 @@
 #include <setuply/Setuply.h>
 
 #include "Pages.h"
-#include "SetuplyApp.h"
+#include "SetupHelperApp.h"
 
 #include <com/create.h>
 #include <platform/paths.h>
@@ -21,19 +21,21 @@ void replaceAttribute(xml::Node& element, std::u16string_view name, std::u16stri
 }  // namespace
 
 SETUPLY_API int Z3950Server(const char* installDir) {
-  setuply::ensureApplication();
   // An empty folder is the current one (a bare file name would mean the Windows directory).
   std::string dir = setuply::pathArg(installDir);
   if (dir.empty()) dir.push_back('.');
   const std::string ini = platform::joinPath(dir, "Bibliora.ini");
 
+  auto cancelled = [&] {
+    platform::writeProfileString(ini, u"Bibliora", u"Default", u"1");
+    return 2;
+  };
+  // Without a display the sheet cannot be shown: that counts as Cancel.
+  if (!setuply::canShowDialog("Z3950Server")) return cancelled();
   CPropertySheet sheet(QStringLiteral("设置Z39.50查重服务器属性"), setuply::hostWindow());
   auto* page = new CPageZ39;
   sheet.AddPage(page);
-  if (sheet.exec() != ui::IDOK) {
-    platform::writeProfileString(ini, u"Bibliora", u"Default", u"1");
-    return 2;
-  }
+  if (sheet.exec() != ui::IDOK) return cancelled();
   platform::writeProfileString(ini, u"Bibliora", u"Default", u"0");
   const std::u16string remoteHost = platform::format(u"%s:%ld", ui::toU16(page->m_strHost), page->m_nPort);
   com::CoInitialize(nullptr);

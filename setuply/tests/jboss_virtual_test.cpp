@@ -101,6 +101,9 @@ TEST_F(JBossVirtualTest, Refusals) {
       {"missing file", "", "app", true},
       {"not XML", "<Server><Host></Server>", "app", true},
       {"no Host element", "<Server><Service/></Server>", "app", false},
+      {"internal entity in use",
+       "<!DOCTYPE Server [<!ENTITY home \"C:\\web\">]>\n<Server><Host name=\"h\" appBase=\"&home;\"/></Server>\n", "app",
+       true},
       {"name of 236 bytes", kServerXml, std::string(236, 'n'), false},
       {"name with a quote", kServerXml, "a\"b", false},
   };
@@ -124,6 +127,61 @@ TEST_F(JBossVirtualTest, Refusals) {
   // 235 bytes still fit.
   qtest::writeFile(file, kServerXml);
   EXPECT_EQ(call(std::string(235, 'n'), "C:\\x"), 1);
+}
+
+// The file keeps what lies outside the root (declaration, DOCTYPE, comments, blank lines)
+// line for line, and the new element stands on a line of its own, indented like its siblings.
+TEST_F(JBossVirtualTest, LayoutAndDoctypeKept) {
+  const std::string context =
+      "<Context path=\"/qorvel\" docBase=\"C:\\\\web\" debug=\"1\" reloadable=\"true\" override=\"true\" "
+      "crossContext=\"true\"/>";
+  const std::string publicDoctype =
+      "<!DOCTYPE Server PUBLIC \"-//JBoss//DTD Server//EN\" \"http://www.jboss.org/j2ee/dtd/jboss-web.dtd\">";
+  const std::string internalSubset = "<!DOCTYPE Server [\n  <!ENTITY home \"C:\\web\">\n  <!ELEMENT Server ANY>\n]>";
+  // The new element on the line after the existing one, at its indentation.
+  std::string besideOther = kServerXml;
+  const std::string otherEnd = "debug=\"0\"/>\n";
+  besideOther.insert(besideOther.find(otherEnd) + otherEnd.size(), "        " + context + "\n");
+  struct Case {
+    const char* what;
+    std::string before, after;
+  };
+  const Case cases[] = {
+      {"beside another Context", kServerXml, besideOther},
+      {"public DOCTYPE, empty Host",
+       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n" + publicDoctype + "\n\n<!-- server -->\n<Server>\n    <Host name=\"h\"/>\n</Server>\n",
+       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n" + publicDoctype + "\n\n<!-- server -->\n<Server>\n    <Host name=\"h\">\n      " +
+           context + "\n    </Host>\n</Server>\n"},
+      {"internal subset, no declaration, Host with only white space",
+       internalSubset + "\n<Server>\n\t<Host name=\"h\">\n\t</Host>\n</Server>\n",
+       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n" + internalSubset + "\n<Server>\n\t<Host name=\"h\">\n\t  " + context +
+           "\n\t</Host>\n</Server>\n"},
+      {"all on one line", "<Server><Host name=\"h\"></Host></Server>",
+       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Server><Host name=\"h\">" + context + "</Host></Server>"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    qtest::writeFile(file, c.before);
+    ASSERT_EQ(call("qorvel", "C:\\web"), 1);
+    EXPECT_EQ(qtest::readFile(file), c.after);
+  }
+}
+
+// A save that cannot go through (a read-only folder here) leaves the file as it was and
+// says so with the same message as a file that cannot be read.
+TEST_F(JBossVirtualTest, FailedSaveKeepsTheFile) {
+  fs::permissions(dir.path(), fs::perms::owner_read | fs::perms::owner_exec);
+  int outcome = qtest::inChildProcess([&] {
+    qtest::obeyFilePermissions();
+    int rc = call("qorvel", "C:\\web");
+    auto boxes = script.messages();
+    bool said = boxes.size() == 1 && boxes[0].text == QStringLiteral("为JBoss添加虚拟目录未成功!");
+    script.clear();
+    return rc == 0 && said ? 0 : 1;
+  });
+  fs::permissions(dir.path(), fs::perms::owner_all);
+  EXPECT_EQ(outcome, 0);
+  EXPECT_EQ(qtest::readFile(file), kServerXml);
 }
 
 }  // namespace

@@ -13,13 +13,26 @@
 #include <QPushButton>
 #include <QPixmap>
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cstdlib>
 
 namespace uitest {
 
 ModalScript::ModalScript() : previous_(ui::setModalHook(this)) {}
-ModalScript::~ModalScript() { ui::setModalHook(previous_); }
+ModalScript::~ModalScript() {
+  ui::setModalHook(previous_);
+  // A step left over is a dialog or message box the test expected and never saw: the
+  // assertions inside its action never ran, so the test must not pass on them.
+  if (!steps_.empty()) {
+    size_t actions = 0;
+    for (const Step& s : steps_) actions += s.isAnswer ? 0 : 1;
+    ADD_FAILURE() << "ModalScript: " << steps_.size() << " scripted step(s) never used (" << actions
+                  << " dialog action(s), " << steps_.size() - actions
+                  << " message box answer(s)): an expected window did not come up";
+  }
+}
 
 ModalScript& ModalScript::answer(int result) {
   steps_.push_back(Step{true, result, {}});

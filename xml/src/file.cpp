@@ -5,6 +5,7 @@
 #include "node_impl.h"
 
 #include <platform/codepage.h>
+#include <platform/file.h>
 #include <platform/text.h>
 
 #include <unicode/ucnv.h>
@@ -143,13 +144,12 @@ bool Document::save(const std::string& path) const {
       from = 1;
     }
     out = u"<?xml " + decl + u"?>";
+    // A document that keeps its layout gets an added declaration on a line of its own.
+    if (from == 0 && d.preserveWhiteSpace) out += u'\n';
     for (size_t i = from; i < ch.size(); ++i) writeXml(ch[i].get(), out);
-    std::string bytes = validUtf8(std::move(out));
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return false;
-    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    ok = (std::fclose(f) == 0) && ok;
-    return ok;
+    // Through a temporary file renamed over the target: a full disk or a write error leaves
+    // the old file whole instead of cut off in the middle of a tag.
+    return platform::replaceFileContents(path, validUtf8(std::move(out)));
   });
 }
 

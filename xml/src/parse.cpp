@@ -8,6 +8,7 @@
 
 #include <pugixml.hpp>
 
+#include <algorithm>
 #include <cstring>
 #include <string_view>
 #include <unordered_set>
@@ -165,8 +166,9 @@ bool hasDuplicateAttribute(const pugi::xml_node& e) {
 }
 
 /// Our node for one pugixml node; null for what the tree does not keep. Sets `bad` for
-/// content the platform DOM rejects.
-NodePtr convert(const pugi::xml_node& pn, bool topLevel, bool& bad) {
+/// content the platform DOM rejects. White space outside the document element is kept
+/// with `keepTopLevelSpace`, so that a file saved again keeps its lines.
+NodePtr convert(const pugi::xml_node& pn, bool topLevel, bool keepTopLevelSpace, bool& bad) {
   NodePtr n;
   switch (pn.type()) {
     case pugi::node_element: {
@@ -197,7 +199,9 @@ NodePtr convert(const pugi::xml_node& pn, bool topLevel, bool& bad) {
     case pugi::node_pcdata:
       if (topLevel) {
         if (!isWhiteSpace(pn.value())) bad = true;
-        return nullptr;
+        if (bad || !keepTopLevelSpace) return nullptr;
+        n = makeNode(NodeType::Text);
+        break;
       }
       n = makeNode(NodeType::Text);
       if (!decodeText(n->value, pn.value(), false)) bad = true;
@@ -230,7 +234,17 @@ NodePtr convert(const pugi::xml_node& pn, bool topLevel, bool& bad) {
       }
       return n;
     }
-    default: return nullptr;  // document type declaration
+    case pugi::node_doctype: {
+      // Kept as written, internal subset and all, and written back unchanged. Entities it
+      // declares are not expanded: a document that uses one is refused like any unknown
+      // reference.
+      n = makeNode(NodeType::DocumentType);
+      assignUtf8(n->value, pn.value());
+      size_t end = n->value.find_first_of(u" \t\r\n[");
+      n->name = n->value.substr(0, end);
+      return n;
+    }
+    default: return nullptr;
   }
   assignUtf8(n->value, pn.value());
   return n;
@@ -242,7 +256,7 @@ bool build(NodeImpl* doc, const pugi::xml_document& pd) {
   NodeImpl* ours = doc;  // our counterpart of pn's parent
   pugi::xml_node pn = pd.first_child();
   while (pn) {
-    NodePtr made = convert(pn, ours == doc, bad);
+    NodePtr made = convert(pn, ours == doc, doc->preserveWhiteSpace, bad);
     if (bad) return false;
     if (made) {
       if (ours == doc && made->type == NodeType::Element && ++elements > 1) return false;
@@ -279,7 +293,7 @@ bool parseInto(NodeImpl* doc, std::u16string_view text) {
   // As a fragment, pugixml keeps character data outside the document element (otherwise
   // dropped silently) so that build() can refuse it.
   unsigned flags = pugi::parse_fragment | pugi::parse_cdata | pugi::parse_comments | pugi::parse_pi |
-                   pugi::parse_declaration | pugi::parse_eol | pugi::parse_wconv_attribute;
+                   pugi::parse_declaration | pugi::parse_doctype | pugi::parse_eol | pugi::parse_wconv_attribute;
   if (doc->preserveWhiteSpace) flags |= pugi::parse_ws_pcdata;
   pugi::xml_document pd;
   pugi::xml_parse_result r = pd.load_buffer_inplace(buf.data(), buf.size(), flags, pugi::encoding_utf8);
@@ -288,6 +302,16 @@ bool parseInto(NodeImpl* doc, std::u16string_view text) {
   bool ok = false;
   try {
     ok = build(doc, pd);
+    // pugixml drops the white space that ends a document; a layout kept keeps it too.
+    size_t last = text.find_last_not_of(u" \t\r\n");
+    if (ok && doc->preserveWhiteSpace && last != std::u16string_view::npos && last + 1 < text.size()) {
+      NodePtr tail = makeNode(NodeType::Text);
+      tail->value = std::u16string(text.substr(last + 1));
+      for (size_t i = 0; i + 1 < tail->value.size(); ++i)  // line ends as the parser makes them
+        if (tail->value[i] == u'\r' && tail->value[i + 1] == u'\n') tail->value.erase(i, 1);
+      std::replace(tail->value.begin(), tail->value.end(), u'\r', u'\n');
+      attachChild(doc, std::move(tail));
+    }
   } catch (...) {
     detachChildren(doc);
     throw;

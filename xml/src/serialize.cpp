@@ -67,6 +67,11 @@ void writeXml(const NodeImpl* root, std::u16string& out) {
             out += n->value;
             out += u"-->";
             break;
+          case NodeType::DocumentType:
+            out += u"<!DOCTYPE ";
+            out += n->value;
+            out += u'>';
+            break;
           case NodeType::ProcessingInstruction:
             out += u"<?";
             out += n->name;

@@ -3,6 +3,10 @@
 
 #include <qorvel_testing/testing.h>
 
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <filesystem>
 #include <vector>
 
 using namespace xml;
@@ -119,4 +123,83 @@ TEST(XmlFile, SaveWritesUtf8AndReadsBack) {
   ASSERT_TRUE(back.load(path));
   EXPECT_EQ(back.documentElement().text(), u"\uFFFD");
   EXPECT_FALSE(d.save((dir / "no-such-folder" / "x.xml").string()));
+}
+
+namespace {
+
+// A document whose text is about `bytes` long.
+Document documentOfSize(size_t bytes) {
+  Document d = xmltest::loaded(u"<Server><Host name=\"localhost\"/></Server>");
+  d.documentElement().firstChild().setAttribute(u"appBase", std::u16string(bytes, u'x'));
+  return d;
+}
+
+std::vector<std::string> folderEntries(const std::filesystem::path& dir) {
+  std::vector<std::string> out;
+  for (const auto& e : std::filesystem::directory_iterator(dir)) out.push_back(e.path().filename().string());
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
+}  // namespace
+
+// A failed save leaves the old file byte for byte and no temporary file beside it; the same
+// save without the obstacle goes through (so each row could fail).
+TEST(XmlFile, FailedSaveLeavesTheOldFileWhole) {
+  struct Case {
+    const char* what;
+    uint64_t sizeLimit;  // 0: none
+    unsigned folderMode, fileMode;
+    bool saved;
+  };
+  const std::vector<Case> cases = {
+      {"file-size limit below the new text", 1024, 0755, 0644, false},
+      {"file-size limit above it", 1 << 20, 0755, 0644, true},
+      {"read-only folder", 0, 0555, 0644, false},
+      {"read-only file", 0, 0755, 0444, false},
+      {"writable file and folder", 0, 0755, 0644, true},
+  };
+  const std::string old = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Server>" + std::string(900, ' ') + "</Server>\n";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    qtest::TempDir top;
+    const auto dir = top / "conf";
+    std::filesystem::create_directory(dir);
+    const auto path = dir / "server.xml";
+    qtest::writeFile(path, old);
+    chmod(path.c_str(), c.fileMode);
+    chmod(dir.c_str(), c.folderMode);
+    Document d = documentOfSize(2000);
+    int rc = qtest::inChildProcess([&] {
+      if (c.sizeLimit) qtest::limitFileSize(c.sizeLimit);
+      qtest::obeyFilePermissions();
+      return d.save(path.string()) ? 1 : 0;
+    });
+    chmod(dir.c_str(), 0755);
+    EXPECT_EQ(rc, c.saved ? 1 : 0);
+    EXPECT_EQ(folderEntries(dir), std::vector<std::string>{"server.xml"});
+    if (c.saved) {
+      Document back = Document::create();
+      ASSERT_TRUE(back.load(path.string()));
+      EXPECT_EQ(back.documentElement().xml(), d.documentElement().xml());
+    } else {
+      EXPECT_EQ(qtest::readFile(path), old);
+    }
+  }
+}
+
+// The replaced file keeps its permissions, and a link stays a link to the rewritten file.
+TEST(XmlFile, SaveKeepsPermissionsAndLinks) {
+  qtest::TempDir dir;
+  const auto path = dir / "Config.xml";
+  qtest::writeFile(path, "<a/>");
+  chmod(path.c_str(), 0640);
+  std::filesystem::create_symlink(path, dir / "link.xml");
+  Document d = xmltest::loaded(u"<b/>");
+  ASSERT_TRUE(d.save((dir / "link.xml").string()));
+  struct stat st{};
+  ASSERT_EQ(stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+  EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.xml"));
+  EXPECT_EQ(qtest::readFile(path), "<?xml version=\"1.0\" encoding=\"UTF-8\"?><b/>");
 }

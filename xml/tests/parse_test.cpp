@@ -28,13 +28,17 @@ TEST(XmlText, RoundTrips) {
       {u"<?xml version=\"1.0\" encoding='GBK' standalone=\"yes\"?><a/>",
        u"<?xml version=\"1.0\" encoding=\"GBK\" standalone=\"yes\"?><a/>"},
       {u"<?xml version=\"1.0\"?><!--before--><a/><!--after-->", u"<?xml version=\"1.0\"?><!--before--><a/><!--after-->"},
-      {u"<!DOCTYPE a><a/>", u"<a/>"},
+      {u"<!DOCTYPE a><a/>", u"<!DOCTYPE a><a/>"},
       {u"\uFEFF<a/>", u"<a/>"},
       {u"<a>x\r\ny</a>", u"<a>x\ny</a>"},
       {u"<a>\U0001F600</a>", u"<a>\U0001F600</a>"},
       // "&" and "<" are fine where no reference is resolved.
       {u"<a><!-- & < --><![CDATA[& <]]><?p & <?></a>", u"<a><!-- & < --><![CDATA[& <]]><?p & <?></a>"},
-      {u"<!DOCTYPE a [<!ENTITY e \"&#38;\">]><a b=\"&#x26;&#38;\">&#x3C;</a>", u"<a b=\"&amp;&amp;\">&lt;</a>"},
+      {u"<!DOCTYPE a [<!ENTITY e \"&#38;\">]><a b=\"&#x26;&#38;\">&#x3C;</a>",
+       u"<!DOCTYPE a [<!ENTITY e \"&#38;\">]><a b=\"&amp;&amp;\">&lt;</a>"},
+      // The DOCTYPE is kept as written; the entities it declares are not expanded.
+      {u"<!DOCTYPE a [<!ENTITY e \"x\">]><a>&e;</a>", nullptr},
+      {u"<!DOCTYPE a [<!ENTITY e \"x\">]><a b=\"&e;\"/>", nullptr},
       {u"<a>&#x1F600;&#65;&#x11;</a>", u"<a>\U0001F600A\u0011</a>"},
       // Line ends and tabs in a value become blanks; written as references they stay.
       {u"<a b=\"1\n2\t3&#10;4&#9;\"/>", u"<a b=\"1 2 3\n4\t\"/>"},
@@ -103,6 +107,23 @@ TEST(XmlText, WhiteSpaceOnlyTextIsDroppedUnlessPreserved) {
   ASSERT_TRUE(d.loadXml(text));
   EXPECT_EQ(d.xml(), u"<a>\n  <b> x </b>\t<c> </c>\n</a>");
   EXPECT_EQ(d.documentElement().childCount(), 5u);
+}
+
+// With white space preserved, the lines around the document element stay as they were.
+TEST(XmlText, LinesOutsideTheRootKeptWhenPreserved) {
+  const char16_t* text =
+      u"<?xml version=\"1.0\"?>\n<!DOCTYPE a PUBLIC \"-//x//DTD a//EN\" \"a.dtd\">\n\n<!--c-->\n<a>\n</a>\n<!--after-->\n";
+  Document d = Document::create();
+  ASSERT_TRUE(d.loadXml(text));
+  EXPECT_EQ(d.xml(), u"<?xml version=\"1.0\"?><!DOCTYPE a PUBLIC \"-//x//DTD a//EN\" \"a.dtd\"><!--c--><a/><!--after-->");
+  Node type = d.asNode().child(1);
+  EXPECT_EQ(type.type(), NodeType::DocumentType);
+  EXPECT_EQ(type.name(), u"a");
+  EXPECT_EQ(type.value(), u"a PUBLIC \"-//x//DTD a//EN\" \"a.dtd\"");
+  d.setPreserveWhiteSpace(true);
+  ASSERT_TRUE(d.loadXml(text));
+  EXPECT_EQ(d.xml(), text);
+  EXPECT_EQ(d.documentElement().name(), u"a");
 }
 
 TEST(XmlText, WritingBuiltNodes) {

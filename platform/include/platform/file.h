@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace platform {
 
@@ -66,5 +67,15 @@ class CFile {
 
 /// \brief Reads a whole file into `bytes`; false when it cannot be opened or read.
 bool readWholeFile(const std::string& path, std::string& bytes);
+
+/// \brief The file a symbolic link points to (followed to the end); other paths as given.
+std::string fileBehindLink(const std::string& path);
+
+/// \brief Replaces the file at `path` (the file behind it, when it is a symbolic link) by
+/// `bytes`: writes a temporary file in the same folder, syncs it and renames it over the
+/// target, which keeps its permissions (and owner where allowed); a new file gets
+/// `newFileMode` less the umask. False, with the old file untouched, on any failure,
+/// including an existing file that may not be written.
+bool replaceFileContents(const std::string& path, std::string_view bytes, unsigned newFileMode = 0666);
 
 }  // namespace platform

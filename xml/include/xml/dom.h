@@ -30,6 +30,7 @@ enum class NodeType {
   ProcessingInstruction = 7,
   Comment = 8,
   Document = 9,
+  DocumentType = 10,  // <!DOCTYPE ...>: name the root's name, value all between "<!DOCTYPE " and ">"
 };
 
 struct NodeImpl;
@@ -165,7 +166,8 @@ class Document {
   Node selectSingleNode(std::u16string_view xpath) const { return asNode().selectSingleNode(xpath); }
 
   /// \brief Whether whitespace-only text between elements is kept on load (default false,
-  /// as the platform DOM's default).
+  /// as the platform DOM's default); kept too is the white space around the document
+  /// element, so that a file saved again keeps its lines.
   void setPreserveWhiteSpace(bool keep);
   bool preserveWhiteSpace() const;
 

@@ -1,7 +1,9 @@
 // Helpers shared by the test programs.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -21,8 +23,9 @@ class TempDir {
   std::filesystem::path path_;
 };
 
-/// Points QORVEL_HOME at a fresh temporary folder for the object's lifetime, so a test
-/// never touches the user's own settings, registry or Windows directory.
+/// Points QORVEL_HOME at a fresh temporary folder for the object's lifetime, and
+/// XDG_DATA_HOME and XDG_CONFIG_HOME at its subfolders "data" and "config", so a test never
+/// touches the user's own settings, registry, Windows directory or desktop files.
 class TempHome {
  public:
   TempHome();
@@ -30,9 +33,13 @@ class TempHome {
   const std::filesystem::path& path() const { return dir_.path(); }
 
  private:
+  struct Saved {
+    const char* name;
+    bool had = false;
+    std::string value;
+  };
   TempDir dir_;
-  std::string old_;
-  bool hadOld_ = false;
+  std::vector<Saved> saved_;
 };
 
 std::string readFile(const std::filesystem::path& p);
@@ -44,5 +51,15 @@ std::filesystem::path binaryDir();
 
 /// Runs a shell command, returns its exit status and (optionally) what it printed on stdout.
 int run(const std::string& command, std::string* output = nullptr);
+
+/// \brief Runs `f` in a forked child process and returns what it returned (its exit status;
+/// -1 when it did not exit normally). For limits and rights that must not touch the test run.
+int inChildProcess(const std::function<int()>& f);
+/// \brief In a child process: files grow to at most `bytes`; a write beyond fails with EFBIG
+/// instead of raising SIGXFSZ.
+void limitFileSize(uint64_t bytes);
+/// \brief In a child process: gives up the rights to ignore file permissions (what root has),
+/// so that a read-only file or folder is read-only to it as well.
+void obeyFilePermissions();
 
 }  // namespace qtest

@@ -37,6 +37,8 @@ struct ModalRecord {
 /// scripted. A dialog takes the next step when it is an action: the action gets the live,
 /// shown dialog and may fill controls and press buttons (ui::click); a dialog it leaves
 /// open is ended with IDCANCEL. A dialog with no action waiting is cancelled.
+/// A step still waiting when the script goes fails the running test: the
+/// window it was meant for never came up. clear() drops steps a test no longer expects.
 class ModalScript : public ui::ModalHook {
  public:
   ModalScript();

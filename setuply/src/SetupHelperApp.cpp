@@ -1,8 +1,5 @@
-// The library's start and the narrow-text conventions of its exports.
-//
-// On Windows the library starts the sockets layer when it is loaded and refuses the load
-// when that fails; Linux sockets need no start-up, so there is nothing to refuse.
-#include "SetuplyApp.h"
+// The library's application object and the narrow-text conventions of its exports.
+#include "SetupHelperApp.h"
 
 #include <setuply/Setuply.h>
 
@@ -15,12 +12,20 @@
 #include <QLineEdit>
 #include <QRegularExpressionValidator>
 
+#include <cstdio>
 #include <cstring>
 
-namespace setuply {
+namespace {
+// Made when the library is loaded, as the installer loads it.
+CSetupHelperApp theApp;
+}
 
-void ensureApplication() {
-  if (QCoreApplication::instance()) return;
+CSetupHelperApp::CSetupHelperApp() = default;
+CSetupHelperApp::~CSetupHelperApp() = default;
+
+bool CSetupHelperApp::InitGui() {
+  if (QCoreApplication::instance()) return qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr;
+  if (!setuply::displayAvailable()) return false;
   static int argc = 1;
   static char name[] = "Setuply";
   static char* argv[] = {name, nullptr};
@@ -28,6 +33,15 @@ void ensureApplication() {
   // be made twice in one process.
   new QApplication(argc, argv);
   ui::installFonts();
+  return true;
+}
+
+namespace setuply {
+
+bool canShowDialog(const char* exportName) {
+  if (theApp.InitGui()) return true;
+  std::fprintf(stderr, "Setuply: %s: no display to show the dialog on; answered as Cancel\n", exportName);
+  return false;
 }
 
 std::u16string wideArg(const char* text) { return text ? platform::toWide(platform::CP_ACP, text) : std::u16string(); }
@@ -62,6 +76,11 @@ QLineEdit* digitsOnly(QLineEdit* edit) {
 }
 
 int message(QWidget* parent, const QString& text, ui::Icon icon) {
+  // A test's hook answers without any window, so it needs no display either.
+  if (!ui::modalHook() && !theApp.InitGui()) {
+    std::fprintf(stderr, "Setuply: %s\n", text.toUtf8().constData());
+    return ui::IDOK;
+  }
   return ui::messageBox(parent, text, QStringLiteral("Setuply"), icon, ui::MB_OK);
 }
 
