@@ -45,4 +45,9 @@ std::filesystem::path binaryDir();
 /// Runs a shell command, returns its exit status and (optionally) what it printed on stdout.
 int run(const std::string& command, std::string* output = nullptr);
 
+/// \brief Writes an OpenDocument spreadsheet of one sheet whose rows are `rows` (the
+/// table:table-row elements), packed by the zip command with the mimetype first and stored,
+/// as office programs do; false when zip failed.
+bool writeOdsPackage(const std::filesystem::path& p, const std::string& rows);
+
 }  // namespace qtest
