@@ -235,9 +235,7 @@ void CGleanexDlg::OnOK() {
   // the run does not start.
   if (!StartScripts()) return;
   if (!OpenSource()) {
-    sourceEngine_.reset();
-    oneHitEngine_.reset();
-    noHitEngine_.reset();
+    DeleteScripts();
     return;
   }
 
@@ -302,9 +300,7 @@ void CGleanexDlg::OnOK() {
 
   CloseServers();
   CloseSource();
-  sourceEngine_.reset();
-  oneHitEngine_.reset();
-  noHitEngine_.reset();
+  DeleteScripts();
   if (noHitWriterOpen_) {
     try {
       noHitWriter_.Close();

@@ -96,6 +96,8 @@ class CGleanexDlg : public ui::Dialog, public CSearchHost {
   /// \brief Starts the engine of every rule that has a script; false (after the message of
   /// the first that does not load, and with no engine left) when one cannot be loaded.
   bool StartScripts();
+  /// \brief Deletes the engines of the run (a changed script takes effect at the next run).
+  void DeleteScripts();
   /// \brief Shows the first error of a rule script on an item, once per engine and run.
   void ReportItemError(CScriptRule& engine);
   void ShowScriptError(const char16_t* format, const ScriptError& error);

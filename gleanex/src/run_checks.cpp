@@ -79,13 +79,17 @@ bool CGleanexDlg::StartScripts() {
     r.engine = std::make_unique<CScriptRule>(theApp().settingsPath, r.script);
     if (!r.engine->Start()) {
       ShowScriptError(kScriptNotLoaded, r.engine->LoadError());
-      sourceEngine_.reset();
-      oneHitEngine_.reset();
-      noHitEngine_.reset();
+      DeleteScripts();
       return false;
     }
   }
   return true;
+}
+
+void CGleanexDlg::DeleteScripts() {
+  sourceEngine_.reset();
+  oneHitEngine_.reset();
+  noHitEngine_.reset();
 }
 
 void CGleanexDlg::ReportItemError(CScriptRule& engine) {
