@@ -203,8 +203,7 @@ TEST_F(RefusedRun, SourcesWithoutAnyItem) {
   }
 }
 
-// Needs the toolkit reader that returns nothing for bytes that are no record.
-TEST_F(RefusedRun, DISABLED_ASourceOfBytesThatAreNoRecord) {
+TEST_F(RefusedRun, ASourceOfBytesThatAreNoRecord) {
   theApp().settings.noHit.output = wide(out("none.mrc"));
   std::mt19937 random(2709);
   std::string noise(64 * 1024, '\0');
