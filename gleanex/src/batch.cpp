@@ -16,9 +16,7 @@
 #include <algorithm>
 #include <climits>
 
-bool CGleanexDlg::IsSheetName(const u16& path) {
-  return path.size() > 4 && platform::equalsNoCase(u16v(path).substr(path.size() - 4), u".xls");
-}
+#include <sys/stat.h>
 
 u16 CGleanexDlg::ProgramRelative(const u16& path) const {
   if (!path.empty() && path[0] != u'/' && !(path.size() > 1 && path[1] == u':'))
@@ -26,12 +24,44 @@ u16 CGleanexDlg::ProgramRelative(const u16& path) const {
   return path;
 }
 
+namespace {
+
+constexpr char16_t kSourceOpenFailed[] = u"打开指定的MARC数据文件失败！";
+constexpr char16_t kSourceHasNoRecord[] = u"指定的MARC数据文件中没有ISO 2709格式的记录！";
+constexpr char16_t kSheetHasNoRow[] = u"指定的Excel源文件中没有数据行！";
+
+bool isFolder(const u16& path) {
+  struct stat st;
+  return !path.empty() && stat(platform::toUtf8(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+}  // namespace
+
+bool CGleanexDlg::SourceHasRecord() {
+  std::vector<char16_t> buffer(kRecordBufferSize, 0);
+  bool found = CMarcFile().ReadFromIso2709(buffer.data(), kRecordBufferSize, sourceFile_) >= 1;
+  sourceFile_.SeekToBegin();
+  return found;
+}
+
 bool CGleanexDlg::OpenSource() {
   CAppSettings& s = theApp().settings;
-  if (!IsSheetName(sourcePath_)) {
+  bool sheet = IsSheetName(sourcePath_);
+  // A folder is no source of either kind, whatever its name.
+  if (isFolder(sheet ? ProgramRelative(sourcePath_) : sourcePath_)) {
+    ui::messageBox(this, QString::fromStdU16String(kSourceOpenFailed), QString(), ui::Icon::Error);
+    return false;
+  }
+  if (!sheet) {
     // Others may read the source meanwhile; the run only reads it.
     if (!sourceFile_.Open(platform::toUtf8(sourcePath_), platform::CFile::modeRead)) {
-      ui::messageBox(this, QStringLiteral(u"打开指定的MARC数据文件失败！"), QString(), ui::Icon::Error);
+      ui::messageBox(this, QString::fromStdU16String(kSourceOpenFailed), QString(), ui::Icon::Error);
+      return false;
+    }
+    // A file without a single record would end the run at once as if it had been done.
+    if (!SourceHasRecord()) {
+      sourceFile_.Close();
+      ui::messageBox(this, QString::fromStdU16String(kSourceHasNoRecord), QString(), ui::Icon::Error);
       return false;
     }
     sourceLength_ = sourceFile_.GetLength();
@@ -58,6 +88,14 @@ bool CGleanexDlg::OpenSource() {
     sourceSheet_.SetScheme(schemeText_);
     if (sourceSheet_.HasHeaderRow() != 0) --rowCount_;
   } catch (const platform::ComError&) {
+  }
+  if (rowCount_ <= 0) {
+    try {
+      sourceSheet_.Close();
+    } catch (const platform::ComError&) {
+    }
+    theReporter().Show(kSheetHasNoRow);
+    return false;
   }
   sourceIsSheet_ = true;
   return true;
@@ -97,6 +135,7 @@ int32_t CGleanexDlg::PreprocessSource(char16_t* record) {
   if (!s.sourceRuleOn || s.sourceRuleScript.empty()) return 0;
   if (!sourceEngine_) sourceEngine_ = std::make_unique<CScriptRule>(theApp().settingsPath, s.sourceRuleScript);
   ScriptAnswer answer = sourceEngine_->Run(u16v(record));
+  ReportItemError(*sourceEngine_);
   if (answer.kind == ScriptAnswer::Stop) return -1;
   if (answer.kind == ScriptAnswer::Null) return 0;
   // An answer that does not fit the record buffer leaves the record as it was.
@@ -185,11 +224,20 @@ void CGleanexDlg::OnOK() {
   qlonglong skip = controlText(this, 1018).toLongLong(&inRange);
   skipCount_ = inRange ? int32_t(std::min<qlonglong>(skip, INT32_MAX))
                        : (controlText(this, 1018).isEmpty() ? 0 : INT32_MAX);
-  s.sourceRuleOn = isChecked(this, 1001);
-  s.sourceRuleScript = controlText(this, 1002).toStdU16String();
+  bool ruleOn = isChecked(this, 1001);
+  u16 ruleScript = controlText(this, 1002).toStdU16String();
+  if (!CheckRunFiles(sourcePath_)) return;
+  s.sourceRuleOn = ruleOn;
+  s.sourceRuleScript = ruleScript;
   theApp().SaveSettings();
 
-  if (!OpenSource()) return;
+  // A rule that cannot be loaded would let every record pass as if it had answered "null":
+  // the run does not start.
+  if (!StartScripts()) return;
+  if (!OpenSource()) {
+    DeleteScripts();
+    return;
+  }
 
   running_ = true;
   inRun_ = true;
@@ -252,9 +300,7 @@ void CGleanexDlg::OnOK() {
 
   CloseServers();
   CloseSource();
-  sourceEngine_.reset();
-  oneHitEngine_.reset();
-  noHitEngine_.reset();
+  DeleteScripts();
   if (noHitWriterOpen_) {
     try {
       noHitWriter_.Close();

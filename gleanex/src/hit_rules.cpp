@@ -51,6 +51,7 @@ bool CGleanexDlg::RunHitScript(std::unique_ptr<CScriptRule>& engine, const u16& 
   if (script.empty()) return true;
   if (!engine) engine = std::make_unique<CScriptRule>(theApp().settingsPath, script);
   ScriptAnswer answer = engine->Run(record);
+  ReportItemError(*engine);
   if (answer.kind != ScriptAnswer::Text) return false;
   record = answer.text;
   return true;

@@ -1,6 +1,6 @@
 // Gleanex: the batch harvester. Reads Gleanex.ini beside the executable (the defaults when
 // there is none), registers the suite's servers for the user when they are not yet, and
-// runs the main dialog until it closes.
+// runs the main dialog until it closes. An argument names the source file to show.
 #include "main_dlg.h"
 
 #include <com/create.h>
@@ -24,6 +24,8 @@ int main(int argc, char** argv) {
   RegisterMissingServers(GLEANEX_SERVER_PATHS);
 
   CGleanexDlg dlg;
+  const QStringList args = QApplication::arguments();
+  if (args.size() > 1) dlg.SetInitialSource(args[1].toStdU16String());
   ui::execDialog(dlg);
   return 0;
 }

@@ -129,6 +129,7 @@ void CGleanexDlg::onInitDialog() {
   item(1002)->setEnabled(s.sourceRuleOn);
   item(1004)->setEnabled(s.sourceRuleOn);
   setControlText(this, 1002, q(s.sourceRuleScript));
+  if (!initialSource_.empty()) setControlText(this, 1000, q(initialSource_));
   FillServerList();
   ShowRuleSummary(1007, s.oneHit);
   if (s.multiStrategy == kStrategyAll) setControlText(this, 1009, q(s.multiOutput));
@@ -177,7 +178,7 @@ void CGleanexDlg::onCommand(int id) {
     case 1003: {
       ui::FileDialogOptions o;
       o.title = QStringLiteral(u"指定源数据文件名");
-      o.filter = QStringLiteral(u"MARC文件 (*.mrc *.iso)|*.mrc;*.iso|Excel文件 (*.xls)|*.xls|所有文件 (*.*)|*.*||");
+      o.filter = QStringLiteral(u"MARC文件 (*.mrc *.iso)|*.mrc;*.iso|Excel文件 (*.xls *.xlsx *.ods)|*.xls;*.xlsx;*.ods|所有文件 (*.*)|*.*||");
       o.defaultExt = QStringLiteral("mrc");
       o.fileMustExist = true;
       if (auto path = ui::getOpenFileName(this, o)) setControlText(this, 1000, *path);

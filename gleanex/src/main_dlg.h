@@ -16,6 +16,7 @@
 #include <vector>
 
 class CScriptRule;
+struct ScriptError;
 
 class CGleanexDlg : public ui::Dialog, public CSearchHost {
   Q_OBJECT
@@ -60,6 +61,8 @@ class CGleanexDlg : public ui::Dialog, public CSearchHost {
 
   /// \brief Fills list 1005 from the server list.
   void FillServerList();
+  /// \brief The source file shown when the dialog opens (the program's command line).
+  void SetInitialSource(const u16& path) { initialSource_ = path; }
 
   // Counters of the last run.
   int32_t itemCount = 0, oneHitCount = 0, multiHitCount = 0, noHitCount = 0;
@@ -84,8 +87,22 @@ class CGleanexDlg : public ui::Dialog, public CSearchHost {
   bool RunHitScript(std::unique_ptr<CScriptRule>& engine, const u16& script, u16& record);
   /// \brief A path relative to the program folder unless it starts with "/" (or a drive).
   u16 ProgramRelative(const u16& path) const;
-  /// \brief A spreadsheet name: longer than ".xls" and ending so in any letter case.
+  /// \brief A spreadsheet name: ".xls", ".xlsx" or ".ods" in any letter case after at least
+  /// one character.
   static bool IsSheetName(const u16& path);
+  /// \brief Refuses (with its message) a run whose outputs include the source `source`, or
+  /// a spreadsheet name that the output would not hold; true when the run may start.
+  bool CheckRunFiles(const u16& source);
+  /// \brief Starts the engine of every rule that has a script; false (after the message of
+  /// the first that does not load, and with no engine left) when one cannot be loaded.
+  bool StartScripts();
+  /// \brief Deletes the engines of the run (a changed script takes effect at the next run).
+  void DeleteScripts();
+  /// \brief Shows the first error of a rule script on an item, once per engine and run.
+  void ReportItemError(CScriptRule& engine);
+  void ShowScriptError(const char16_t* format, const ScriptError& error);
+  /// \brief Whether the open ISO 2709 source holds a record; the reader starts anew either way.
+  bool SourceHasRecord();
 
   bool running_ = false;
   bool inRun_ = false;  // the run handler is active (it may be ending after a stop)
@@ -105,6 +122,7 @@ class CGleanexDlg : public ui::Dialog, public CSearchHost {
   u16 storeServerName_;
   std::vector<std::unique_ptr<CServerConn>> connections_;
   u16 sourcePath_;
+  u16 initialSource_;
   int32_t skipCount_ = 0;
 };
 

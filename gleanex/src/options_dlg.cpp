@@ -11,6 +11,8 @@
 #include <QLineEdit>
 #include <QRadioButton>
 
+#include <algorithm>
+
 namespace {
 
 constexpr char16_t kSchemeSection[] = u"转换方案";
@@ -26,10 +28,11 @@ COptionsDlg::COptionsDlg(CAppSettings& settings, platform::u16 programFolder, pl
   setWindowTitle(QStringLiteral("输入输出选项"));
   setDialogSize(250, 150);
   addStatic(QStringLiteral("Excel数据转换方案:"), 7, 9, 80, 8);
-  m_schemes = add<QComboBox>(IDC_SCHEME, 90, 7, 130, 60);
+  // Drop-down lists at their closed height: their lists open over the dialog, not inside it.
+  m_schemes = add<QComboBox>(IDC_SCHEME, 90, 7, 130, 13);
   addButton(IDC_CONFIGURE, QStringLiteral(">>"), 224, 7, 19, 13);
   addStatic(QStringLiteral("MARC文件输出字符集:"), 7, 28, 80, 8);
-  m_charset = add<QComboBox>(IDC_CHARSET, 90, 26, 80, 60);
+  m_charset = add<QComboBox>(IDC_CHARSET, 90, 26, 80, 13);
   m_charset->addItems({QStringLiteral("GBK"), QStringLiteral("Unicode(UCS2)"), QStringLiteral("UTF8"), QStringLiteral("EACC")});
   add<QCheckBox>(IDC_SEPARATOR, 7, 45, 80, 10)->setText(QStringLiteral("添加记录分隔符"));
   add<QCheckBox>(IDC_FILE_HEADER, 90, 45, 70, 10)->setText(QStringLiteral("添加文件头"));
@@ -60,8 +63,10 @@ void COptionsDlg::setOption(int id, bool enabled, bool checked) {
 
 void COptionsDlg::onInitDialog() {
   FillSchemes();
-  if (m_schemes->count() > 0) m_schemes->setCurrentIndex(0);
   const CAppSettings& s = m_settings;
+  // The scheme in use stays chosen, so that OK alone changes nothing; the first only when
+  // it is gone from the list.
+  if (m_schemes->count() > 0) m_schemes->setCurrentIndex(std::max(0, m_schemes->findText(ui::qs(s.schemeName), Qt::MatchExactly)));
   int charset = s.codePage == -2 ? kEacc : s.codePage == -1 ? kUcs2 : s.codePage == 65001 ? kUtf8 : kGbk;
   m_charset->setCurrentIndex(charset);
   // On opening only the stored choice is enabled (the variant, or the file header when it is

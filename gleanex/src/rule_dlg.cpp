@@ -13,7 +13,7 @@
 namespace {
 
 constexpr char16_t kMarcFilter[] = u"MARC文件 (*.mrc *.iso)|*.mrc;*.iso|";
-constexpr char16_t kExcelFilter[] = u"Excel文件 (*.xls)|*.xls|";
+constexpr char16_t kExcelFilter[] = u"Excel文件 (*.xlsx)|*.xlsx|";  // the only workbook the no-hit writer makes
 constexpr char16_t kAllFilter[] = u"所有文件 (*.*)|*.*||";
 
 /// The save dialog of an output file; the chosen name, or nothing.

@@ -24,13 +24,36 @@ CScriptRule::CScriptRule(platform::u16 settingsPath, platform::u16 scriptPath)
 
 CScriptRule::~CScriptRule() = default;
 
+ScriptError CScriptRule::LastError() const {
+  ScriptError e;
+  constexpr int32_t kSize = 4096;
+  std::vector<char16_t> buffer(kSize);
+  if (m_engine->GetLastErrorFile(buffer.data(), kSize) > 0) e.file = buffer.data();
+  if (m_engine->GetLastError(buffer.data(), kSize) > 0) e.message = buffer.data();
+  e.line = m_engine->GetLastErrorLine();
+  if (e.file.empty()) e.file = m_scriptPath;
+  return e;
+}
+
+bool CScriptRule::Start() {
+  if (m_engine) return true;
+  m_engine = std::make_unique<CScriptel>();
+  if (m_engine->Startup(u"javascript", ScriptStartupArguments(m_settingsPath, m_scriptPath).c_str())) return true;
+  m_loadError = LastError();
+  return false;
+}
+
+bool CScriptRule::TakeFirstItemError(ScriptError& error) {
+  if (!m_itemFailed || m_itemErrorTaken) return false;
+  m_itemErrorTaken = true;
+  error = LastError();
+  return true;
+}
+
 ScriptAnswer CScriptRule::Run(platform::u16v record) {
-  if (!m_engine) {
-    m_engine = std::make_unique<CScriptel>();
-    m_engine->Startup(u"javascript", ScriptStartupArguments(m_settingsPath, m_scriptPath).c_str());
-  }
+  Start();
   platform::u16 input(record);
-  m_engine->SetParameters(input.c_str());
+  m_itemFailed = m_engine->SetParameters(input.c_str()) == 0;
   std::vector<char16_t> buffer(kScriptResultSize);
   int32_t length = kScriptResultSize;
   if (!m_engine->GetResult(buffer.data(), length)) {

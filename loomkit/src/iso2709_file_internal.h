@@ -1,7 +1,7 @@
-// The byte-level steps of reading ISO 2709 record files: form detection, the skip to a
-// record's first digit, gathering one record block by block, the backward walk to the
-// previous record. CMarcFile's readers are built from these; they are kept apart so that
-// each step can be checked on its own.
+// The byte-level steps of reading ISO 2709 record files: form detection, finding the next
+// record (skipping what cannot be one), the backward walk to the previous record. CMarcFile's
+// readers are built from these; they are kept apart so that each step can be checked on its
+// own.
 #pragma once
 
 #include <loomkit/export.h>
@@ -20,7 +20,7 @@ namespace loomkit::files {
 /// Files are read in blocks of this size, forwards and backwards.
 constexpr size_t kBlockSize = 2048;
 /// One record (from its first digit to its terminator) is gathered into at most this many
-/// bytes; a longer run without a terminator is not a record.
+/// bytes; a longer run without a terminator is not a record and is skipped.
 constexpr size_t kGatherLimit = 256000;
 
 /// \brief True when the block holds UTF-16LE text without a byte-order mark, by our own rule:
@@ -37,34 +37,67 @@ LOOMKIT_API bool LooksLikeUtf8(std::string_view bytes);
 /// there is none.
 LOOMKIT_API size_t firstDigit(std::string_view block, int unit);
 
-/// How a gather ended.
-enum class GatherEnd {
-  Terminator,  // the record ends with its terminator
-  EndOfFile,   // the file ended first: the rest of the file is the record
-  Limit,       // kGatherLimit bytes without a terminator: no record
-};
-
-struct Gathered {
-  std::string bytes;    // the record, its terminator included
-  size_t consumed = 0;  // bytes taken from the file from the start of `first` on
-  GatherEnd end = GatherEnd::EndOfFile;
-};
-
-/// \brief Gathers one record: `first` is the rest of the block already read (from the
-/// record's first digit); when it holds no terminator, further blocks are read from `file`
-/// until one is found, a read comes back short, or kGatherLimit is reached. `moreToRead`
-/// says whether the block already read was a full one. `unit` 1 looks for the byte 1D,
-/// `unit` 2 for the UTF-16LE unit U+001D.
-LOOMKIT_API Gathered gatherRecord(platform::CFile& file, std::string_view first, bool moreToRead, int unit);
-
 /// \brief Blanks the control characters of a widened record: below U+0020 within the leader
 /// (its first 24 characters), below U+001B after it.
 LOOMKIT_API void blankControls(char16_t* text, size_t length);
 
-/// \brief Where the record before the one that ends at `position` starts: the walk back
-/// counts terminators (`unit` 1: bytes 1D, `unit` 2: units U+001D at the position's parity)
-/// in blocks of kBlockSize. -1 when there is no earlier record; the file's position is then
-/// back at `position`.
-LOOMKIT_API int64_t previousRecordStart(platform::CFile& file, int64_t position, int unit);
+/// One record found in a file.
+struct Located {
+  int64_t start = -1;       // file offset of its first digit
+  int64_t end = -1;         // file offset just past it (its terminator included)
+  bool terminated = false;  // false: the file ended before a terminator
+  std::string bytes;        // the record's bytes (UTF-16LE for `unit` 2)
+};
+
+/// \brief Finds records forwards from a file offset, in bytes (`unit` 1, terminator 1D) or
+/// in UTF-16LE units (`unit` 2, terminator U+001D, units at the parity of the offset).
+///
+/// A record starts at a digit where a leader stands: digits in its positions 0-4 and 12-16,
+/// and a directory (from position 24 to the first field or record terminator) whose length
+/// and start columns are digits. Anything else is skipped a unit at a time. A record ends at
+/// its first terminator; when the file ends first, the rest of the file is the record. A
+/// candidate with no terminator within kGatherLimit bytes is an oversize run: it is skipped
+/// to its next terminator, or to an earlier point where a record can start (a leader whose
+/// record length ends on a terminator or whose base address ends on the directory).
+class LOOMKIT_API RecordScanner {
+ public:
+  /// `first` is what has already been read from `from` on (it may be empty).
+  RecordScanner(platform::CFile& file, int64_t from, int unit, std::string_view first = {});
+
+  /// \brief The next record; false when the file holds no further record.
+  bool next(Located& out);
+  /// \brief Where the scan stands: just past the record last found, or the end of the file.
+  int64_t position() const { return pos_; }
+
+ private:
+  // Makes [at, at + count) available as far as the file reaches; the bytes available from
+  // `at` (at most `count`).
+  size_t have(int64_t at, size_t count);
+  char16_t unit(int64_t at) const;
+  bool isDigitAt(int64_t at) const;
+  bool leaderDigits(int64_t at);
+  long numberAt(int64_t at, int width);
+  enum class Dir { Valid, Invalid, TooLong };
+  Dir directory(int64_t at, int64_t& dirEnd);
+  bool canStart(int64_t at);
+  int64_t skipRun(int64_t from);
+  void dropBefore(int64_t at);
+
+  platform::CFile& file_;
+  int unit_;
+  std::string buf_;    // file bytes from bufStart_ on
+  int64_t bufStart_;
+  int64_t pos_;
+  bool eof_ = false;
+  size_t readSize_ = 2048;
+};
+
+/// \brief The record before the one that ends at `position`: found by walking back over
+/// terminators (`unit` 1: bytes 1D, `unit` 2: units U+001D at the position's parity) in
+/// blocks of kBlockSize and reading forwards from there. A last record without a terminator
+/// counts as ended at `position`. False when there is no earlier record. `first` (when
+/// given) says whether the record found is the first of the file.
+LOOMKIT_API bool previousRecord(platform::CFile& file, int64_t position, int unit, Located& out,
+                                bool* first = nullptr);
 
 }  // namespace loomkit::files

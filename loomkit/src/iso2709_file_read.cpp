@@ -12,8 +12,11 @@
 #include "iso2709_internal.h"
 
 #include <algorithm>
+#include <climits>
+#include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace loomkit::files {
 
@@ -24,17 +27,6 @@ bool isDigit(unsigned char c) { return c >= '0' && c <= '9'; }
 // The 16-bit unit at byte offset i of a UTF-16LE text.
 char16_t unitAt(std::string_view s, size_t i) {
   return char16_t(uint8_t(s[i]) | (uint8_t(s[i + 1]) << 8));
-}
-
-// Offset just past the first terminator of `s` (bytes or units), or npos.
-size_t pastTerminator(std::string_view s, int unit) {
-  if (unit == 1) {
-    size_t at = s.find('\x1D');
-    return at == std::string_view::npos ? at : at + 1;
-  }
-  for (size_t i = 0; i + 1 < s.size(); i += 2)
-    if (s[i] == '\x1D' && s[i + 1] == '\0') return i + 2;
-  return std::string_view::npos;
 }
 
 }  // namespace
@@ -88,64 +80,253 @@ size_t firstDigit(std::string_view block, int unit) {
   return i;
 }
 
-Gathered gatherRecord(platform::CFile& file, std::string_view first, bool moreToRead, int unit) {
-  Gathered g;
-  std::string_view chunk = first;
-  char block[kBlockSize];
-  for (;;) {
-    size_t room = kGatherLimit - g.bytes.size();
-    size_t end = pastTerminator(chunk, unit);
-    if (end != std::string_view::npos && end <= room) {
-      g.bytes.append(chunk.substr(0, end));
-      g.consumed += end;
-      g.end = GatherEnd::Terminator;
-      return g;
-    }
-    if (chunk.size() >= room) {
-      // No terminator within the bound: this is not a record, however long the file is.
-      g.consumed += room;
-      g.bytes.clear();
-      g.end = GatherEnd::Limit;
-      return g;
-    }
-    g.bytes.append(chunk);
-    g.consumed += chunk.size();
-    if (!moreToRead) {
-      g.end = GatherEnd::EndOfFile;
-      return g;
-    }
-    size_t n = file.Read(block, kBlockSize);
-    moreToRead = n == kBlockSize;
-    chunk = std::string_view(block, n);
-  }
-}
-
 void blankControls(char16_t* text, size_t length) {
   size_t leader = std::min<size_t>(length, 24);
   for (size_t i = 0; i < leader; ++i) text[i] = text[i] < 0x20 ? u' ' : text[i];
   for (size_t i = leader; i < length; ++i) text[i] = text[i] < 0x1B ? u' ' : text[i];
 }
 
-int64_t previousRecordStart(platform::CFile& file, int64_t position, int unit) {
-  if (position <= 0) return -1;
-  char block[kBlockSize];
-  int found = 0;
-  int64_t end = position;
-  while (end > 0) {
-    int64_t start = std::max<int64_t>(0, end - int64_t(kBlockSize));
-    uint32_t want = uint32_t(end - start);
-    if (file.Seek(start, platform::CFile::begin) != start || file.Read(block, want) != want) break;
-    // Units keep the parity of `position`; blocks are whole units wide except the first.
-    for (int64_t at = end - unit; at >= start; at -= unit) {
-      const char* p = block + (at - start);
-      bool terminator = unit == 1 ? *p == '\x1D' : (p[0] == '\x1D' && p[1] == '\0');
-      if (terminator && ++found == 3) return at + unit;
-    }
-    end = start;
+// --- Finding records forwards ---------------------------------------------------------------
+
+namespace {
+constexpr char16_t kFieldEndUnit = 0x1E;
+constexpr char16_t kRecordEndUnit = 0x1D;
+// Reads grow to this size while a long run is crossed; a buffer keeps at most about this
+// much behind the scan.
+constexpr size_t kMaxRead = 1 << 20;
+// The longest record the five-digit length column can describe.
+constexpr long kLongestRecord = 99999;
+}  // namespace
+
+RecordScanner::RecordScanner(platform::CFile& file, int64_t from, int unit, std::string_view first)
+    : file_(file), unit_(unit), buf_(first), bufStart_(from), pos_(from) {}
+
+size_t RecordScanner::have(int64_t at, size_t count) {
+  int64_t want = at + int64_t(count);
+  while (!eof_ && bufStart_ + int64_t(buf_.size()) < want) {
+    size_t old = buf_.size();
+    buf_.resize(old + readSize_);
+    uint32_t n = file_.Read(buf_.data() + old, uint32_t(readSize_));
+    buf_.resize(old + n);
+    if (n < readSize_) eof_ = true;
+    readSize_ = std::min(readSize_ * 2, kMaxRead);
   }
-  if (found == 2 && end == 0) return 0;
-  file.Seek(position, platform::CFile::begin);
-  return -1;
+  int64_t end = bufStart_ + int64_t(buf_.size());
+  if (at >= end) return 0;
+  return size_t(std::min<int64_t>(end - at, int64_t(count)));
+}
+
+void RecordScanner::dropBefore(int64_t at) {
+  if (at - bufStart_ > int64_t(kMaxRead)) {
+    buf_.erase(0, size_t(at - bufStart_));
+    bufStart_ = at;
+  }
+}
+
+char16_t RecordScanner::unit(int64_t at) const {
+  size_t i = size_t(at - bufStart_);
+  if (unit_ == 1) return char16_t(uint8_t(buf_[i]));
+  return unitAt(buf_, i);
+}
+
+bool RecordScanner::isDigitAt(int64_t at) const {
+  char16_t c = unit(at);
+  return c >= u'0' && c <= u'9';
+}
+
+bool RecordScanner::leaderDigits(int64_t at) {
+  if (have(at, size_t(17 * unit_)) < size_t(17 * unit_)) return false;
+  for (int i : {0, 1, 2, 3, 4, 12, 13, 14, 15, 16})
+    if (!isDigitAt(at + i * unit_)) return false;
+  return true;
+}
+
+long RecordScanner::numberAt(int64_t at, int width) {
+  long v = 0;
+  for (int i = 0; i < width; ++i) v = v * 10 + long(unit(at + i * unit_) - u'0');
+  return v;
+}
+
+RecordScanner::Dir RecordScanner::directory(int64_t at, int64_t& dirEnd) {
+  // Tags may be any characters; the length and start columns of every entry are digits.
+  int64_t p = at + 24 * unit_;
+  for (long i = 0;; ++i, p += unit_) {
+    if (p - at >= int64_t(kGatherLimit)) return Dir::TooLong;
+    if (have(p, size_t(unit_)) < size_t(unit_)) break;  // the file ends inside the directory
+    char16_t c = unit(p);
+    if (c == kFieldEndUnit || c == kRecordEndUnit) break;
+    if (i % 12 >= 3 && (c < u'0' || c > u'9')) return Dir::Invalid;
+  }
+  dirEnd = p;
+  return Dir::Valid;
+}
+
+bool RecordScanner::canStart(int64_t at) {
+  if (!leaderDigits(at)) return false;
+  long length = numberAt(at, 5), base = numberAt(at + 12 * unit_, 5);
+  auto unitIs = [&](long index, char16_t what) {
+    int64_t p = at + index * unit_;
+    return have(p, size_t(unit_)) == size_t(unit_) && unit(p) == what;
+  };
+  bool lengthFits = length >= 25 && unitIs(length - 1, kRecordEndUnit);
+  bool baseFits = base >= 25 && unitIs(base - 1, kFieldEndUnit);
+  if (!lengthFits && !baseFits) return false;
+  int64_t dirEnd = 0;
+  if (directory(at, dirEnd) != Dir::Valid) return false;
+  return lengthFits || dirEnd == at + (base - 1) * unit_;
+}
+
+int64_t RecordScanner::skipRun(int64_t from) {
+  for (int64_t q = from + unit_;; q += unit_) {
+    // Keep the look-ahead a record length can reach, and little behind.
+    dropBefore(q);
+    if (have(q, size_t(unit_)) < size_t(unit_)) return q;
+    char16_t c = unit(q);
+    if (c == kRecordEndUnit) return q + unit_;
+    if (c >= u'0' && c <= u'9' && canStart(q)) return q;
+  }
+}
+
+bool RecordScanner::next(Located& out) {
+  const size_t leader = size_t(24 * unit_);
+  int64_t at = pos_;
+  // The first digit after the previous record is taken on the leader and directory test
+  // alone, as broken lengths and base addresses are common. Once a candidate has failed,
+  // the bytes around are junk, and a record found among them must also show a length or a
+  // base address that fits (otherwise a window into a broken record's directory, all
+  // digits, would pass for a record).
+  bool strict = false;
+  for (;;) {
+    dropBefore(at);
+    if (have(at, leader) < leader) {
+      // The end, or a tail too short for a leader: the scan stands past what was read.
+      pos_ = std::max(at, bufStart_ + int64_t(buf_.size()));
+      return false;
+    }
+    if (!isDigitAt(at)) {
+      at += unit_;
+      continue;
+    }
+    int64_t dirEnd = 0;
+    Dir dir = Dir::Invalid;
+    if (!strict ? leaderDigits(at) : canStart(at)) dir = directory(at, dirEnd);
+    if (dir == Dir::Invalid) {
+      strict = true;
+      at += unit_;
+      continue;
+    }
+    if (dir == Dir::TooLong) {
+      at = skipRun(at);
+      strict = false;
+      continue;
+    }
+    // The record runs to its first terminator, within the bound.
+    const int64_t limit = at + int64_t(kGatherLimit);
+    int64_t p = dirEnd;
+    bool found = false, ended = false;
+    while (p + unit_ <= limit) {
+      size_t n = have(p, size_t(std::min<int64_t>(limit - p, int64_t(kBlockSize))));
+      n -= n % size_t(unit_);
+      if (n == 0) {
+        ended = true;
+        break;
+      }
+      const char* b = buf_.data() + (p - bufStart_);
+      if (unit_ == 1) {
+        const void* hit = std::memchr(b, 0x1D, n);
+        if (hit) {
+          p += static_cast<const char*>(hit) - b;
+          found = true;
+          break;
+        }
+      } else {
+        for (size_t i = 0; i < n; i += 2)
+          if (b[i] == '\x1D' && b[i + 1] == '\0') {
+            p += int64_t(i);
+            found = true;
+            break;
+          }
+        if (found) break;
+      }
+      p += int64_t(n);
+    }
+    if (found || ended) {
+      int64_t end = found ? p + unit_ : p;
+      out.start = at;
+      out.end = end;
+      out.terminated = found;
+      out.bytes.assign(buf_, size_t(at - bufStart_), size_t(end - at));
+      pos_ = end;
+      return true;
+    }
+    at = skipRun(at);
+    strict = false;
+  }
+}
+
+// --- Walking back ---------------------------------------------------------------------------
+
+namespace {
+
+// The terminators before a position, nearest first, read back in blocks.
+class TerminatorsBack {
+ public:
+  TerminatorsBack(platform::CFile& file, int64_t position, int unit) : file_(file), unit_(unit), at_(position) {}
+  // The offset of the next terminator further back; -1 at the start of the file.
+  int64_t next() {
+    for (;;) {
+      at_ -= unit_;
+      if (at_ < 0) return -1;
+      if (at_ < blockStart_) {
+        int64_t end = at_ + unit_;
+        blockStart_ = std::max<int64_t>(0, end - int64_t(kBlockSize));
+        uint32_t want = uint32_t(end - blockStart_);
+        block_.resize(want);
+        if (file_.Seek(blockStart_, platform::CFile::begin) != blockStart_ || file_.Read(block_.data(), want) != want)
+          return -1;
+      }
+      const char* p = block_.data() + (at_ - blockStart_);
+      if (unit_ == 1 ? *p == '\x1D' : (p[0] == '\x1D' && p[1] == '\0')) return at_;
+    }
+  }
+
+ private:
+  platform::CFile& file_;
+  int unit_;
+  int64_t at_;
+  int64_t blockStart_ = INT64_MAX;
+  std::string block_;
+};
+
+}  // namespace
+
+bool previousRecord(platform::CFile& file, int64_t position, int unit, Located& out, bool* first) {
+  if (position <= 0) return false;
+  TerminatorsBack back(file, position, unit);
+  // The record last read ends at `position`, with its own terminator or (the last record
+  // of a file without one) at the end of the file.
+  int64_t t = back.next();
+  // Normally the record before it starts after the second terminator back. When what lies
+  // there is no record (junk, an oversize run), look further back.
+  std::vector<int64_t> ends;
+  if (t >= 0 && t != position - unit) ends.push_back(t);
+  for (;;) {
+    while (ends.size() < 2) {
+      int64_t e = back.next();
+      if (e < 0) break;
+      ends.push_back(e);
+    }
+    bool atStart = ends.size() < 2;
+    int64_t from = atStart ? 0 : ends[1] + unit;
+    if (file.Seek(from, platform::CFile::begin) != from) return false;
+    RecordScanner scan(file, from, unit);
+    if (scan.next(out) && out.end < position) {
+      if (first) *first = from == 0;
+      return true;
+    }
+    if (atStart) return false;
+    ends.erase(ends.begin());
+  }
 }
 
 }  // namespace loomkit::files
@@ -157,10 +338,6 @@ namespace {
 // The record-object forms read into a buffer of this many characters.
 constexpr int32_t kTextBuffer = 128000;
 
-// The internal record text of a record whose characters did not fit the caller's buffer:
-// an empty header and no fields.
-constexpr char16_t kEmptyRecord[] = u"<marc><header></header></marc>";
-
 int32_t copyText(const std::u16string& text, char16_t* buffer, int32_t size) {
   if (text.size() + 1 > size_t(size)) return 0;
   std::copy(text.begin(), text.end(), buffer);
@@ -168,24 +345,38 @@ int32_t copyText(const std::u16string& text, char16_t* buffer, int32_t size) {
   return int32_t(text.size());
 }
 
-// UTF-16LE records from `start` on (right after a byte-order mark, or a record's end).
-int32_t readUtf16Record(char16_t* buffer, int32_t size, platform::CFile& file, int64_t start) {
-  char block[kBlockSize];
-  size_t n = file.Read(block, kBlockSize);
-  if (n < 24) return -1;
-  std::string_view first(block, n);
-  size_t skip = firstDigit(first, 2);
-  Gathered g = gatherRecord(file, first.substr(skip), n == kBlockSize, 2);
-  file.Seek(start + int64_t(skip + g.consumed), platform::CFile::begin);
-  size_t units = g.bytes.size() / 2;
-  if (g.end == GatherEnd::Limit || units < 24) return -1;
+// The next record from `start` on, the file left just past it (or at its end); false at the
+// end of the file. `first` is what has been read from `start` already.
+bool locateNext(platform::CFile& file, int64_t start, int unit, std::string_view first, Located& rec) {
+  RecordScanner scan(file, start, unit, first);
+  bool found = scan.next(rec);
+  file.Seek(scan.position(), platform::CFile::begin);
+  return found;
+}
+
+// A UTF-16LE record as internal record text.
+int32_t utf16Text(const Located& rec, char16_t* buffer, int32_t size) {
+  size_t units = rec.bytes.size() / 2;
   if (units >= size_t(size)) return 0;  // passed over: the position is already past it
   std::u16string iso(units, u'\0');
-  for (size_t i = 0; i < units; ++i) iso[i] = unitAt(g.bytes, 2 * i);
+  for (size_t i = 0; i < units; ++i) iso[i] = unitAt(rec.bytes, 2 * i);
   blankControls(iso.data(), iso.size());
   // The text can pass the buffer even when the record does not (its end tags are not
   // counted in the 99,999 budget): it is cut at the buffer, still well-formed.
   return copyText(loomkit::iso2709::isoToJinei(iso, size_t(size)), buffer, size);
+}
+
+// UTF-16LE records from `start` on (right after a byte-order mark, or a record's end).
+int32_t readUtf16Record(char16_t* buffer, int32_t size, platform::CFile& file, int64_t start) {
+  Located rec;
+  if (!locateNext(file, start, 2, {}, rec)) return -1;
+  return utf16Text(rec, buffer, size);
+}
+
+bool holdsHighByte(std::string_view bytes) {
+  for (char c : bytes)
+    if (uint8_t(c) >= 0x80) return true;
+  return false;
 }
 
 }  // namespace
@@ -206,6 +397,7 @@ int32_t CMarcFile::ReadFromIso2709(char16_t* buffer, int32_t size, CFile& file) 
   if (n < 24) return -1;
   const auto* b = reinterpret_cast<const unsigned char*>(block);
   if (start == 0) {
+    formOpen = false;
     if (b[0] == 0xFF && b[1] == 0xFE) {
       codePage = -1;
       markerFlag = 1;
@@ -222,19 +414,24 @@ int32_t CMarcFile::ReadFromIso2709(char16_t* buffer, int32_t size, CFile& file) 
       codePage = 65001;
       markerFlag = 1;
     } else {
+      // The ANSI code page until a record shows a byte above 7F: the first that does
+      // decides between it and UTF-8.
       codePage = 0;
+      formOpen = true;
     }
   }
 
-  std::string_view first(block, n);
-  size_t skip = firstDigit(first, 1);
-  Gathered g = gatherRecord(file, first.substr(skip), n == kBlockSize, 1);
-  if (start == 0 && codePage == 0 && LooksLikeUtf8(g.bytes)) codePage = 65001;
-  file.Seek(start + int64_t(skip + g.consumed), platform::CFile::begin);
-  if (g.end == GatherEnd::Limit || g.bytes.size() < 24) return -1;
+  Located rec;
+  if (!locateNext(file, start, 1, std::string_view(block, n), rec)) return -1;
+  if (codePage == 0 && formOpen && holdsHighByte(rec.bytes)) {
+    formOpen = false;
+    if (LooksLikeUtf8(rec.bytes)) codePage = 65001;
+  }
+  return byteText(rec.bytes, buffer, size);
+}
 
-  std::u16string iso = platform::toWide(codePage == -2 ? 0 : codePage, g.bytes);
-  if (iso.size() + 1 > size_t(size)) return copyText(kEmptyRecord, buffer, size);
+int32_t CMarcFile::byteText(const std::string& bytes, char16_t* buffer, int32_t size) {
+  std::u16string iso = platform::toWide(codePage == -2 ? 0 : codePage, bytes);
   blankControls(iso.data(), iso.size());
   // Only a record with an escape can hold an EACC run.
   if (iso.find(u'\x1B') != std::u16string::npos) {
@@ -246,6 +443,8 @@ int32_t CMarcFile::ReadFromIso2709(char16_t* buffer, int32_t size, CFile& file) 
       iso = std::move(decoded);
     }
   }
+  // A record wider than the buffer is cut like the 99,999 budget cuts: whole trailing
+  // fields go, and the text stays well-formed.
   return copyText(loomkit::iso2709::isoToJinei(iso, size_t(size)), buffer, size);
 }
 
@@ -259,11 +458,22 @@ int32_t CMarcFile::ReadFromIso2709(CMarc& marc, CFile& file, int noLoad) {
 int32_t CMarcFile::ReadPrevRecord(char16_t* buffer, int32_t size, int32_t hFile) {
   if (!buffer || size <= 0) return -1;
   platform::CFile file(hFile);
-  int64_t at = previousRecordStart(file, file.GetPosition(), codePage == -1 ? 2 : 1);
-  if (at < 0) return -1;
-  file.Seek(at, platform::CFile::begin);
-  if (codePage == -1) return readUtf16Record(buffer, size, file, at);
-  return ReadFromIso2709(buffer, size, file);
+  int64_t position = file.GetPosition();
+  int unit = codePage == -1 ? 2 : 1;
+  Located rec;
+  bool first = false;
+  if (!previousRecord(file, position, unit, rec, &first)) {
+    file.Seek(position, platform::CFile::begin);
+    return -1;
+  }
+  file.Seek(rec.end, platform::CFile::begin);
+  if (unit == 2) return utf16Text(rec, buffer, size);
+  // The first record of the file is read afresh from offset 0, which detects the form again.
+  if (first) {
+    file.SeekToBegin();
+    return ReadFromIso2709(buffer, size, file);
+  }
+  return byteText(rec.bytes, buffer, size);
 }
 
 int32_t CMarcFile::ReadPrevRecord(CMarc& marc, CFile& file) {

@@ -65,6 +65,8 @@ u16 jineiToIso(CMarc& marc) {
   // The header's text (not its terminator), padded with "0" or cut to the 24 leader places.
   u16 leader = header.FieldText(0);
   if (!leader.empty() && leader.back() == kFieldEnd) leader.pop_back();
+  // A record with no leader at all would go out with a leader of zeros: write none.
+  if (leader.empty()) return u16();
   leader.resize(kLeaderLength, u'0');
 
   std::vector<FieldData> fields;

@@ -9,6 +9,7 @@ CMarcFile::~CMarcFile() = default;
 void CMarcFile::SetAttribute(int32_t cp, int32_t newline) {
   codePage = cp;
   newlineAfterRecord = newline;
+  formOpen = false;
 }
 
 void CMarcFile::GetAttribute(int32_t& cp, int32_t& newline) {
@@ -20,6 +21,7 @@ void CMarcFile::SetAttributeEx(int32_t cp, int32_t newline, int32_t marker) {
   codePage = cp;
   newlineAfterRecord = newline;
   markerFlag = marker;
+  formOpen = false;
 }
 
 void CMarcFile::GetAttributeEx(int32_t& cp, int32_t& newline, int32_t& marker) {

@@ -118,4 +118,26 @@ void obeyFilePermissions() {
   syscall(SYS_capset, &header, data);
 }
 
+bool writeOdsPackage(const std::filesystem::path& p, const std::string& rows) {
+  TempDir pkg;
+  writeFile(pkg.path() / "mimetype", "application/vnd.oasis.opendocument.spreadsheet");
+  writeFile(pkg.path() / "content.xml",
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
+            "<office:document-content xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\""
+            " xmlns:table=\"urn:oasis:names:tc:opendocument:xmlns:table:1.0\""
+            " xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\" office:version=\"1.2\">"
+            "<office:body><office:spreadsheet><table:table table:name=\"Sheet1\">" +
+                rows + "</table:table></office:spreadsheet></office:body></office:document-content>");
+  std::filesystem::create_directories(pkg.path() / "META-INF");
+  writeFile(pkg.path() / "META-INF/manifest.xml",
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?><manifest:manifest "
+            "xmlns:manifest=\"urn:oasis:names:tc:opendocument:xmlns:manifest:1.0\">"
+            "<manifest:file-entry manifest:full-path=\"/\" "
+            "manifest:media-type=\"application/vnd.oasis.opendocument.spreadsheet\"/>"
+            "<manifest:file-entry manifest:full-path=\"content.xml\" manifest:media-type=\"text/xml\"/>"
+            "</manifest:manifest>");
+  std::string cd = "cd '" + pkg.path().string() + "' && ";
+  return run(cd + "zip -q -X -0 '" + p.string() + "' mimetype && zip -q -X -r '" + p.string() + "' content.xml META-INF") == 0;
+}
+
 }  // namespace qtest

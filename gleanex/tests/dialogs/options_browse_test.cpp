@@ -124,20 +124,36 @@ TEST_F(OptionsTest, SchemesSeparatorAndAccount) {
     ASSERT_EQ(schemes->count(), 2);
     EXPECT_EQ(schemes->itemText(0), QStringLiteral("图书"));
     EXPECT_EQ(schemes->itemText(1), QStringLiteral("期刊"));
-    EXPECT_EQ(schemes->currentIndex(), 0);  // the first is selected whatever the setting
+    EXPECT_EQ(schemes->currentIndex(), 1);  // the scheme the settings name
     EXPECT_TRUE(ui::isChecked(&d, COptionsDlg::IDC_SEPARATOR));
     EXPECT_EQ(ui::controlText(&d, COptionsDlg::IDC_USER), QStringLiteral("root"));
     EXPECT_EQ(ui::controlText(&d, COptionsDlg::IDC_PASSWORD), QStringLiteral("pw"));
-    schemes->setCurrentIndex(1);
+    schemes->setCurrentIndex(0);
     toggle(&d, COptionsDlg::IDC_SEPARATOR);
     ui::setControlText(&d, COptionsDlg::IDC_USER, "cat");
     ui::setControlText(&d, COptionsDlg::IDC_PASSWORD, "");
     uitest::click(&d, ui::IDOK);
   });
-  EXPECT_EQ(settings.schemeName, u"期刊");
+  EXPECT_EQ(settings.schemeName, u"图书");
   EXPECT_FALSE(settings.recordSeparator);
   EXPECT_EQ(settings.userName, u"cat");
   EXPECT_EQ(settings.password, u"");
+}
+
+TEST_F(OptionsTest, OpeningAndOkKeepTheSchemeInUse) {
+  qtest::writeFile(dir / "Sheetrix.ini", "[转换方案]\n图书=1\n期刊=x\n报纸=y\n");
+  struct Case { const char16_t* inUse; int selected; const char16_t* afterOk; };
+  const Case cases[] = {{u"期刊", 1, u"期刊"}, {u"报纸", 2, u"报纸"}, {u"图书", 0, u"图书"},
+                        {u"已删除", 0, u"图书"}, {u"", 0, u"图书"}};
+  for (const Case& c : cases) {
+    settings.schemeName = c.inUse;
+    COptionsDlg dlg(settings, folder(), u"");
+    run<COptionsDlg>(dlg, [&](COptionsDlg& d) {
+      EXPECT_EQ(combo(d, COptionsDlg::IDC_SCHEME)->currentIndex(), c.selected) << platform::toUtf8(c.inUse);
+      uitest::click(&d, ui::IDOK);
+    });
+    EXPECT_EQ(settings.schemeName, c.afterOk);
+  }
 }
 
 TEST_F(OptionsTest, ConfigurationRefillsTheSchemesAndKeepsTheChoice) {

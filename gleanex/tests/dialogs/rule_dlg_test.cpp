@@ -64,7 +64,7 @@ TEST_F(HitRuleTest, OutputFileIsTakenAtOnceEvenOnCancel) {
   struct Case { int mode; QStringList filters; };
   const Case cases[] = {
       {CHitRuleDlg::kModeOneHit, {"MARC文件 (*.mrc *.iso)", "所有文件 (*.*)"}},
-      {CHitRuleDlg::kModeNoHit, {"MARC文件 (*.mrc *.iso)", "Excel文件 (*.xls)", "所有文件 (*.*)"}},
+      {CHitRuleDlg::kModeNoHit, {"MARC文件 (*.mrc *.iso)", "Excel文件 (*.xlsx)", "所有文件 (*.*)"}},
   };
   for (const Case& c : cases) {
     settings = CAppSettings();

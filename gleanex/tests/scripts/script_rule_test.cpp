@@ -172,6 +172,21 @@ TEST(ScriptelEngine, ResultIsCutSafelyIntoTheBuffer) {
   }
 }
 
+TEST(ScriptelEngine, ErrorsNameTheirFileAndLine) {
+  qtest::TempDir dir;
+  const std::string path = (dir / "r.js").string();
+  qtest::writeFile(dir / "r.js", "var a = 1;\nfunction process(t) {\n  return t.noSuch.x;\n}\n");
+  CScriptel engine;
+  ASSERT_EQ(engine.Startup(u"javascript", platform::fromUtf8("\"" + path + "\"").c_str()), 1);
+  EXPECT_EQ(engine.SetParameters(u"x"), 0);
+  char16_t text[256];
+  ASSERT_GT(engine.GetLastErrorFile(text, 256), 0);
+  EXPECT_EQ(platform::toUtf8(text), path);
+  EXPECT_EQ(engine.GetLastErrorLine(), 3);
+  ASSERT_GT(engine.GetLastError(text, 256), 0);
+  EXPECT_EQ(platform::toUtf8(text).rfind("TypeError", 0), 0u) << platform::toUtf8(text);
+}
+
 TEST(ScriptelEngine, UnknownLanguageOrMissingFileFailsStartup) {
   CScriptel vb;
   EXPECT_EQ(vb.Startup(u"vbscript", u""), 0);
@@ -179,6 +194,9 @@ TEST(ScriptelEngine, UnknownLanguageOrMissingFileFailsStartup) {
   EXPECT_EQ(missing.Startup(u"javascript", u"\"/no/such/file.js\""), 0);
   char16_t error[256];
   EXPECT_GT(missing.GetLastError(error, 256), 0);
+  ASSERT_GT(missing.GetLastErrorFile(error, 256), 0);
+  EXPECT_EQ(u16(error), u"/no/such/file.js");
+  EXPECT_EQ(missing.GetLastErrorLine(), 0);
   // Without a process function the record is answered unchanged.
   EXPECT_EQ(missing.SetParameters(u"<marc></marc>"), 0);
   char16_t out[32];

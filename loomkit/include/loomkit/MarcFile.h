@@ -5,6 +5,7 @@
 #include <loomkit/export.h>
 
 #include <cstdint>
+#include <string>
 
 namespace platform {
 class CFile;
@@ -81,9 +82,15 @@ class LOOMKIT_API CMarcFile {
   static CMarcFile& Shared();
 
  private:
+  // A byte record read as internal record text in the object's form (EACC runs decoded).
+  int32_t byteText(const std::string& bytes, char16_t* buffer, int32_t size);
+
   int32_t codePage;
   int32_t newlineAfterRecord;
   int32_t markerFlag;
+  // Set while a file read from its start shows no byte above 7F yet: the first record that
+  // holds one decides between the ANSI code page and UTF-8. Any attribute setter clears it.
+  bool formOpen = false;
 };
 
 /// \brief Internal record text to ISO 2709 bytes in `output` (at most 100,000 bytes).

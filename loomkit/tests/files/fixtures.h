@@ -65,6 +65,13 @@ inline std::string simple(const u16& id, const u16& title, int cp = 0) {
   return record({{u"001", id}, {u"245", u"10\x1F" u"a" + title}}, cp);
 }
 
+// A record of exactly `total` bytes (its terminator included), longer than a record length
+// can say: a leader claiming 99,999 bytes and one field holding the rest.
+inline std::string oversize(size_t total) {
+  std::string head = "99999nam a2200037 a 4500" "245999900000\x1E";
+  return head + std::string(total - head.size() - 2, 'x') + "\x1E\x1D";
+}
+
 // The subfield element a record's title becomes in internal record text.
 inline u16 titleElement(const u16& title) { return u"<sf name=\"a\">" + title + u"</sf>"; }
 

@@ -7,6 +7,8 @@
 #include "../../src/iso2709_file_internal.h"
 #include "fixtures.h"
 
+#include <platform/text.h>
+
 #include <gtest/gtest.h>
 
 using namespace files_test;
@@ -23,6 +25,13 @@ std::vector<u16> readAll(CMarcFile& m, int fd, size_t bufferSize = 128000) {
     texts.emplace_back(buf.data(), size_t(n));
   }
   return texts;
+}
+
+// The records read hold these titles, in order.
+void expectTitles(const std::vector<u16>& texts, const std::vector<u16>& titles) {
+  ASSERT_EQ(texts.size(), titles.size());
+  for (size_t i = 0; i < texts.size(); ++i)
+    EXPECT_NE(texts[i].find(titleElement(titles[i])), u16::npos) << platform::toUtf8(texts[i]);
 }
 
 std::string eacc(char16_t c) {
@@ -115,24 +124,124 @@ TEST(FileRead, FewerThan24CharactersAfterTheSkipAreNoRecord) {
   EXPECT_EQ(readAll(m, wide.fd()).size(), 1u);
 }
 
-TEST(FileRead, AFileWithoutTerminatorsEndsAtTheBound) {
-  using loomkit::files::kGatherLimit;
-  // 1 MB of digits: every read gives up after the bound and says "no record".
+TEST(FileRead, AFileWithoutTerminatorsHoldsNoRecord) {
+  // 1 MB of digits: one read crosses it all and says "no record" at the real end.
   File file(std::string(1 << 20, '1'));
   CMarcFile m;
   std::vector<char16_t> buf(128000);
   EXPECT_EQ(m.ReadFromIso2709(buf.data(), int32_t(buf.size()), file.fd()), -1);
-  EXPECT_EQ(file.position(), long(kGatherLimit));
-  // Each further read moves on by the bound, so a loop over the file ends.
-  int reads = 0;
-  while (m.ReadFromIso2709(buf.data(), int32_t(buf.size()), file.fd()) == -1 && file.position() < (1 << 20))
-    ++reads;
-  EXPECT_LE(reads, 4);
+  EXPECT_EQ(file.position(), long(1 << 20));
 
   File wide("\xFF\xFE" + utf16(std::u16string(200000, u'1')));
   CMarcFile w;
   EXPECT_EQ(w.ReadFromIso2709(buf.data(), int32_t(buf.size()), wide.fd()), -1);
-  EXPECT_EQ(wide.position(), long(2 + kGatherLimit));
+  EXPECT_EQ(wide.position(), long(2 + 400000));
+}
+
+// The same bytes as UTF-16LE units (for ASCII text).
+std::string widen(const std::string& ascii) { return utf16(u16(ascii.begin(), ascii.end())); }
+
+// Pseudo-random bytes, the same every run.
+std::string noise(size_t n, uint32_t seed) {
+  std::string s(n, '\0');
+  for (char& c : s) {
+    seed = seed * 1103515245u + 12345u;
+    c = char(seed >> 16);
+  }
+  return s;
+}
+
+TEST(FileRead, OversizeRunsAndJunkAreSkippedAndReadingGoesOn) {
+  const std::string a = simple(u"1", u"A", 0), b = simple(u"2", u"B", 0);
+  // A record cut short (no terminator) at the head of a long run of text.
+  const std::string unterminated = record({{u"001", u"x"}, {u"245", u"10\x1F" u"a"}}, 0).substr(0, 50);
+  std::string zip = "PK\x03\x04\x14\x00\x06\x00\x08\x00\x00\x00!\x00" + noise(3000, 7);
+  struct Case {
+    const char* name;
+    std::string bytes;
+    std::vector<u16> titles;
+  } cases[] = {
+      {"300,000-byte record between two good ones", a + oversize(300000) + b, {u"A", u"B"}},
+      {"10 MB without a terminator, then a good record", unterminated + std::string(10 << 20, 'x') + b, {u"B"}},
+      {"10 MB of digits, then a good record", std::string(10 << 20, '7') + b, {u"B"}},
+      {"UTF-16: 300,000 bytes between two good ones",
+       "\xFF\xFE" + simple(u"1", u"A", -1) + widen(oversize(150000)) + simple(u"2", u"B", -1), {u"A", u"B"}},
+      {"5 KB of random bytes", noise(5000, 1), {}},
+      {"random bytes around a record", noise(5000, 2) + a + noise(5000, 3), {u"A"}},
+      {"a zip archive", zip, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    File file(c.bytes);
+    CMarcFile m;
+    expectTitles(readAll(m, file.fd()), c.titles);
+    EXPECT_EQ(file.position(), long(c.bytes.size()));
+  }
+}
+
+TEST(FileRead, RecordsNeedingRepairStillRead) {
+  // What real files get wrong and the reader has always put up with.
+  const std::string good = record({{u"001", u"r1"}, {u"245", u"10\x1F" u"aTitle"}}, 0);
+  std::string wrongLength = good, wrongBase = good, outOfOrder = good;
+  wrongLength.replace(0, 5, "00999");
+  wrongBase.replace(12, 5, "00010");
+  // The 245 entry listed before the 001 entry.
+  outOfOrder.replace(24, 24, good.substr(36, 12) + good.substr(24, 12));
+  for (const std::string& bytes : {wrongLength, wrongBase, outOfOrder}) {
+    File file(bytes + simple(u"2", u"B", 0));
+    CMarcFile m;
+    std::vector<u16> texts = readAll(m, file.fd());
+    ASSERT_EQ(texts.size(), 2u);
+    EXPECT_NE(texts[0].find(u"<field name=\"001\">r1</field>"), u16::npos);
+    EXPECT_NE(texts[0].find(titleElement(u"Title")), u16::npos);
+  }
+}
+
+TEST(FileRead, TheFirstRecordWithAByteAbove7FDecidesTheForm) {
+  const u16 pound = u"\u00A35", lodz = u"\u0141\u00F3d\u017A", zh = u"中文";
+  struct Case {
+    const char* name;
+    std::string bytes;
+    int32_t codePage;
+    std::vector<u16> titles;
+  } cases[] = {
+      {"UTF-8 after English-only records",
+       simple(u"1", u"English", 65001) + simple(u"2", u"Only", 65001) + simple(u"3", pound, 65001) +
+           simple(u"4", lodz, 65001),
+       65001, {u"English", u"Only", pound, lodz}},
+      {"GBK after English-only records", simple(u"1", u"English", 0) + simple(u"2", zh, 0) + simple(u"3", zh, 0),
+       0, {u"English", zh, zh}},
+      // Once a record decided for GBK, a later one that happens to pass the test stays GBK.
+      {"GBK first, UTF-8 bytes later", simple(u"1", zh, 0) + simple(u"2", u"\u00E9", 65001), 0,
+       {zh, platform::toWide(0, "\xC3\xA9")}},
+      {"UTF-8 first", simple(u"1", pound, 65001) + simple(u"2", u"B", 65001), 65001, {pound, u"B"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    File file(c.bytes);
+    CMarcFile m;
+    expectTitles(readAll(m, file.fd()), c.titles);
+    int32_t cp = 0, nl = 0, marker = 0;
+    m.GetAttributeEx(cp, nl, marker);
+    EXPECT_EQ(cp, c.codePage);
+  }
+}
+
+TEST(FileRead, Utf8FromYazWithEnglishRecordsFirst) {
+  qtest::TempDir dir;
+  std::string x = "<collection xmlns=\"http://www.loc.gov/MARC21/slim\">";
+  for (const char* title : {"English", "Only", "\xC5\x81\xC3\xB3" "d\xC5\xBA"})
+    x += std::string("<record><leader>00000nam a2200000 a 4500</leader><datafield tag=\"245\" ind1=\"1\" "
+                     "ind2=\"0\"><subfield code=\"a\">") + title + "</subfield></datafield></record>";
+  qtest::writeFile(dir / "in.xml", x + "</collection>");
+  ASSERT_EQ(qtest::run("yaz-marcdump -i marcxml -o marc '" + (dir / "in.xml").string() + "' > '" +
+                       (dir / "out.mrc").string() + "'"),
+            0);
+  File file(qtest::readFile(dir / "out.mrc"));
+  CMarcFile m;
+  std::vector<u16> texts = readAll(m, file.fd());
+  ASSERT_EQ(texts.size(), 3u);
+  EXPECT_NE(texts[2].find(titleElement(u"\u0141\u00F3d\u017A")), u16::npos) << platform::toUtf8(texts[2]);
 }
 
 TEST(FileRead, AUtf16RecordLongerThanTheBufferIsPassedOver) {
@@ -172,12 +281,26 @@ TEST(FileRead, ABufferTooSmallForTheTextIsNeverOverrun) {
   }
 }
 
-TEST(FileRead, ARecordWiderThanTheBufferGivesAnEmptyRecord) {
+TEST(FileRead, ARecordWiderThanTheBufferIsCutLikeTheBudget) {
+  // The record's characters do not fit the buffer: whole trailing fields go, the leader and
+  // the fields that fit stay, and the text loads and writes back with its own leader.
   File file(simple(u"1", u16(500, u'L'), 0) + simple(u"2", u"B", 0));
   CMarcFile m;
-  std::vector<char16_t> buf(200);
+  std::vector<char16_t> buf(200, u'#');
   int32_t n = m.ReadFromIso2709(buf.data(), 200, file.fd());
-  EXPECT_EQ(u16(buf.data(), size_t(std::max(n, 0))), u"<marc><header></header></marc>");
+  ASSERT_GT(n, 0);
+  u16 text(buf.data(), size_t(n));
+  EXPECT_EQ(text.rfind(u"<marc><header>00", 0), 0u) << platform::toUtf8(text);
+  EXPECT_NE(text.find(u"<field name=\"001\">1</field>"), u16::npos);
+  EXPECT_EQ(text.find(u"LLL"), u16::npos);
+  EXPECT_EQ(text.substr(text.size() - 7), u"</marc>");
+  CMarc marc;
+  marc.SetContent(text.c_str());
+  char16_t iso[256];
+  ASSERT_GT(m.Jinei2Iso(marc, iso, 256), 0);
+  EXPECT_EQ(u16(iso + 5, 7), u"nam a22");
+  // Too small for even the leader: nothing, as for a UTF-16 record passed over.
+  EXPECT_EQ(m.ReadFromIso2709(buf.data(), 40, file.fd()), 0);
 }
 
 }  // namespace

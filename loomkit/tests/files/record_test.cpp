@@ -77,6 +77,17 @@ TEST(FileRecord, ARecordWithoutContentWritesNothing) {
   CMarc empty;
   EXPECT_EQ(writer.AppendToIso2709(empty, target), 0);
   EXPECT_EQ(out.bytes().size(), 0u);
+  // A record with an empty header would go out with a leader of zeros: nothing is written.
+  const char16_t* noLeader = u"<marc><header></header><field name=\"001\">x</field></marc>";
+  CMarc headless;
+  headless.SetContent(noLeader);
+  ASSERT_EQ(headless.IsNull(), 0);
+  EXPECT_EQ(writer.AppendToIso2709(headless, target), 0);
+  EXPECT_EQ(out.bytes().size(), 0u);
+  char16_t iso[128];
+  EXPECT_EQ(writer.Jinei2Iso(headless, iso, 128), 0);
+  char bytes[128];
+  EXPECT_EQ(OutMarc(noLeader, 0, 0, bytes), 0);
 }
 
 }  // namespace

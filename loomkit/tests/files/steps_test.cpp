@@ -71,86 +71,131 @@ TEST(FileSteps, BlankControlsKeepsTheSeparatorsAfterTheLeader) {
   EXPECT_EQ(t, u"00   " + std::u16string(19, u'x') + u"  \x1B\x1D\x1E\x1F ");
 }
 
-// Gathers from offset 0 of a file as the reader does: first block, then further blocks.
-Gathered gatherFrom(File& f, int unit) {
+// Every record the scanner finds from offset 0, and where it stands at the end.
+struct Scan {
+  std::vector<Located> records;
+  int64_t end = -1;
+};
+
+Scan scanAll(File& f, int unit) {
   platform::CFile file(f.fd());
-  char block[kBlockSize];
-  size_t n = file.Read(block, kBlockSize);
-  return gatherRecord(file, std::string_view(block, n), n == kBlockSize, unit);
+  ::lseek(f.fd(), 0, SEEK_SET);
+  RecordScanner scanner(file, 0, unit);
+  Scan s;
+  Located r;
+  while (s.records.size() < 100 && scanner.next(r)) s.records.push_back(r);
+  s.end = scanner.position();
+  return s;
 }
 
-TEST(FileSteps, GatherStopsAtTheFirstTerminator) {
-  File f("0123\x1D" "4567\x1D");
-  Gathered g = gatherFrom(f, 1);
-  EXPECT_EQ(g.end, GatherEnd::Terminator);
-  EXPECT_EQ(g.bytes, "0123\x1D");
-  EXPECT_EQ(g.consumed, 5u);
+TEST(FileSteps, ScannerStopsAtEachTerminatorAndCrossesBlocks) {
+  const std::string a = simple(u"1", u"A", 0), b = simple(u"2", u16(5000, u'7'), 0);
+  File f(a + "\r\n" + b + "\r\n");
+  Scan s = scanAll(f, 1);
+  ASSERT_EQ(s.records.size(), 2u);
+  EXPECT_EQ(s.records[0].bytes, a);
+  EXPECT_EQ(s.records[0].start, 0);
+  EXPECT_EQ(s.records[0].end, int64_t(a.size()));
+  EXPECT_EQ(s.records[1].bytes, b);
+  EXPECT_EQ(s.records[1].start, int64_t(a.size() + 2));
+  EXPECT_TRUE(s.records[1].terminated);
+  EXPECT_EQ(s.end, int64_t(f.bytes().size()));
 }
 
-TEST(FileSteps, GatherCrossesBlocks) {
-  std::string rec = std::string(5000, '7') + "\x1D";
-  File f(rec + "next");
-  Gathered g = gatherFrom(f, 1);
-  EXPECT_EQ(g.end, GatherEnd::Terminator);
-  EXPECT_EQ(g.bytes, rec);
-  EXPECT_EQ(g.consumed, rec.size());
-}
-
-TEST(FileSteps, GatherOfUnitsIgnoresTheByte1DInsideACharacter) {
+TEST(FileSteps, ScannerOfUnitsIgnoresTheByte1DInsideACharacter) {
   // U+4E1D is the bytes 1D 4E, U+1D00 the bytes 00 1D: neither ends the record.
-  std::string rec = utf16(u"01\u4E1D\u1D00\x1D");
-  File f(rec + utf16(u"02\x1D"));
-  Gathered g = gatherFrom(f, 2);
-  EXPECT_EQ(g.end, GatherEnd::Terminator);
-  EXPECT_EQ(g.bytes, rec);
+  const std::string a = simple(u"1", u"\u4E1D\u1D00", -1), b = simple(u"2", u"\u1D1D", -1);
+  File f(a + b);
+  Scan s = scanAll(f, 2);
+  ASSERT_EQ(s.records.size(), 2u);
+  EXPECT_EQ(s.records[0].bytes, a);
+  EXPECT_EQ(s.records[1].bytes, b);
 }
 
-TEST(FileSteps, GatherWithoutTerminatorTakesTheRestOfTheFile) {
-  File f(std::string(3000, '5'));
-  Gathered g = gatherFrom(f, 1);
-  EXPECT_EQ(g.end, GatherEnd::EndOfFile);
-  EXPECT_EQ(g.bytes.size(), 3000u);
-  EXPECT_EQ(g.consumed, 3000u);
+TEST(FileSteps, ScannerTakesTheRestOfTheFileWithoutTerminator) {
+  const std::string a = simple(u"1", u16(3000, u'5'), 0);
+  File f(a.substr(0, a.size() - 1));
+  Scan s = scanAll(f, 1);
+  ASSERT_EQ(s.records.size(), 1u);
+  EXPECT_FALSE(s.records[0].terminated);
+  EXPECT_EQ(s.records[0].bytes, a.substr(0, a.size() - 1));
 }
 
-TEST(FileSteps, GatherGivesUpAtTheBound) {
-  File f(std::string(kGatherLimit + 10000, '5') + "\x1D");
-  Gathered g = gatherFrom(f, 1);
-  EXPECT_EQ(g.end, GatherEnd::Limit);
-  EXPECT_TRUE(g.bytes.empty());
-  EXPECT_EQ(g.consumed, kGatherLimit);
+TEST(FileSteps, ScannerSkipsAnOversizeRunAndTakesOneOfExactlyTheBound) {
+  const std::string good = simple(u"g", u"G", 0);
+  {
+    File f(oversize(kGatherLimit + 1) + good);
+    Scan s = scanAll(f, 1);
+    ASSERT_EQ(s.records.size(), 1u);
+    EXPECT_EQ(s.records[0].bytes, good);
+  }
+  {
+    File f(oversize(kGatherLimit) + good);
+    Scan s = scanAll(f, 1);
+    ASSERT_EQ(s.records.size(), 2u);
+    EXPECT_EQ(s.records[0].bytes.size(), kGatherLimit);
+  }
 }
 
-TEST(FileSteps, GatherTakesARecordOfExactlyTheBound) {
-  std::string rec = std::string(kGatherLimit - 1, '5') + "\x1D";
-  File f(rec);
-  Gathered g = gatherFrom(f, 1);
-  EXPECT_EQ(g.end, GatherEnd::Terminator);
-  EXPECT_EQ(g.bytes.size(), kGatherLimit);
+TEST(FileSteps, ACandidateNeedsLeaderAndDirectoryDigits) {
+  const std::string good = simple(u"g", u"G", 0);
+  std::string letters = good;
+  letters[24 + 5] = 'x';  // the length column of the first entry
+  std::string tagLetters = good;
+  tagLetters[24] = 'C';  // tags may be anything
+  struct Case {
+    const char* name;
+    std::string bytes;
+    size_t records;
+  } cases[] = {
+      {"good", good, 1},
+      {"letter in the record length", "0012x" + good.substr(5), 0},
+      {"letter in the base address", good.substr(0, 14) + "x" + good.substr(15), 0},
+      {"letter in a directory column", letters, 0},
+      {"letter in a tag", tagLetters, 1},
+      {"leader only", "00025nam a2200025 a 4500\x1D", 1},
+      {"too short for a leader", "0002\x1D", 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    File f(c.bytes);
+    EXPECT_EQ(scanAll(f, 1).records.size(), c.records);
+  }
 }
 
-TEST(FileSteps, WalkBackCountsThreeTerminators) {
-  // records of 3000 bytes, so that the walk crosses blocks
-  std::string a = std::string(3000, 'a') + "\x1D", b = std::string(3000, 'b') + "\x1D",
-              c = std::string(3000, 'c') + "\x1D";
+TEST(FileSteps, WalkBackFindsThePreviousRecord) {
+  // Records of 3,000 bytes, so that the walk crosses blocks.
+  const std::string a = simple(u"a", u16(3000, u'a'), 0), b = simple(u"b", u16(3000, u'b'), 0),
+                    c = simple(u"c", u16(3000, u'c'), 0);
   File f(a + "\r\n" + b + "\r\n" + c + "\r\n");
-  long afterA = long(a.size()), afterB = afterA + 2 + long(b.size()), afterC = afterB + 2 + long(c.size());
+  int64_t afterA = int64_t(a.size()), afterB = afterA + 2 + int64_t(b.size()),
+          afterC = afterB + 2 + int64_t(c.size());
   platform::CFile file(f.fd());
-  EXPECT_EQ(previousRecordStart(file, afterC, 1), afterA);  // B starts after A's terminator
-  EXPECT_EQ(previousRecordStart(file, afterB, 1), 0);       // A is the first record
-  EXPECT_EQ(previousRecordStart(file, afterA, 1), -1);
-  EXPECT_EQ(f.position(), afterA);  // where the walk started
-  EXPECT_EQ(previousRecordStart(file, 0, 1), -1);
+  Located r;
+  bool first = true;
+  ASSERT_TRUE(previousRecord(file, afterC, 1, r, &first));
+  EXPECT_EQ(r.bytes, b);
+  EXPECT_EQ(r.start, afterA + 2);
+  EXPECT_FALSE(first);
+  ASSERT_TRUE(previousRecord(file, afterB, 1, r, &first));
+  EXPECT_EQ(r.bytes, a);
+  EXPECT_TRUE(first);
+  EXPECT_FALSE(previousRecord(file, afterA, 1, r));
+  EXPECT_FALSE(previousRecord(file, 0, 1, r));
 }
 
 TEST(FileSteps, WalkBackInUnitsSkipsBytes1DInsideCharacters) {
-  std::string a = utf16(u"\u4E1D\u1D00a\x1D"), b = utf16(u"\u4E1Db\x1D"), c = utf16(u"\u1D00c\x1D");
+  const std::string a = simple(u"a", u"\u4E1D\u1D00a", -1), b = simple(u"b", u"\u4E1Db", -1),
+                    c = simple(u"c", u"\u1D00c", -1);
   File f("\xFF\xFE" + a + b + c);
-  long afterA = 2 + long(a.size()), afterB = afterA + long(b.size()), afterC = afterB + long(c.size());
+  int64_t afterA = 2 + int64_t(a.size()), afterB = afterA + int64_t(b.size()), afterC = afterB + int64_t(c.size());
   platform::CFile file(f.fd());
-  EXPECT_EQ(previousRecordStart(file, afterC, 2), afterA);
-  EXPECT_EQ(previousRecordStart(file, afterB, 2), 0);
-  EXPECT_EQ(previousRecordStart(file, afterA, 2), -1);
+  Located r;
+  ASSERT_TRUE(previousRecord(file, afterC, 2, r));
+  EXPECT_EQ(r.bytes, b);
+  ASSERT_TRUE(previousRecord(file, afterB, 2, r));
+  EXPECT_EQ(r.bytes, a);
+  EXPECT_FALSE(previousRecord(file, afterA, 2, r));
 }
 
 }  // namespace

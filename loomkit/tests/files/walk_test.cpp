@@ -21,8 +21,9 @@ struct Paged {
 
 TEST(FileWalk, PreviousRecordWalksBackToTheFirst) {
   // Titles long enough that records span several 2,048-byte blocks; U+4E1D is the bytes
-  // 1D 4E in UTF-16, which must not count as a terminator.
-  const u16 titles[] = {u"One" + u16(3000, u'1'), u"Two\u4E1D" + u16(3000, u'2'), u"Three"};
+  // 1D 4E in UTF-16, which must not count as a terminator. In GBK, U+4E1D alone (CB BF) is
+  // also a well-formed UTF-8 sequence; U+7EF8 after it makes the GBK file plainly GBK.
+  const u16 titles[] = {u"One" + u16(3000, u'1'), u"Two\u4E1D\u7EF8" + u16(3000, u'2'), u"Three"};
   const Paged forms[] = {
       {"GBK, CR LF", "", 0, "\r\n"},
       {"UTF-8 with mark", "\xEF\xBB\xBF", 65001, ""},
@@ -43,6 +44,37 @@ TEST(FileWalk, PreviousRecordWalksBackToTheFirst) {
     EXPECT_EQ(m.ReadPrevRecord(buf.data(), 128000, file.fd()), -1);
     // Forwards again from the first record.
     EXPECT_NE(text(m.ReadFromIso2709(buf.data(), 128000, file.fd())).find(titleElement(titles[1])), u16::npos);
+  }
+}
+
+TEST(FileWalk, PreviousRecordPassesOverJunkAndFindsAnUnterminatedLast) {
+  const std::string a = simple(u"1", u"A", 0), b = simple(u"2", u"B", 0), c = simple(u"3", u"C", 0);
+  struct Case {
+    const char* name;
+    std::string bytes;
+  } cases[] = {
+      {"last record without terminator", a + b + c.substr(0, c.size() - 1)},
+      {"an oversize run between", a + oversize(300000) + b + c},
+      {"junk with terminators between", a + "junk\x1D" "12345\x1D" + b + "\r\n\x1D\r\n" + c},
+  };
+  for (const Case& f : cases) {
+    SCOPED_TRACE(f.name);
+    File file(f.bytes);
+    CMarcFile m;
+    std::vector<char16_t> buf(128000);
+    auto title = [&](int32_t n) {
+      u16 t = n > 0 ? u16(buf.data(), size_t(n)) : u16();
+      for (const char16_t* x : {u"A", u"B", u"C"})
+        if (t.find(titleElement(x)) != u16::npos) return u16(x);
+      return u16(u"-");
+    };
+    u16 forwards;
+    for (int32_t n; (n = m.ReadFromIso2709(buf.data(), 128000, file.fd())) >= 0;) forwards += title(n);
+    EXPECT_EQ(forwards, u"ABC");
+    u16 backwards;
+    for (int32_t n; (n = m.ReadPrevRecord(buf.data(), 128000, file.fd())) >= 0 && backwards.size() < 5;)
+      backwards += title(n);
+    EXPECT_EQ(backwards, u"BA");
   }
 }
 

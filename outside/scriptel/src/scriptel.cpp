@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringDecoder>
 #include <QStringList>
+#include <QUrl>
 
 #include <algorithm>
 #include <cstdio>
@@ -54,12 +55,28 @@ QString decodeScript(const QByteArray& bytes) {
   return QString::fromStdU16String(wide);
 }
 
-QString describe(const QJSValue& error) {
-  QString where = error.property(QStringLiteral("fileName")).toString();
-  int line = error.property(QStringLiteral("lineNumber")).toInt();
-  QString text = error.toString();
-  if (!where.isEmpty()) text = QStringLiteral("%1:%2: %3").arg(where).arg(line).arg(text);
-  return text;
+/// Where a script failed and what the engine said.
+struct ScriptFailure {
+  QString message, file;
+  int line = 0;
+};
+
+ScriptFailure describe(const QJSValue& error, const QString& fallbackFile) {
+  ScriptFailure f;
+  f.message = error.toString();
+  f.file = error.property(QStringLiteral("fileName")).toString();
+  // The engine names the files it was given as URLs.
+  if (f.file.startsWith(QStringLiteral("file:"))) f.file = QUrl(f.file).toLocalFile();
+  if (f.file.isEmpty()) f.file = fallbackFile;
+  f.line = error.property(QStringLiteral("lineNumber")).toInt();
+  return f;
+}
+
+int32_t copyOut(const QString& text, char16_t* buffer, int32_t size) {
+  if (!buffer || size <= 0 || text.size() + 1 > size) return 0;
+  std::copy_n(reinterpret_cast<const char16_t*>(text.utf16()), text.size(), buffer);
+  buffer[text.size()] = 0;
+  return int32_t(text.size());
 }
 
 }  // namespace
@@ -67,12 +84,17 @@ QString describe(const QJSValue& error) {
 struct CScriptel::Impl {
   std::unique_ptr<QJSEngine> engine;
   QString answer;
-  QString lastError;
+  QString scripts;  // the files of the last Startup, for failures that name none
+  ScriptFailure lastError;
 
-  void fail(const QString& message) {
-    lastError = message;
-    std::fprintf(stderr, "ScriptelU: %s\n", message.toUtf8().constData());
+  void fail(const ScriptFailure& failure) {
+    lastError = failure;
+    QString where = failure.file.isEmpty() ? QString() : failure.file + u':';
+    if (failure.line > 0) where += QString::number(failure.line) + u':';
+    if (!where.isEmpty()) where += u' ';
+    std::fprintf(stderr, "ScriptelU: %s%s\n", where.toUtf8().constData(), failure.message.toUtf8().constData());
   }
+  void fail(const QString& message) { fail(ScriptFailure{message, scripts, 0}); }
 };
 
 CScriptel::CScriptel() : m_impl(new Impl) {}
@@ -82,7 +104,8 @@ CScriptel::~CScriptel() { delete m_impl; }
 int32_t CScriptel::Startup(const char16_t* language, const char16_t* arguments) {
   Impl& d = *m_impl;
   d.engine.reset();
-  d.lastError.clear();
+  d.lastError = ScriptFailure();
+  d.scripts.clear();
   if (fromWide(language).compare(QStringLiteral("javascript"), Qt::CaseInsensitive) != 0) {
     d.fail(QStringLiteral("unknown script language \"%1\"").arg(fromWide(language)));
     return 0;
@@ -90,16 +113,18 @@ int32_t CScriptel::Startup(const char16_t* language, const char16_t* arguments) 
   d.engine = std::make_unique<QJSEngine>();
   d.engine->installExtensions(QJSEngine::ConsoleExtension);
   int32_t ok = 1;
-  for (const QString& path : splitArguments(fromWide(arguments))) {
+  const QStringList files = splitArguments(fromWide(arguments));
+  d.scripts = files.isEmpty() ? QString() : files.back();
+  for (const QString& path : files) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-      d.fail(QStringLiteral("cannot read script %1").arg(path));
+      d.fail(ScriptFailure{QStringLiteral("cannot read the script: %1").arg(file.errorString()), path, 0});
       ok = 0;
       continue;
     }
     QJSValue result = d.engine->evaluate(decodeScript(file.readAll()), path);
     if (result.isError()) {
-      d.fail(describe(result));
+      d.fail(describe(result, path));
       ok = 0;
     }
   }
@@ -120,7 +145,7 @@ int32_t CScriptel::SetParameters(const char16_t* input) {
   }
   QJSValue result = process.call({QJSValue(d.answer)});
   if (result.isError()) {
-    d.fail(describe(result));
+    d.fail(describe(result, d.scripts));
     return 0;
   }
   d.answer = result.isNull() || result.isUndefined() ? QStringLiteral("null") : result.toString();
@@ -140,10 +165,8 @@ int32_t CScriptel::GetResult(char16_t* buffer, int32_t& length) {
   return n == answer.size() ? 1 : 0;
 }
 
-int32_t CScriptel::GetLastError(char16_t* buffer, int32_t size) {
-  const QString& e = m_impl->lastError;
-  if (!buffer || size <= 0 || e.size() + 1 > size) return 0;
-  std::copy_n(reinterpret_cast<const char16_t*>(e.utf16()), e.size(), buffer);
-  buffer[e.size()] = 0;
-  return int32_t(e.size());
-}
+int32_t CScriptel::GetLastError(char16_t* buffer, int32_t size) { return copyOut(m_impl->lastError.message, buffer, size); }
+
+int32_t CScriptel::GetLastErrorFile(char16_t* buffer, int32_t size) { return copyOut(m_impl->lastError.file, buffer, size); }
+
+int32_t CScriptel::GetLastErrorLine() { return m_impl->lastError.line; }

@@ -13,7 +13,8 @@
 //
 // A `process` that returns null or undefined answers "null". A script that fails (a syntax
 // error, an exception, no `process`) answers the record unchanged and the error is written
-// to standard error and kept for GetLastError: a broken rule never loses the record.
+// to standard error and kept for GetLastError, GetLastErrorFile and GetLastErrorLine: a
+// broken rule never loses the record, and its host can say where it broke.
 #pragma once
 
 #include <cstdint>
@@ -36,9 +37,14 @@ class SCRIPTEL_API CScriptel {
   /// length - 1 characters (never inside a surrogate pair) when it does not fit. `length`
   /// becomes the answer's full length; 1 when it was copied whole, 0 when cut.
   int32_t GetResult(char16_t* buffer, int32_t& length);
-  /// \brief The last error message (empty when none); its length, or 0 with `buffer`
-  /// untouched when it does not fit with its NUL.
+  /// \brief The engine's message of the last error (empty when none); its length, or 0 with
+  /// `buffer` untouched when it does not fit with its NUL.
   int32_t GetLastError(char16_t* buffer, int32_t size);
+  /// \brief The script file of the last error (the failing file, else the last one named
+  /// at Startup); as GetLastError.
+  int32_t GetLastErrorFile(char16_t* buffer, int32_t size);
+  /// \brief The line of the last error in its file, 0 when the engine named none.
+  int32_t GetLastErrorLine();
 
  private:
   CScriptel(const CScriptel&) = delete;

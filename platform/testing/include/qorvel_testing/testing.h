@@ -61,5 +61,9 @@ void limitFileSize(uint64_t bytes);
 /// \brief In a child process: gives up the rights to ignore file permissions (what root has),
 /// so that a read-only file or folder is read-only to it as well.
 void obeyFilePermissions();
+/// \brief Writes an OpenDocument spreadsheet of one sheet whose rows are `rows` (the
+/// table:table-row elements), packed by the zip command with the mimetype first and stored,
+/// as office programs do; false when zip failed.
+bool writeOdsPackage(const std::filesystem::path& p, const std::string& rows);
 
 }  // namespace qtest
