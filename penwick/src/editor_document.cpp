@@ -49,11 +49,7 @@ void CEditorDocument::SetCtrlZMenu(u16v source, u16v key) {
 
 // ---- the record ----
 
-CFieldItem* CEditorDocument::LastField() const {
-  CFieldItem* f = first_;
-  while (f && f->next) f = f->next;
-  return f;
-}
+CFieldItem* CEditorDocument::LastField() const { return last_; }
 
 CFieldItem* CEditorDocument::AddField(u16v name, u16v data) {
   return InsertField(new CFieldItem(this, name, data), nullptr);
@@ -65,11 +61,13 @@ CFieldItem* CEditorDocument::AddField(u16v name, u16v indicators, u16v data) {
 
 CFieldItem* CEditorDocument::InsertField(CFieldItem* item, CFieldItem* before) {
   item->LayoutRows();
+  InvalidateRowIndex();
   if (!before) {
     CFieldItem* last = LastField();
     item->previous = last;
     item->next = nullptr;
     (last ? last->next : first_) = item;
+    last_ = item;
     return item;
   }
   item->next = before;
@@ -80,8 +78,9 @@ CFieldItem* CEditorDocument::InsertField(CFieldItem* item, CFieldItem* before) {
 }
 
 void CEditorDocument::UnlinkField(CFieldItem* item) {
+  InvalidateRowIndex();
   (item->previous ? item->previous->next : first_) = item->next;
-  if (item->next) item->next->previous = item->previous;
+  (item->next ? item->next->previous : last_) = item->previous;
   item->next = item->previous = nullptr;
 }
 
@@ -91,8 +90,9 @@ void CEditorDocument::DeleteField(CFieldItem* item) {
 }
 
 void CEditorDocument::ClearRecord() {
+  InvalidateRowIndex();
   CFieldItem* f = first_;
-  first_ = nullptr;
+  first_ = last_ = nullptr;
   while (f) {
     CFieldItem* n = f->next;
     delete f;
@@ -100,24 +100,34 @@ void CEditorDocument::ClearRecord() {
   }
 }
 
+void CEditorDocument::BuildIndex() const {
+  if (indexValid_) return;
+  fields_.clear();
+  starts_.assign(1, 0);
+  int i = 0;
+  for (CFieldItem* f = first_; f; f = f->next, ++i) {
+    f->ordinal = i;
+    fields_.push_back(f);
+    starts_.push_back(starts_.back() + f->RowCount());
+  }
+  indexValid_ = true;
+}
+
 int CEditorDocument::FieldCount() const {
-  int n = 0;
-  for (CFieldItem* f = first_; f; f = f->next) ++n;
-  return n;
+  BuildIndex();
+  return int(fields_.size());
 }
 
 CFieldItem* CEditorDocument::FieldAt(int i) const {
-  if (i < 0) return nullptr;
-  CFieldItem* f = first_;
-  while (f && i-- > 0) f = f->next;
-  return f;
+  BuildIndex();
+  return i >= 0 && size_t(i) < fields_.size() ? fields_[size_t(i)] : nullptr;
 }
 
 int CEditorDocument::IndexOf(const CFieldItem* item) const {
-  int i = 0;
-  for (CFieldItem* f = first_; f; f = f->next, ++i)
-    if (f == item) return i;
-  return -1;
+  if (!item) return -1;
+  BuildIndex();
+  const int i = item->ordinal;
+  return i >= 0 && size_t(i) < fields_.size() && fields_[size_t(i)] == item ? i : -1;
 }
 
 void CEditorDocument::GatherAll() {
@@ -131,23 +141,22 @@ void CEditorDocument::LayoutAll() {
 // ---- rows ----
 
 int CEditorDocument::TotalRows() const {
-  int n = 0;
-  for (CFieldItem* f = first_; f; f = f->next) n += f->RowCount();
-  return n;
+  BuildIndex();
+  return starts_.back();
 }
 
 int CEditorDocument::RowIndex(const CFieldRow* row) const {
-  int i = 0;
-  for (CFieldRow* r = FirstRow(); r; r = r->NextRow(), ++i)
-    if (r == row) return i;
-  return -1;
+  if (!row) return -1;
+  const int field = IndexOf(row->field);
+  if (field < 0 || row->field->RowNumber(row->indexInField) != row) return -1;
+  return starts_[size_t(field)] + row->indexInField;
 }
 
 CFieldRow* CEditorDocument::RowAt(int n) const {
-  if (n < 0) return nullptr;
-  CFieldRow* r = FirstRow();
-  while (r && n-- > 0) r = r->NextRow();
-  return r;
+  if (n < 0 || n >= TotalRows()) return nullptr;
+  // The last field that starts at or before n.
+  const size_t field = size_t(std::upper_bound(starts_.begin(), starts_.end() - 1, n) - starts_.begin()) - 1;
+  return fields_[field]->RowNumber(n - starts_[field]);
 }
 
 bool CEditorDocument::Before(const CFieldRow* rowA, int colA, const CFieldRow* rowB, int colB) const {

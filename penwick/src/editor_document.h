@@ -10,6 +10,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 class CEditorDocument {
  public:
@@ -69,6 +70,9 @@ class CEditorDocument {
   void ParseRecordText(std::u16string_view text);
 
   // ---- rows across the record ----
+  /// \brief Marks the row index stale (a field was added or removed, or changed its number
+  /// of rows); the next lookup rebuilds it from the fields' row counts.
+  void InvalidateRowIndex() { indexValid_ = false; }
   CFieldRow* FirstRow() const { return first_ ? first_->firstRow : nullptr; }
   int TotalRows() const;
   /// \brief Index of a row counted through the whole record from 0, -1 when not in it.
@@ -103,6 +107,13 @@ class CEditorDocument {
   std::u16string defaultKey_;
   const penwick::CTextMeasure* measure_ = nullptr;
   CFieldItem* first_ = nullptr;
+  CFieldItem* last_ = nullptr;
+  // The row index: the fields in order and the number of rows before each (the total
+  // last), so that a row's number and the row of a number take O(log n).
+  mutable bool indexValid_ = false;
+  mutable std::vector<CFieldItem*> fields_;
+  mutable std::vector<int> starts_;
+  void BuildIndex() const;
 };
 
 namespace penwick {

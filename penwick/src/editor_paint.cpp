@@ -5,6 +5,7 @@
 #include <ui/win.h>
 
 #include <QFontMetrics>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPolygon>
 
@@ -50,8 +51,49 @@ void drawIcon(QPainter& p, int x, int y, int icon) {
 
 }  // namespace
 
-void CEditorWnd::paintEvent(QPaintEvent*) {
+CEditorWnd::PaintedFrame CEditorWnd::FrameOf() const {
+  const CEditorLayout& L = Layout();
+  return {L.LayoutKey(), L.tagWidth, L.bottom, width(), height(), Document().Format(),
+          boundaryDrag_ ? boundaryX_ : -1, colour_, customFont_};
+}
+
+CEditorWnd::PaintedBand CEditorWnd::BandOf(int i, const CFieldRow* row) const {
+  PaintedBand band;
+  if (!row) return band;
+  const CFieldItem* field = row->field;
+  band.row = row;
+  band.text = row->text;
+  band.label = row->label;
+  const bool first = row == field->firstRow;
+  band.flags = (first ? 1 : 0) | (row->next ? 0 : 2) | (row == hotRow_ ? 4 : 0) | (pressedIcon_ == i ? 8 : 0);
+  if (first) {
+    band.tag = field->alias + u'\0' + field->name + u'\0' + field->indicators;
+    band.flags |= (field->HasQualifiers() ? 16 : 0) | (field->qualifiersShown ? 32 : 0);
+  }
+  int from = 0, to = 0;
+  if (HasSelection() &&
+      Document().SelectedColumns(row, selStartRow, selStartColumn, selEndRow, selEndColumn, from, to)) {
+    band.from = from;
+    band.to = to;
+  }
+  return band;
+}
+
+QRect CEditorWnd::BandRect(int i) const {
+  const CEditorLayout& L = Layout();
+  const int cw = std::max(clientSize_.width(), 200);
+  return QRect(1, 1 + L.top + i * L.RowHeight(), cw - CEditorLayout::kBar, L.RowHeight());
+}
+
+QRect CEditorWnd::CaretRect() const {
+  if (!(caretShown_ && hasFocus() && IsShown(caretRow))) return QRect();
+  return QRect(1 + CaretX(), 1 + CaretY(), CEditorLayout::kCaretWidth, Layout().TextHeight());
+}
+
+void CEditorWnd::paintEvent(QPaintEvent* e) {
   QPainter p(this);
+  const QRegion& dirty = e->region();
+  auto covers = [&dirty](const QRect& r) { return (QRegion(r) - dirty).isEmpty(); };
   const CEditorLayout& L = Layout();
   const int cw = std::max(clientSize_.width(), 200), ch = std::max(clientSize_.height(), 100);
   // The one-pixel border, then everything in client coordinates.
@@ -61,6 +103,25 @@ void CEditorWnd::paintEvent(QPaintEvent*) {
   const int pictureW = cw - CEditorLayout::kBar, pictureH = ch - CEditorLayout::kBar;
   p.setClipRect(0, 0, pictureW, pictureH);
   p.fillRect(0, 0, pictureW, pictureH, kWindow);
+  // What this paint puts on the screen, for the next Repaint to compare with.
+  const int visible = VisibleRows();
+  if (covers(QRect(1, 1, pictureW, pictureH))) {
+    paintedFrame_ = FrameOf();
+    framePainted_ = true;
+  }
+  painted_.resize(size_t(std::max(visible, 0)));
+  {
+    CFieldRow* r = Document().RowAt(firstShownRow);
+    for (int i = 0; i < visible; ++i) {
+      if (covers(BandRect(i))) painted_[size_t(i)] = BandOf(i, r);
+      if (r) r = r->NextRow();
+    }
+  }
+  // The caret drawn now, unless an earlier one stays on the screen (the next Repaint then
+  // draws both places again).
+  const QRect caretRect = CaretRect();
+  const QRect caretNow = covers(caretRect) ? caretRect : QRect();
+  if (paintedCaret_.isEmpty() || covers(paintedCaret_) || paintedCaret_ == caretNow) paintedCaret_ = caretNow;
   if (!Document().FirstField()) return;
 
   p.setFont(font_);
@@ -105,9 +166,9 @@ void CEditorWnd::paintEvent(QPaintEvent*) {
     p.drawText(1, y + half + fm.ascent(), s);
   };
 
-  const int visible = VisibleRows();
   CFieldRow* row = Document().RowAt(firstShownRow);
   for (int i = 0; row && i < visible; ++i, row = row->NextRow()) {
+    if (!dirty.intersects(BandRect(i))) continue;
     const int y = L.top + i * rowH;
     const CFieldItem* field = row->field;
     // Tag area.
@@ -177,6 +238,5 @@ void CEditorWnd::paintEvent(QPaintEvent*) {
     p.fillRect(boundaryX_ - 1, 0, 2, ch, QColor(255, 255, 255));
     p.setCompositionMode(QPainter::CompositionMode_SourceOver);
   }
-  if (caretShown_ && hasFocus() && IsShown(caretRow))
-    p.fillRect(CaretX(), CaretY(), CEditorLayout::kCaretWidth, L.TextHeight(), text);
+  if (!caretRect.isEmpty()) p.fillRect(caretRect.translated(-1, -1), text);
 }

@@ -25,6 +25,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 
 using namespace penwick;
 
@@ -119,7 +120,23 @@ void CEditorWnd::UpdateScrollBar() {
 void CEditorWnd::Repaint() {
   caretShown_ = IsShown(caretRow);
   UpdateScrollBar();
-  update();
+  if (!framePainted_ || !(FrameOf() == paintedFrame_)) {
+    update();
+    return;
+  }
+  // Only the bands whose content changed, and the caret where it was and where it is.
+  const int visible = VisibleRows();
+  CFieldRow* row = Document().RowAt(firstShownRow);
+  for (int i = 0; i < visible; ++i) {
+    const PaintedBand band = BandOf(i, row);
+    if (size_t(i) >= painted_.size() || !(painted_[size_t(i)] == band)) update(BandRect(i));
+    if (row) row = row->NextRow();
+  }
+  const QRect caret = CaretRect();
+  if (caret != paintedCaret_) {
+    update(paintedCaret_);
+    update(caret);
+  }
 }
 
 void CEditorWnd::OnVScroll(int code, int position) {
@@ -145,11 +162,13 @@ void CEditorWnd::wheelEvent(QWheelEvent* e) {
 // ---- fonts ----
 
 void CEditorWnd::ApplyFontMetrics() {
-  QFontMetrics fm(font_);
-  QFont f = font_;
-  Layout().SetMetrics(fm.height() + fm.leading(), fm.horizontalAdvance(QStringLiteral("$")), fm.height(),
-                     fm.horizontalAdvance(QStringLiteral("Description")),
-                     [f](std::u16string_view run) { return QFontMetrics(f).horizontalAdvance(ui::qs(run)); });
+  // Whole-pixel advances: with kerning off a run is then exactly as wide as its
+  // characters together, which lets the layout measure each character once.
+  font_.setHintingPreference(QFont::PreferFullHinting);
+  auto fm = std::make_shared<const QFontMetrics>(font_);
+  Layout().SetMetrics(fm->height() + fm->leading(), fm->horizontalAdvance(QStringLiteral("$")), fm->height(),
+                      fm->horizontalAdvance(QStringLiteral("Description")),
+                      [fm](std::u16string_view run) { return fm->horizontalAdvance(ui::qs(run)); });
 }
 
 int CEditorWnd::SetFont(const LOGFONTW& font, COLORREF colour) {

@@ -22,6 +22,7 @@ class CCornerBox;
 class CEditorDropTarget;
 
 #include <string>
+#include <vector>
 
 class CEditorWnd : public QWidget, public CRowEditor {
   Q_OBJECT
@@ -122,6 +123,28 @@ class CEditorWnd : public QWidget, public CRowEditor {
   void wheelEvent(QWheelEvent* e) override;
 
  private:
+  /// What one screen band shows, to tell which bands a repaint must draw again.
+  struct PaintedBand {
+    const CFieldRow* row = nullptr;
+    std::u16string text, tag, label;
+    int from = 0, to = 0;  // inverted columns
+    int flags = 0;         // first/last row of its field, icon states
+    bool operator==(const PaintedBand&) const = default;
+  };
+  /// What every band depends on: the font, the geometry, the colours and the format.
+  struct PaintedFrame {
+    uint64_t layoutKey = 0;
+    int tagWidth = 0, bottom = 0, width = 0, height = 0, format = 0, boundaryX = -1;
+    penwick::COLORREF colour = 0;
+    bool customFont = false;
+    bool operator==(const PaintedFrame&) const = default;
+  };
+  PaintedBand BandOf(int screenIndex, const CFieldRow* row) const;
+  PaintedFrame FrameOf() const;
+  /// The caret's rectangle in widget coordinates; empty when it is not drawn.
+  QRect CaretRect() const;
+  /// The band of screen row i in widget coordinates.
+  QRect BandRect(int i) const;
   void ApplyFontMetrics();
   /// The size handling (WM_SIZE) for a new client size.
   void OnSize(int cx, int cy);
@@ -161,4 +184,10 @@ class CEditorWnd : public QWidget, public CRowEditor {
   int pressedIcon_ = -1;            // screen index of a pressed icon's row
   int helpShown_ = 0;               // help pane state of the MARC field dialog
   bool settingBar_ = false;
+  // What the last paints put on the screen, band by band: Repaint asks to draw again only
+  // the bands that differ (all of them when the frame changed).
+  std::vector<PaintedBand> painted_;
+  PaintedFrame paintedFrame_;
+  bool framePainted_ = false;
+  QRect paintedCaret_;
 };

@@ -15,6 +15,8 @@
 #include <QImage>
 #include <QInputMethodEvent>
 #include <QLineEdit>
+#include <QPaintEvent>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTest>
 #include <QWidget>
@@ -124,6 +126,58 @@ TEST_F(Window, TypingArrowsAndDeletingThroughKeys) {
   drain();
   EXPECT_EQ(codes(), (std::vector<int>{EDN_CARET, EDN_TEMPLATE, EDN_CARET}));
   EXPECT_EQ(data(0), LEADER);
+}
+
+// Counts the paints of a widget and the region each one drew.
+struct PaintWatch : QObject {
+  std::vector<QRegion> regions;
+  bool eventFilter(QObject*, QEvent* e) override {
+    if (e->type() == QEvent::Paint) regions.push_back(static_cast<QPaintEvent*>(e)->region());
+    return false;
+  }
+};
+
+// What the screen shows of the editor (the backing store, not a fresh paint).
+QImage onScreen(QWidget* w) {
+  QImage shot = w->screen()->grabWindow(w->window()->winId()).toImage();
+  return shot.copy(QRect(w->mapTo(w->window(), QPoint(0, 0)), w->size()));
+}
+
+TEST_F(Window, TypingPaintsOnlyTheRowsThatChanged) {
+  std::u16string note;
+  for (int i = 0; i < 600; ++i) note += char16_t(0x4E00 + i * 7);
+  load({{u"000", LEADER}, {u"245", u"10" + SF + u"aTitle"}, {u"330", u"  " + SF + u"a" + note},
+        {u"500", u"  " + SF + u"aNote"}});
+  handle.SetCursorPos(2, 0, 600);
+  w->repaint();
+  PaintWatch watch;
+  w->installEventFilter(&watch);
+  const int rowH = w->Layout().RowHeight();
+  QTest::keyClicks(w, "x");
+  drain();
+  ASSERT_EQ(watch.regions.size(), 1u);
+  EXPECT_EQ(watch.regions[0].boundingRect().height(), rowH);
+  EXPECT_EQ(data(2).substr(data(2).size() - 2), u"\u5e61x");
+  // What the partial paints left on the screen is what a full paint draws.
+  auto same = [&](const char* what) {
+    const QImage partial = onScreen(w);
+    w->repaint();
+    EXPECT_EQ(partial, onScreen(w)) << what;
+  };
+  same("typed");
+  // A row that wraps moves the rows after it: those are drawn again too.
+  for (int i = 0; i < 40; ++i) QTest::keyClick(w, Qt::Key_W);
+  drain();
+  same("wrapped");
+  watch.regions.clear();
+  QTest::keyClick(w, Qt::Key_Left, Qt::ShiftModifier);
+  drain();
+  ASSERT_FALSE(watch.regions.empty());
+  same("selected");
+  QTest::keyClick(w, Qt::Key_Home, Qt::ControlModifier);
+  drain();
+  same("scrolled");
+  w->removeEventFilter(&watch);
 }
 
 TEST_F(Window, NotificationPackingAndTheSentQuestion) {
