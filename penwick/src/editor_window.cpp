@@ -71,7 +71,10 @@ int CEditorWnd::Create(QWidget* parent, int x, int y, int width, int height) {
   ui::setControlId(vbar_, kVerticalBarId);
   hbar_ = new QScrollBar(Qt::Horizontal, this);
   ui::setControlId(hbar_, kHorizontalBarId);
-  hbar_->setEnabled(false);  // the horizontal bar never scrolls
+  // The horizontal bar never scrolls: disabled and with an empty range, so that it shows
+  // no thumb (a disabled bar with a range would still draw one).
+  hbar_->setRange(0, 0);
+  hbar_->setEnabled(false);
   corner_ = new CCornerBox(this);
   ui::setControlId(corner_, kCornerBoxId);
   connect(vbar_, &QScrollBar::actionTriggered, this, [this](int action) {
@@ -255,7 +258,14 @@ void CEditorWnd::ClearRecord() {
   CRowEditor::ClearRecord();
 }
 
-void CEditorWnd::MoveCaret(CFieldRow* row, int column) { PlaceCaret(row, column); }
+void CEditorWnd::MoveCaret(CFieldRow* row, int column) {
+  // A caret the host moves leaves no selection behind: the next key would replace it
+  // far from the caret.
+  ClearSelection();
+  anchorRow = nullptr;
+  anchorColumn = 0;
+  PlaceCaret(row, column);
+}
 
 void CEditorWnd::RelayoutKeepingCaret() {
   LayoutKeepingPlaces();

@@ -148,6 +148,7 @@ class CEditorWnd : public QWidget, public CRowEditor {
   void ApplyFontMetrics();
   /// The size handling (WM_SIZE) for a new client size.
   void OnSize(int cx, int cy);
+  /// The caret moved by the host (SetCursorPos, SetText, WM_PASTE): the selection goes.
   void MoveCaret(CFieldRow* row, int column);
   /// Lays every field out again, the caret kept at its offset within its field.
   void RelayoutKeepingCaret();
