@@ -18,6 +18,8 @@
 #include <ui/dialog.h>
 
 #include <QFocusEvent>
+#include <QPaintEvent>
+#include <QPainter>
 #include <QFontMetrics>
 #include <QResizeEvent>
 #include <QScrollBar>
@@ -43,14 +45,13 @@ constexpr int SB_LINEUP = 0, SB_LINEDOWN = 1, SB_PAGEUP = 2, SB_PAGEDOWN = 3, SB
 }  // namespace
 
 CEditorWnd::CEditorWnd(std::u16string hostFolder) : CRowEditor(std::move(hostFolder)) {
-  font_ = ui::logFont(ui::makeFont(QStringLiteral("宋体"), 12), -kDefaultPixelHeight, 0, kNormalWeight);
   logFont_.lfHeight = -kDefaultPixelHeight;
   logFont_.lfWeight = kNormalWeight;
   platform::copyOut(u"宋体", logFont_.lfFaceName, LF_FACESIZE);
   setFocusPolicy(Qt::StrongFocus);
   setMouseTracking(true);
   setAttribute(Qt::WA_InputMethodEnabled);
-  ApplyFontMetrics();
+  painter_.SetFont(ui::logFont(ui::makeFont(QStringLiteral("宋体"), 12), -kDefaultPixelHeight, 0, kNormalWeight));
 }
 
 CEditorWnd::~CEditorWnd() {
@@ -91,7 +92,7 @@ int CEditorWnd::Create(QWidget* parent, int x, int y, int width, int height) {
   });
   drop_ = new CEditorDropTarget(this, [this](const QPoint& p, std::u16string_view t) { DropText(p, t); });
   PlaceBars();
-  UpdateScrollBar();
+  screen_.UpdateScrollBar();
   PlaceCaret(Document().FirstRow(), 0);
   created_ = true;
   show();
@@ -109,37 +110,15 @@ void CEditorWnd::PlaceBars() {
   corner_->setGeometry(1 + cx - b, 1 + cy - b, b, b);
 }
 
-void CEditorWnd::UpdateScrollBar() {
-  if (!vbar_) return;
-  const CScrollBarState state = CEditorLayout::ScrollBar(Document().TotalRows(), firstShownRow);
-  settingBar_ = true;
-  vbar_->setEnabled(state.enabled);
-  vbar_->setRange(0, state.maximum);
-  vbar_->setPageStep(std::max(VisibleRows() - 1, 1));
-  vbar_->setValue(state.position);
-  settingBar_ = false;
+void CEditorWnd::Repaint() {
+  caret_.Show(IsShown(caretRow));
+  screen_.Show();
 }
 
-void CEditorWnd::Repaint() {
-  caretShown_ = IsShown(caretRow);
-  UpdateScrollBar();
-  if (!framePainted_ || !(FrameOf() == paintedFrame_)) {
-    update();
-    return;
-  }
-  // Only the bands whose content changed, and the caret where it was and where it is.
-  const int visible = VisibleRows();
-  CFieldRow* row = Document().RowAt(firstShownRow);
-  for (int i = 0; i < visible; ++i) {
-    const PaintedBand band = BandOf(i, row);
-    if (size_t(i) >= painted_.size() || !(painted_[size_t(i)] == band)) update(BandRect(i));
-    if (row) row = row->NextRow();
-  }
-  const QRect caret = CaretRect();
-  if (caret != paintedCaret_) {
-    update(paintedCaret_);
-    update(caret);
-  }
+void CEditorWnd::paintEvent(QPaintEvent* e) {
+  QPainter p(this);
+  painter_.Paint(p, e->region());
+  screen_.Painted(e->region());
 }
 
 void CEditorWnd::OnVScroll(int code, int position) {
@@ -154,7 +133,7 @@ void CEditorWnd::OnVScroll(int code, int position) {
   }
   // A caret scrolled off the screen stays hidden until the next key brings its row back.
   if (moved) Repaint();
-  caretShown_ = IsShown(caretRow);
+  caret_.Show(IsShown(caretRow));
 }
 
 void CEditorWnd::wheelEvent(QWheelEvent* e) {
@@ -163,16 +142,6 @@ void CEditorWnd::wheelEvent(QWheelEvent* e) {
 }
 
 // ---- fonts ----
-
-void CEditorWnd::ApplyFontMetrics() {
-  // Whole-pixel advances: with kerning off a run is then exactly as wide as its
-  // characters together, which lets the layout measure each character once.
-  font_.setHintingPreference(QFont::PreferFullHinting);
-  auto fm = std::make_shared<const QFontMetrics>(font_);
-  Layout().SetMetrics(fm->height() + fm->leading(), fm->horizontalAdvance(QStringLiteral("$")), fm->height(),
-                      fm->horizontalAdvance(QStringLiteral("Description")),
-                      [fm](std::u16string_view run) { return fm->horizontalAdvance(ui::qs(run)); });
-}
 
 int CEditorWnd::SetFont(const LOGFONTW& font, COLORREF colour) {
   logFont_ = font;
@@ -184,9 +153,8 @@ int CEditorWnd::SetFont(const LOGFONTW& font, COLORREF colour) {
   f.setItalic(font.lfItalic);
   f.setUnderline(font.lfUnderline);
   f.setStrikeOut(font.lfStrikeOut);
-  font_ = f;
   ClearSelection();
-  ApplyFontMetrics();
+  painter_.SetFont(f);
   if (!Document().FirstRow()) return 0;
   RelayoutKeepingCaret();
   CentreOn(caretRow);
@@ -372,7 +340,7 @@ intptr_t CEditorWnd::NotifyParent(int code, const CFieldRow* row, int column) {
 
 void CEditorWnd::focusInEvent(QFocusEvent* e) {
   QWidget::focusInEvent(e);
-  caretShown_ = IsShown(caretRow);
+  caret_.Show(IsShown(caretRow));
   update();
   ui::postMessage(parentWidget(), WM_COMMAND, PackFocusWParam(EN_SETFOCUS), ui::LPARAM(ui::handleOf(this)));
 }

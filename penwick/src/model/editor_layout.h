@@ -1,7 +1,9 @@
 // The geometry of the editor's screen: the tag column and text area, row metrics, text
 // widths with the subfield delimiter glyph, wrapping (the fit count), the tests that
-// choose the cursor, scrolling arithmetic and the scroll bar's state. A plain class: the
-// painter gives it the extent of a run of text and draws what it computes.
+// choose the cursor, scrolling arithmetic and the scroll bar's state. This is the measuring
+// half of the painter (CEditorPainter, in the window), kept apart as a plain class so that
+// the model lays rows out without Qt: the painter gives it the extent of a run of text and
+// draws what it computes.
 #pragma once
 
 #include "field_item.h"
