@@ -432,8 +432,11 @@ TEST(Notifications, KeysAndTheAvailabilityQuestion) {
   e.Load({{u"000", LEADER}, {u"245", u"10" + SF + u"aTitle"}});
   e.KeyDown(VK_F1, false, false);
   e.KeyDown(VK_F2, false, false);
+  e.KeyDown(VK_F9, false, false);
   e.KeyDown(VK_F10, false, false);
-  EXPECT_EQ(e.Codes(), (std::vector<int>{EDN_CARET, 113, EDN_CARET, EDN_CARET}));
+  // F2 ... F9 tell the host their virtual-key codes: EDN_FKEY (113) ... EDN_FKEY + 7 (120).
+  EXPECT_EQ(e.Codes(), (std::vector<int>{EDN_CARET, 113, EDN_CARET, 120, EDN_CARET, EDN_CARET}));
+  EXPECT_EQ(EDN_FKEY, 113);
   // In the leader the subfield index is -1 and the offset the column.
   e.PlaceCaret(e.Document().FirstRow(), 6);
   expectPos(e.CaretPos(), 0, -1, 6);
