@@ -1,7 +1,10 @@
 // The record list, the stored settings and the position rules of the editor.
 #include "editor_document.h"
 
+#include <platform/profile.h>
 #include <platform/text.h>
+
+#include <filesystem>
 
 #include <algorithm>
 
@@ -40,6 +43,44 @@ void CEditorDocument::SetProperty(u16v text) {
     defSheetPath_ = u16(value);
   else
     iniPath_ = u16(value);
+}
+
+namespace {
+u16 upperKey(u16v key) {
+  u16 k(key);
+  for (char16_t& c : k) c = platform::upperAscii(c);
+  return k;
+}
+}  // namespace
+
+u16 CEditorDocument::Alias(u16v key, u16v def) const {
+  // A bare file name lives in the suite's Windows folder: read it the plain way.
+  if (iniPath_.find(u'/') == u16::npos) return platform::profileString(iniPath_, u"Alias", key, def, 256);
+  std::error_code error;
+  const std::filesystem::path file(platform::toUtf8(iniPath_));
+  const auto status = std::filesystem::status(file, error);
+  const bool present = !error && std::filesystem::is_regular_file(status);
+  const int64_t size = present ? int64_t(std::filesystem::file_size(file, error)) : -1;
+  const int64_t modified = present ? int64_t(std::filesystem::last_write_time(file, error).time_since_epoch().count()) : 0;
+  if (alias_.path != iniPath_ || alias_.present != present || alias_.size != size || alias_.modified != modified) {
+    alias_ = {iniPath_, present, size, modified, {}};
+    // Lines come as "key=value", blanks around both dropped, quotes kept; a line without
+    // "=" is a key with an empty value.
+    if (present)
+      for (const u16& line : platform::profileSection(iniPath_, u"Alias", 1u << 21)) {
+        const size_t eq = line.find(u'=');
+        u16v value = eq == u16::npos ? u16v() : u16v(line).substr(eq + 1);
+        // One pair of matching quotes around the whole value goes.
+        if (value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'') && value.back() == value.front())
+          value = value.substr(1, value.size() - 2);
+        alias_.values.emplace(upperKey(u16v(line).substr(0, eq)), u16(value.substr(0, 255)));
+      }
+  }
+  auto it = alias_.values.find(upperKey(key));
+  if (it != alias_.values.end()) return it->second;
+  // A missing key gives the default without its trailing blanks, cut like a value.
+  while (!def.empty() && def.back() == u' ') def.remove_suffix(1);
+  return u16(def.substr(0, 255));
 }
 
 void CEditorDocument::SetCtrlZMenu(u16v source, u16v key) {

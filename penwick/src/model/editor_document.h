@@ -10,6 +10,7 @@
 
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 class CEditorDocument {
@@ -29,6 +30,11 @@ class CEditorDocument {
   /// file, any other name the property INI file.
   void SetProperty(std::u16string_view text);
   const std::u16string& PropertyIniPath() const { return iniPath_; }
+  /// \brief The [Alias] value of key in the property INI file, read as the profile
+  /// functions read it (def when missing, at most 255 characters). The section is kept
+  /// while the file stays the same (size and modification time): setting a record looks
+  /// up every field's name, and reading the file once per field made that slow.
+  std::u16string Alias(std::u16string_view key, std::u16string_view def) const;
   const std::u16string& FieldDefinitionPath() const { return defSheetPath_; }
   const std::u16string& HostFolder() const { return hostFolder_; }
   /// \brief The default-value source and key of Ctrl+Z, each kept to 255 characters.
@@ -110,6 +116,16 @@ class CEditorDocument {
   CFieldItem* last_ = nullptr;
   // The row index: the fields in order and the number of rows before each (the total
   // last), so that a row's number and the row of a number take O(log n).
+  // The [Alias] section of the property INI file as last read: keys in upper case (A-Z),
+  // the first of each kept.
+  struct AliasCache {
+    std::u16string path;
+    bool present = false;
+    int64_t size = -1;
+    int64_t modified = 0;
+    std::unordered_map<std::u16string, std::u16string> values;
+  };
+  mutable AliasCache alias_;
   mutable bool indexValid_ = false;
   mutable std::vector<CFieldItem*> fields_;
   mutable std::vector<int> starts_;

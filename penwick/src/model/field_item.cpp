@@ -297,19 +297,22 @@ bool CFieldItem::SetQualifierRow(u16v qualifier, u16v text) {
 }
 
 void CFieldItem::LoadAlias() {
-  const u16 ini = IniPath();
+  if (!editor) {
+    alias = IsDublinCore() ? u"新增元素" : u"新增字段";
+    return;
+  }
   if (!IsDublinCore()) {
-    alias = platform::profileString(ini, u"Alias", name, u"新增字段", 256);
+    alias = editor->Alias(name, u"新增字段");
     return;
   }
   u16 type, scheme;
   GetQualifier(u"Type", type);
   GetQualifier(u"Scheme", scheme);
   alias.clear();
-  if (!type.empty() && !scheme.empty()) alias = iniValue(ini, u"Alias", name + u"." + type + u"." + scheme);
-  if (alias.empty() && !type.empty()) alias = iniValue(ini, u"Alias", name + u"." + type);
-  if (alias.empty() && !scheme.empty()) alias = iniValue(ini, u"Alias", name + u"." + scheme);
-  if (alias.empty()) alias = platform::profileString(ini, u"Alias", name, u"新增元素", 256);
+  if (!type.empty() && !scheme.empty()) alias = editor->Alias(name + u"." + type + u"." + scheme, u"");
+  if (alias.empty() && !type.empty()) alias = editor->Alias(name + u"." + type, u"");
+  if (alias.empty() && !scheme.empty()) alias = editor->Alias(name + u"." + scheme, u"");
+  if (alias.empty()) alias = editor->Alias(name, u"新增元素");
 }
 
 u16 CFieldItem::TypeValue() const {
