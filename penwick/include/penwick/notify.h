@@ -25,8 +25,11 @@ constexpr int EDN_SAVEWORKSHEET = 25;
 constexpr int EDN_DEFAULTSCRIPT = 26;
 constexpr int EDN_PAGEUP = 33;
 constexpr int EDN_PAGEDOWN = 34;
-constexpr int EDN_FKEY_F2 = 113;  // F2 ... F9 give 113 ... 120 (their virtual-key codes)
-constexpr int EDN_FKEY_F9 = 120;
+/// F2 ... F9: the notification code is the key's virtual-key code, EDN_FKEY (F2, 113) to
+/// EDN_FKEY + 7 (F9, 120).
+constexpr int EDN_FKEY = 113;
+constexpr int EDN_FKEY_F2 = EDN_FKEY;
+constexpr int EDN_FKEY_F9 = EDN_FKEY + 7;
 
 // Focus notifications travel as WM_COMMAND with the control id in the low word.
 constexpr uint32_t WM_COMMAND = 0x0111;

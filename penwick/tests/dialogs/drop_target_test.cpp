@@ -63,6 +63,44 @@ TEST_F(DropTarget, TextIsTakenWhenItsBlockFits) {
   }
 }
 
+TEST_F(DropTarget, AnsiTextIsCountedInItsOwnBytes) {
+  // GBK text: two bytes a Chinese character, one an ASCII one; the block with its NUL
+  // holds at most 10239 bytes, whatever the UTF-16 text would take.
+  struct Case {
+    int chinese, ascii;
+    const char* charset;
+    bool taken;
+  } cases[] = {
+      {5119, 0, "GBK", true},       // 10238 bytes + NUL
+      {5119, 1, "gbk", false},      // 10239 bytes + NUL
+      {0, 10238, "gb2312", true},   // 10238 ASCII characters: 20478 bytes in UTF-16
+      {0, 10239, "GB18030", false},
+      {2560, 5000, "gbk", true},    // 5120 + 5000 bytes
+  };
+  for (const Case& c : cases) {
+    dropped.clear();
+    QByteArray bytes;
+    for (int i = 0; i < c.chinese; ++i) bytes += "\xD6\xD0";  // 中
+    bytes += QByteArray(c.ascii, 'x');
+    QMimeData data;
+    data.setData(QStringLiteral("text/plain;charset=") + QLatin1String(c.charset), bytes);
+    EXPECT_EQ(drop(data), c.taken) << c.chinese << " + " << c.ascii;
+    ASSERT_EQ(dropped.size(), c.taken ? 1u : 0u) << c.chinese << " + " << c.ascii;
+    if (c.taken) {
+      EXPECT_EQ(dropped[0].text.size(), size_t(c.chinese + c.ascii));
+      EXPECT_EQ(dropped[0].text.substr(0, c.chinese ? 1 : 0), c.chinese ? u"中" : u"");
+    }
+  }
+  // Unicode text comes first when both are offered.
+  QMimeData both;
+  both.setText(QStringLiteral("unicode"));
+  both.setData(QStringLiteral("text/plain;charset=gbk"), "ansi");
+  dropped.clear();
+  EXPECT_TRUE(drop(both));
+  ASSERT_EQ(dropped.size(), 1u);
+  EXPECT_EQ(dropped[0].text, u"unicode");
+}
+
 TEST_F(DropTarget, TextEndsAtItsNul) {
   ASSERT_TRUE(drop(*text(QString::fromUtf16(u"ab\0cd", 5))));
   ASSERT_EQ(dropped.size(), 1u);

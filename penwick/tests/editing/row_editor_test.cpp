@@ -432,8 +432,11 @@ TEST(Notifications, KeysAndTheAvailabilityQuestion) {
   e.Load({{u"000", LEADER}, {u"245", u"10" + SF + u"aTitle"}});
   e.KeyDown(VK_F1, false, false);
   e.KeyDown(VK_F2, false, false);
+  e.KeyDown(VK_F9, false, false);
   e.KeyDown(VK_F10, false, false);
-  EXPECT_EQ(e.Codes(), (std::vector<int>{EDN_CARET, 113, EDN_CARET, EDN_CARET}));
+  // F2 ... F9 tell the host their virtual-key codes: EDN_FKEY (113) ... EDN_FKEY + 7 (120).
+  EXPECT_EQ(e.Codes(), (std::vector<int>{EDN_CARET, 113, EDN_CARET, 120, EDN_CARET, EDN_CARET}));
+  EXPECT_EQ(EDN_FKEY, 113);
   // In the leader the subfield index is -1 and the offset the column.
   e.PlaceCaret(e.Document().FirstRow(), 6);
   expectPos(e.CaretPos(), 0, -1, 6);
@@ -591,6 +594,51 @@ TEST(Defaults, CtrlZReplacesTheSubfieldOrAsksTheHost) {
     EXPECT_EQ(e.Data(1), c.data) << c.source;
     EXPECT_EQ(e.Codes(), c.codes) << c.source;
   }
+}
+
+}  // namespace
+
+namespace {
+
+// The row index (row numbers and rows by number, in O(log n)) agrees with a walk through
+// the record after every kind of edit that adds or removes rows or fields.
+TEST(RowIndex, AgreesWithAWalkAfterEdits) {
+  Editor e(true);  // ten characters to a row: edits add and remove rows
+  e.Load({{u"000", LEADER}, {u"001", u"12345"}, {u"200", u"10" + SF + u"aTitle of the book" + SF + u"eSub"},
+          {u"300", u"  " + SF + u"aA note that runs over several rows of ten"}, {u"500", u"  " + SF + u"aX"}});
+  auto check = [&](const char* what) {
+    int n = 0, fieldIndex = 0;
+    for (CFieldItem* f = e.Document().FirstField(); f; f = f->next, ++fieldIndex) {
+      ASSERT_EQ(e.Document().FieldAt(fieldIndex), f) << what;
+      ASSERT_EQ(e.Document().IndexOf(f), fieldIndex) << what;
+      for (CFieldRow* r = f->firstRow; r; r = r->next, ++n) {
+        ASSERT_EQ(e.Document().RowIndex(r), n) << what;
+        ASSERT_EQ(e.Document().RowAt(n), r) << what;
+      }
+    }
+    EXPECT_EQ(e.Document().TotalRows(), n) << what;
+    EXPECT_EQ(e.Document().RowAt(n), nullptr) << what;
+    EXPECT_EQ(e.Document().FieldCount(), fieldIndex) << what;
+  };
+  check("loaded");
+  e.Caret(3, 0, 5);
+  e.InsertString(u"inserted text that wraps");
+  check("inserted");
+  e.Caret(3, 0, 2);
+  for (int i = 0; i < 25; ++i) e.KeyDown(VK_DELETE, false, false);
+  check("deleted");
+  e.Caret(3, 0, 8);
+  e.DeleteRow();
+  check("row deleted");
+  e.SetSelection(e.Document().FieldAt(2)->firstRow, 3, e.Document().FieldAt(3)->LastRow(), 1);
+  e.DeleteSelection();
+  check("selection across fields deleted");
+  e.InsertFieldAfter(e.Document().FieldAt(1), u"101", u"0 " + SF + u"achi");
+  check("field inserted");
+  e.SortFields();
+  check("sorted");
+  e.RemoveField(e.Document().FieldAt(2));
+  check("field removed");
 }
 
 }  // namespace

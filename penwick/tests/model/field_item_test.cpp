@@ -4,6 +4,7 @@
 
 #include <qorvel_testing/testing.h>
 #include <platform/paths.h>
+#include <platform/profile.h>
 #include <platform/text.h>
 
 #include <gtest/gtest.h>
@@ -58,6 +59,39 @@ TEST_F(Model, MarcItemSplitsIndicatorsOffDataFieldsOnly) {
     EXPECT_EQ(item->indicators, c.indicators) << platform::toUtf8(c.tag + u"|" + c.data);
     EXPECT_EQ(item->data, c.rest) << platform::toUtf8(c.tag + u"|" + c.data);
   }
+}
+
+// Field names come from a copy of the [Alias] section kept while the file is unchanged;
+// every answer is the one the profile functions give, and a rewritten file is seen at once.
+TEST_F(Model, AliasesReadAsTheProfileFunctionsReadThem) {
+  const std::string longName(300, 'n');
+  writeIni("[Other]\n245=not this one\n"
+           "[alias]\n"
+           "245 = 题名与责任说明 \n"
+           "200='quoted'\n"
+           "210=\"half\n"
+           "; 300=comment\n"
+           "330\n"
+           "701=first\n701=second\n"
+           "dc:title.Main=主题名\n"
+           "606=" + longName + "\n"
+           "[Alias]\n999=second section\n");
+  const std::u16string ini = doc.PropertyIniPath();
+  for (const char16_t* key : {u"245", u"200", u"210", u"300", u"330", u"701", u"DC:TITLE.main", u"606", u"999",
+                              u"100", u""}) {
+    for (const char16_t* def : {u"新增字段", u"", u"def  "})
+      EXPECT_EQ(doc.Alias(key, def), platform::profileString(ini, u"Alias", key, def, 256))
+          << platform::toUtf8(key) << " / " << platform::toUtf8(def);
+  }
+  EXPECT_EQ(doc.Alias(u"245", u""), u"题名与责任说明");
+  EXPECT_EQ(doc.AddField(u"245", u"10" + SF + u"aT")->alias, u"题名与责任说明");
+  // Rewritten (another size): the next lookup reads the new file.
+  writeIni("[Alias]\n245=Title statement\n");
+  EXPECT_EQ(doc.Alias(u"245", u""), u"Title statement");
+  EXPECT_EQ(doc.Alias(u"200", u"新增字段"), u"新增字段");
+  // Gone: every field takes the default.
+  std::filesystem::remove(dir / "tips.ini");
+  EXPECT_EQ(doc.Alias(u"245", u"新增字段"), u"新增字段");
 }
 
 TEST_F(Model, DublinCoreElementKeepsItsDataWhole) {

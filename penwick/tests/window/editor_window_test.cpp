@@ -15,12 +15,17 @@
 #include <QImage>
 #include <QInputMethodEvent>
 #include <QLineEdit>
+#include <QPaintEvent>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTest>
 #include <QWidget>
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <set>
+#include <string>
 #include <vector>
 
 using namespace penwick;
@@ -124,6 +129,58 @@ TEST_F(Window, TypingArrowsAndDeletingThroughKeys) {
   drain();
   EXPECT_EQ(codes(), (std::vector<int>{EDN_CARET, EDN_TEMPLATE, EDN_CARET}));
   EXPECT_EQ(data(0), LEADER);
+}
+
+// Counts the paints of a widget and the region each one drew.
+struct PaintWatch : QObject {
+  std::vector<QRegion> regions;
+  bool eventFilter(QObject*, QEvent* e) override {
+    if (e->type() == QEvent::Paint) regions.push_back(static_cast<QPaintEvent*>(e)->region());
+    return false;
+  }
+};
+
+// What the screen shows of the editor (the backing store, not a fresh paint).
+QImage onScreen(QWidget* w) {
+  QImage shot = w->screen()->grabWindow(w->window()->winId()).toImage();
+  return shot.copy(QRect(w->mapTo(w->window(), QPoint(0, 0)), w->size()));
+}
+
+TEST_F(Window, TypingPaintsOnlyTheRowsThatChanged) {
+  std::u16string note;
+  for (int i = 0; i < 600; ++i) note += char16_t(0x4E00 + i * 7);
+  load({{u"000", LEADER}, {u"245", u"10" + SF + u"aTitle"}, {u"330", u"  " + SF + u"a" + note},
+        {u"500", u"  " + SF + u"aNote"}});
+  handle.SetCursorPos(2, 0, 600);
+  w->repaint();
+  PaintWatch watch;
+  w->installEventFilter(&watch);
+  const int rowH = w->Layout().RowHeight();
+  QTest::keyClicks(w, "x");
+  drain();
+  ASSERT_EQ(watch.regions.size(), 1u);
+  EXPECT_EQ(watch.regions[0].boundingRect().height(), rowH);
+  EXPECT_EQ(data(2).substr(data(2).size() - 2), u"\u5e61x");
+  // What the partial paints left on the screen is what a full paint draws.
+  auto same = [&](const char* what) {
+    const QImage partial = onScreen(w);
+    w->repaint();
+    EXPECT_EQ(partial, onScreen(w)) << what;
+  };
+  same("typed");
+  // A row that wraps moves the rows after it: those are drawn again too.
+  for (int i = 0; i < 40; ++i) QTest::keyClick(w, Qt::Key_W);
+  drain();
+  same("wrapped");
+  watch.regions.clear();
+  QTest::keyClick(w, Qt::Key_Left, Qt::ShiftModifier);
+  drain();
+  ASSERT_FALSE(watch.regions.empty());
+  same("selected");
+  QTest::keyClick(w, Qt::Key_Home, Qt::ControlModifier);
+  drain();
+  same("scrolled");
+  w->removeEventFilter(&watch);
 }
 
 TEST_F(Window, NotificationPackingAndTheSentQuestion) {
@@ -242,6 +299,43 @@ TEST_F(Window, ScrollingTheViewAndTheCaret) {
   one.AddField(u"000", LEADER.c_str());
   one.m_pEditor->Repaint();
   EXPECT_FALSE(one.m_pEditor->VerticalBar()->isEnabled());
+  // A disabled bar shows no thumb: its groove is one colour along its middle.
+  for (QScrollBar* disabled : {one.m_pEditor->VerticalBar(), one.m_pEditor->HorizontalBar()}) {
+    ASSERT_FALSE(disabled->isEnabled());
+    const QImage im = disabled->grab().toImage();
+    const bool vertical = disabled->orientation() == Qt::Vertical;
+    const int length = vertical ? im.height() : im.width();
+    std::set<QRgb> colours;
+    for (int t = 20; t < length - 20; ++t) colours.insert(vertical ? im.pixel(8, t) : im.pixel(t, 8));
+    EXPECT_EQ(colours.size(), 1u) << (vertical ? "vertical" : "horizontal");
+  }
+}
+
+// Every caret move the host makes leaves no selection behind, so the next key types at
+// the caret and replaces nothing.
+TEST_F(Window, HostCaretMovesClearTheSelection) {
+  const std::u16string record = u"<marc><header>01234nam\u0011\u00112200000\u0011\u0011\u0011450\u0011</header>"
+                                u"<field name=\"200\" indicator=\"1\u0011\"><sf name=\"a\">Title</sf></field>"
+                                u"<field name=\"210\" indicator=\"\u0011\u0011\"><sf name=\"a\">Beijing</sf></field></marc>";
+  struct Case {
+    const char* move;
+    std::function<void()> run;
+  } cases[] = {
+      {"SetCursorPos", [&] { handle.SetCursorPos(2, 0, 0); }},
+      {"SetText", [&] { handle.SetText(record.data(), int32_t(record.size()), -1); }},
+  };
+  for (const Case& c : cases) {
+    handle.SetText(record.data(), int32_t(record.size()), -1);
+    handle.SetCursorPos(1, 0, 0);
+    QTest::keyClick(w, Qt::Key_End, Qt::ShiftModifier);  // selects Title in 200 $a
+    ASSERT_TRUE(w->HasSelection()) << c.move;
+    c.run();
+    EXPECT_FALSE(w->HasSelection()) << c.move;
+    if (std::string(c.move) == "SetText") handle.SetCursorPos(2, 0, 0);
+    QTest::keyClicks(w, "x");
+    EXPECT_EQ(data(1), u"1 " + SF + u"aTitle") << c.move;
+    EXPECT_EQ(data(2), u"  " + SF + u"axBeijing") << c.move;
+  }
 }
 
 // A key that only types (punctuation, an input method's text) brings the caret's
@@ -369,6 +463,18 @@ TEST_F(Window, CornerBoxPasteReadsTaggedRecordText) {
   EXPECT_TRUE(codes().empty());  // a replacement of the record is not a change
 }
 
+// Whether some pixel of a rectangle passes a test.
+bool anyPixel(const QImage& im, QRect r, const std::function<bool(QColor)>& test) {
+  r = r.intersected(im.rect());
+  for (int y = r.top(); y <= r.bottom(); ++y)
+    for (int x = r.left(); x <= r.right(); ++x)
+      if (test(im.pixelColor(x, y))) return true;
+  return false;
+}
+
+bool dark(QColor c) { return c.red() < 90 && c.green() < 90 && c.blue() < 90; }
+bool red(QColor c) { return c.red() > 150 && c.green() < 100 && c.blue() < 100; }
+
 TEST_F(Window, ScreenshotOfBothFormats) {
   load({{u"000", LEADER},
         {u"001", u"0123456789"},
@@ -378,8 +484,32 @@ TEST_F(Window, ScreenshotOfBothFormats) {
   handle.SetCursorPos(3, 1, 4);
   w->SetSelection(w->Document().FieldAt(3)->firstRow, 3, w->Document().FieldAt(3)->firstRow, 8);
   w->Repaint();
+  ASSERT_EQ(w->firstShownRow, 0);
   const auto marc = uitest::saveScreenshot(*w, "penwick_marc");
-  EXPECT_FALSE(QImage(QString::fromStdString(marc.string())).isNull());
+  const QImage im(QString::fromStdString(marc.string()));
+  ASSERT_FALSE(im.isNull());
+  const CEditorLayout& L = w->Layout();
+  const int T = L.tagWidth, rowH = L.RowHeight(), W = L.DelimiterWidth(), H = L.TextHeight();
+  // Widget coordinates: the one-pixel border, then the band of screen row i.
+  auto band = [&](int i) { return 1 + L.top + i * rowH; };
+  // Row 2 (field 100) starts with the delimiter: the red triangle at the text's start ...
+  const int textX = 1 + T + 1;
+  EXPECT_EQ(im.pixelColor(textX + W / 2, band(2) + 3 + H / 2), QColor(200, 24, 40));
+  // ... then its code in red, and the name in the text colour.
+  const int codeX = textX + W;
+  EXPECT_TRUE(anyPixel(im, QRect(codeX, band(2), L.ColumnX(u"a", 1) - T, rowH), red));
+  EXPECT_TRUE(anyPixel(im, QRect(textX + L.ColumnX(w->Document().RowAt(2)->text, 2) - T, band(2), 2 * H, rowH), dark));
+  // The tag box of 245 shows its tag on the button face, right of the field's name.
+  const CLayoutRect box = L.TagBoxRect(band(3));
+  EXPECT_TRUE(anyPixel(im, QRect(1 + box.x, box.y, box.width, rowH), dark));
+  EXPECT_EQ(im.pixelColor(1 + box.x + box.width - 2, band(3) + 2), QColor(0xF0, 0xF0, 0xF0));
+  // A row without a tag box (the second row of 245) shows no text in its tag column.
+  EXPECT_FALSE(anyPixel(im, QRect(2, band(4) + 2, T - 20, rowH - 4), dark));
+  // The selected columns 3-8 of 245's first row stand inverted on a block of the text
+  // colour; the columns before them do not.
+  const std::u16string& text245 = w->Document().RowAt(3)->text;
+  EXPECT_EQ(im.pixelColor(1 + L.ColumnX(text245, 3) + 2, band(3) + 1), QColor(0, 0, 0));
+  EXPECT_EQ(im.pixelColor(1 + L.ColumnX(text245, 0) + 2, band(3) + 1), QColor(255, 255, 255));
 
   CPenwick dc;
   ASSERT_NE(dc.CreateEditor(&host, 0, 0, 602, 302), 0);
@@ -391,7 +521,19 @@ TEST_F(Window, ScreenshotOfBothFormats) {
   dc.m_pEditor->Document().LayoutAll();
   dc.m_pEditor->Repaint();
   const auto dcShot = uitest::saveScreenshot(*dc.m_pEditor, "penwick_dc");
-  EXPECT_FALSE(QImage(QString::fromStdString(dcShot.string())).isNull());
+  const QImage dim(QString::fromStdString(dcShot.string()));
+  ASSERT_FALSE(dim.isNull());
+  const CEditorLayout& D = dc.m_pEditor->Layout();
+  const int dRowH = D.RowHeight();
+  // Row 1 is the Type qualifier: its label and its picker button (a filled black arrow).
+  const CLayoutRect label = D.LabelBoxRect(1 + D.top + dRowH);
+  EXPECT_TRUE(anyPixel(dim, QRect(1 + label.x + 34, label.y, 30, dRowH), dark));
+  EXPECT_TRUE(anyPixel(dim, QRect(1 + label.x + label.width - 16, label.y, 14, dRowH),
+                       [](QColor c) { return c == QColor(0, 0, 0); }));
+  // The values stand in the text area of rows 0 and 3 (the next element), not of row 1's label.
+  EXPECT_TRUE(anyPixel(dim, QRect(1 + D.tagWidth + 1, 1 + D.top, 40, dRowH), dark));
+  EXPECT_TRUE(anyPixel(dim, QRect(1 + D.tagWidth + 1, 1 + D.top + 3 * dRowH, 40, dRowH), dark));
+  EXPECT_FALSE(anyPixel(dim, QRect(1 + D.tagWidth + 1, 1 + D.top + 4 * dRowH, 200, dRowH), dark));
 }
 
 }  // namespace

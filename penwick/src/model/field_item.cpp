@@ -74,6 +74,7 @@ int CFieldRow::DelimitersBefore(int n) const {
 CFieldItem::CFieldItem(CEditorDocument* editor, u16v name, u16v data)
     : editor(editor), firstRow(new CFieldRow(this)), name(name) {
   firstRow->label = u"Value";
+  rows_.push_back(firstRow);
   if (!IsDublinCore() && !IsControlTag(name)) {
     size_t n = std::min<size_t>(2, data.size());
     indicators = u16(data.substr(0, n));
@@ -87,6 +88,7 @@ CFieldItem::CFieldItem(CEditorDocument* editor, u16v name, u16v data)
 CFieldItem::CFieldItem(CEditorDocument* editor, u16v name, u16v indicators, u16v data)
     : editor(editor), firstRow(new CFieldRow(this)), name(name), indicators(indicators), data(data) {
   firstRow->label = u"Value";
+  rows_.push_back(firstRow);
   LoadAlias();
 }
 
@@ -110,6 +112,7 @@ void CFieldItem::DeleteRowsAfter(CFieldRow* row) {
 }
 
 CFieldRow* CFieldItem::LastRow() const {
+  if (!rows_.empty() && !rows_.back()->next) return rows_.back();
   CFieldRow* r = firstRow;
   while (r->next) r = r->next;
   return r;
@@ -119,12 +122,6 @@ bool CFieldItem::OwnsRow(const CFieldRow* row) const {
   for (const CFieldRow* r = firstRow; r; r = r->next)
     if (r == row) return true;
   return false;
-}
-
-int CFieldItem::RowCount() const {
-  int n = 0;
-  for (const CFieldRow* r = firstRow; r; r = r->next) ++n;
-  return n;
 }
 
 u16 CFieldItem::RowsText() const {
@@ -157,25 +154,47 @@ int CFieldItem::GatherRows() {
 }
 
 void CFieldItem::LayoutRows() {
-  GatherRows();
   const bool dc = IsDublinCore();
+  const CTextMeasure* measure = editor ? editor->Measure() : nullptr;
+  const uint64_t key = measure ? measure->LayoutKey() : 0;
+  // A row's end depends on its own text and on the first character after it; so when an
+  // edit lies in row d, rows before d - 1 keep their breaks (as long as the widths and
+  // the room are those of the last layout).
+  int keep = 0;
+  if (!dc && measure && laidOut_ && key == layoutKey_) {
+    int i = 0;
+    const CFieldRow* r = firstRow;
+    while (r && !r->dirty) r = r->next, ++i;
+    if (r) keep = std::max(i - 1, 0);
+  }
+  GatherRows();
+  layoutKey_ = key;
+  laidOut_ = true;
   // MARC data is one segment: only Dublin Core data is cut into qualifier segments, and a
   // value never loses a "::=" of its own to a label (it would be folded back as a qualifier).
-  std::vector<u16> segments = dc ? segmentsOf(data) : std::vector<u16>{data};
+  std::vector<u16> segments = dc ? segmentsOf(data) : std::vector<u16>{};
   if (dc && !qualifiersShown) segments.resize(1);
-  const CTextMeasure* measure = editor ? editor->Measure() : nullptr;
+  const size_t segmentCount = dc ? segments.size() : 1;
 
   CFieldRow* row = firstRow;
   CFieldRow* last = nullptr;
-  for (size_t k = 0; k < segments.size(); ++k) {
+  size_t pos = 0;
+  for (; keep > 0 && row->next; --keep) {
+    pos += row->text.size();
+    last = row;
+    row = row->next;
+  }
+  std::vector<int> lengths;
+  for (size_t k = 0; k < segmentCount; ++k) {
     if (k > 0) {
+      pos = 0;
       if (!row) {
         row = new CFieldRow(this);
         row->previous = last;
         last->next = row;
       }
     }
-    u16v text = segments[k];
+    u16v text = dc ? u16v(segments[k]) : u16v(data);
     size_t assign = k > 0 ? text.find(kAssign) : u16v::npos;
     if (assign != u16v::npos) {
       row->label = u16(text.substr(0, assign));
@@ -184,26 +203,50 @@ void CFieldItem::LayoutRows() {
       row->label = row == firstRow ? u"Value" : u"";
     }
     // Cut the segment's text into rows of what fits; an empty segment still takes a row.
-    size_t pos = 0;
-    for (;;) {
-      int rest = int(text.size() - pos);
-      int take = rest;
-      if (measure && rest > 0) take = std::clamp(measure->FitCount(text.substr(pos), rest), 1, rest);
-      row->text = u16(text.substr(pos, size_t(take)));
+    lengths.clear();
+    if (measure)
+      measure->Breaks(text, pos, lengths);
+    else if (pos < text.size())
+      lengths.push_back(int(text.size() - pos));
+    if (lengths.empty()) lengths.push_back(0);
+    for (size_t j = 0; j < lengths.size(); ++j) {
+      if (j > 0) {
+        if (!row) {
+          row = new CFieldRow(this);
+          row->previous = last;
+          last->next = row;
+        }
+        row->label = u"";
+      }
+      row->text.assign(text.data() + pos, size_t(lengths[j]));
       row->dirty = false;
-      pos += size_t(take);
+      pos += size_t(lengths[j]);
       last = row;
       row = row->next;
-      if (pos >= text.size()) break;
-      if (!row) {
-        row = new CFieldRow(this);
-        row->previous = last;
-        last->next = row;
-      }
-      row->label = u"";
     }
   }
   DeleteRowsAfter(last);
+  RowsChanged();
+}
+
+void CFieldItem::RowsChanged() {
+  const size_t before = rows_.size();
+  rows_.clear();
+  int i = 0;
+  for (CFieldRow* r = firstRow; r; r = r->next, ++i) {
+    r->indexInField = i;
+    rows_.push_back(r);
+  }
+  if (editor && rows_.size() != before) editor->InvalidateRowIndex();
+}
+
+void CTextMeasure::Breaks(u16v text, size_t from, std::vector<int>& lengths) const {
+  for (size_t pos = from; pos < text.size();) {
+    const int rest = int(text.size() - pos);
+    const int take = std::clamp(FitCount(text.substr(pos), rest), 1, rest);
+    lengths.push_back(take);
+    pos += size_t(take);
+  }
 }
 
 int CFieldItem::GetQualifier(u16v qualifier, u16& value) const {
@@ -238,6 +281,7 @@ CFieldRow* CFieldItem::ShowQualifierRow(u16v qualifier) {
   row->previous = last;
   last->next = row;
   row->dirty = true;
+  RowsChanged();
   return row;
 }
 
@@ -253,19 +297,22 @@ bool CFieldItem::SetQualifierRow(u16v qualifier, u16v text) {
 }
 
 void CFieldItem::LoadAlias() {
-  const u16 ini = IniPath();
+  if (!editor) {
+    alias = IsDublinCore() ? u"新增元素" : u"新增字段";
+    return;
+  }
   if (!IsDublinCore()) {
-    alias = platform::profileString(ini, u"Alias", name, u"新增字段", 256);
+    alias = editor->Alias(name, u"新增字段");
     return;
   }
   u16 type, scheme;
   GetQualifier(u"Type", type);
   GetQualifier(u"Scheme", scheme);
   alias.clear();
-  if (!type.empty() && !scheme.empty()) alias = iniValue(ini, u"Alias", name + u"." + type + u"." + scheme);
-  if (alias.empty() && !type.empty()) alias = iniValue(ini, u"Alias", name + u"." + type);
-  if (alias.empty() && !scheme.empty()) alias = iniValue(ini, u"Alias", name + u"." + scheme);
-  if (alias.empty()) alias = platform::profileString(ini, u"Alias", name, u"新增元素", 256);
+  if (!type.empty() && !scheme.empty()) alias = editor->Alias(name + u"." + type + u"." + scheme, u"");
+  if (alias.empty() && !type.empty()) alias = editor->Alias(name + u"." + type, u"");
+  if (alias.empty() && !scheme.empty()) alias = editor->Alias(name + u"." + scheme, u"");
+  if (alias.empty()) alias = editor->Alias(name, u"新增元素");
 }
 
 u16 CFieldItem::TypeValue() const {

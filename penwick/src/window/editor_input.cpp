@@ -95,8 +95,7 @@ void CEditorWnd::keyPressEvent(QKeyEvent* e) {
     const bool typedAtKeyDown = IsMarc() && ctrl && shift && vk >= '1' && vk <= '9';
     if (ch && !typedAtKeyDown) Char(ch, ctrl, shift);
   }
-  caretShown_ = IsShown(caretRow);
-  update();
+  Repaint();
   e->accept();
 }
 
@@ -110,8 +109,7 @@ void CEditorWnd::inputMethodEvent(QInputMethodEvent* e) {
   if (!e->commitString().isEmpty() && caretRow && !IsShown(caretRow)) CentreOn(caretRow);
   for (QChar c : e->commitString())
     if (c.unicode() >= 0x20) Char(c.unicode(), false, false);
-  caretShown_ = IsShown(caretRow);
-  update();
+  Repaint();
   e->accept();
 }
 

@@ -4,9 +4,12 @@
 // menus and the dialogs.
 #pragma once
 
+#include "editor_caret.h"
 #include "editor_document.h"
 #include "editor_layout.h"
 #include "editor_menu.h"
+#include "editor_painter.h"
+#include "editor_screen.h"
 #include "row_editor.h"
 
 #include <penwick/notify.h>
@@ -22,6 +25,7 @@ class CCornerBox;
 class CEditorDropTarget;
 
 #include <string>
+#include <vector>
 
 class CEditorWnd : public QWidget, public CRowEditor {
   Q_OBJECT
@@ -97,13 +101,19 @@ class CEditorWnd : public QWidget, public CRowEditor {
   void ShowContextMenu(CFieldItem* field, QPoint point);
   /// \brief The picker of a Dublin Core qualifier row's button (Type, Scheme, Lang, MarcID).
   void ShowPicker(CFieldRow* row, QPoint point);
+  /// \brief An element's Type menu (the field model's ShowTypeMenu: the item lists the
+  /// choices, the window shows them); the element becomes the current field and the
+  /// choice goes to PickType.
+  void ShowTypeMenu(CFieldItem* field, QPoint point);
+  /// \brief The Scheme menu likewise; the choice goes to PickScheme.
+  void ShowSchemeMenu(CFieldItem* field, QPoint point);
   /// \brief The corner box's paste (MARC): the record from the clipboard's tagged record text.
   void PasteRecordText();
   QScrollBar* VerticalBar() const { return vbar_; }
   QScrollBar* HorizontalBar() const { return hbar_; }
   CCornerBox* CornerBox() const { return corner_; }
   /// \brief Whether the caret is drawn (hidden while scrolled off or a menu is open).
-  bool CaretShown() const { return caretShown_; }
+  bool CaretShown() const { return caret_.Shown(); }
 
  protected:
   bool event(QEvent* e) override;
@@ -122,15 +132,13 @@ class CEditorWnd : public QWidget, public CRowEditor {
   void wheelEvent(QWheelEvent* e) override;
 
  private:
-  void ApplyFontMetrics();
   /// The size handling (WM_SIZE) for a new client size.
   void OnSize(int cx, int cy);
+  /// The caret moved by the host (SetCursorPos, SetText, WM_PASTE): the selection goes.
   void MoveCaret(CFieldRow* row, int column);
   /// Lays every field out again, the caret kept at its offset within its field.
   void RelayoutKeepingCaret();
   void PlaceBars();
-  /// The scroll bar's range and position follow the view.
-  void UpdateScrollBar();
   /// WM_VSCROLL: SB_LINEUP 0, SB_LINEDOWN 1, SB_PAGEUP 2, SB_PAGEDOWN 3, SB_THUMBPOSITION 4.
   void OnVScroll(int code, int position);
   void SetCursorFor(QPoint p, Qt::KeyboardModifiers mods);
@@ -143,7 +151,6 @@ class CEditorWnd : public QWidget, public CRowEditor {
   void EndBoundaryDrag(int x);
   int RunMenu(const std::vector<penwick::CMenuItem>& items, QPoint point);
 
-  QFont font_;
   penwick::LOGFONTW logFont_;
   penwick::COLORREF colour_ = 0;
   bool customFont_ = false;
@@ -153,7 +160,6 @@ class CEditorWnd : public QWidget, public CRowEditor {
   QScrollBar* hbar_ = nullptr;
   CCornerBox* corner_ = nullptr;
   CEditorDropTarget* drop_ = nullptr;
-  bool caretShown_ = true;
   bool dragging_ = false;           // a drag of the selection
   bool boundaryDrag_ = false;       // the tag column boundary is being dragged
   int boundaryX_ = 0;
@@ -161,4 +167,11 @@ class CEditorWnd : public QWidget, public CRowEditor {
   int pressedIcon_ = -1;            // screen index of a pressed icon's row
   int helpShown_ = 0;               // help pane state of the MARC field dialog
   bool settingBar_ = false;
+  // The painter, the screen and the caret of the window (they read its state).
+  friend class CEditorPainter;
+  friend class CEditorScreen;
+  friend class CEditorCaret;
+  CEditorPainter painter_{this};
+  CEditorScreen screen_{this};
+  CEditorCaret caret_{this};
 };

@@ -10,6 +10,8 @@
 
 #include <memory>
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 class CEditorDocument {
  public:
@@ -28,6 +30,11 @@ class CEditorDocument {
   /// file, any other name the property INI file.
   void SetProperty(std::u16string_view text);
   const std::u16string& PropertyIniPath() const { return iniPath_; }
+  /// \brief The [Alias] value of key in the property INI file, read as the profile
+  /// functions read it (def when missing, at most 255 characters). The section is kept
+  /// while the file stays the same (size and modification time): setting a record looks
+  /// up every field's name, and reading the file once per field made that slow.
+  std::u16string Alias(std::u16string_view key, std::u16string_view def) const;
   const std::u16string& FieldDefinitionPath() const { return defSheetPath_; }
   const std::u16string& HostFolder() const { return hostFolder_; }
   /// \brief The default-value source and key of Ctrl+Z, each kept to 255 characters.
@@ -69,6 +76,9 @@ class CEditorDocument {
   void ParseRecordText(std::u16string_view text);
 
   // ---- rows across the record ----
+  /// \brief Marks the row index stale (a field was added or removed, or changed its number
+  /// of rows); the next lookup rebuilds it from the fields' row counts.
+  void InvalidateRowIndex() { indexValid_ = false; }
   CFieldRow* FirstRow() const { return first_ ? first_->firstRow : nullptr; }
   int TotalRows() const;
   /// \brief Index of a row counted through the whole record from 0, -1 when not in it.
@@ -103,6 +113,23 @@ class CEditorDocument {
   std::u16string defaultKey_;
   const penwick::CTextMeasure* measure_ = nullptr;
   CFieldItem* first_ = nullptr;
+  CFieldItem* last_ = nullptr;
+  // The row index: the fields in order and the number of rows before each (the total
+  // last), so that a row's number and the row of a number take O(log n).
+  // The [Alias] section of the property INI file as last read: keys in upper case (A-Z),
+  // the first of each kept.
+  struct AliasCache {
+    std::u16string path;
+    bool present = false;
+    int64_t size = -1;
+    int64_t modified = 0;
+    std::unordered_map<std::u16string, std::u16string> values;
+  };
+  mutable AliasCache alias_;
+  mutable bool indexValid_ = false;
+  mutable std::vector<CFieldItem*> fields_;
+  mutable std::vector<int> starts_;
+  void BuildIndex() const;
 };
 
 namespace penwick {

@@ -39,7 +39,7 @@ CFieldRow* CEditorWnd::RowAtPoint(QPoint p, int& column, bool& belowLast) const 
 void CEditorWnd::CaretToPoint(CFieldRow* row, int column) {
   PlaceCaret(row, column);
   if (!hasFocus()) setFocus();
-  caretShown_ = true;
+  caret_.Create();
   Repaint();
   NotifyParent(EDN_CARET, caretRow, caretColumn);
 }
@@ -312,7 +312,7 @@ void CEditorWnd::SetCursorFor(QPoint p, Qt::KeyboardModifiers mods) {
 // ---- menus ----
 
 int CEditorWnd::RunMenu(const std::vector<CMenuItem>& items, QPoint point) {
-  caretShown_ = false;
+  caret_.Destroy();
   int chosen = 0;
   if (const MenuChooser& chooser = MenuChooserInUse()) {
     chosen = chooser(items);
@@ -336,7 +336,7 @@ int CEditorWnd::RunMenu(const std::vector<CMenuItem>& items, QPoint point) {
     fill(menu, items);
     if (QAction* a = menu.exec(mapToGlobal(point + QPoint(1, 1) + QPoint(5, 8)))) chosen = a->data().toInt();
   }
-  caretShown_ = IsShown(caretRow);
+  caret_.Show(IsShown(caretRow));
   update();
   return chosen;
 }
@@ -385,17 +385,26 @@ void CEditorWnd::ShowContextMenu(CFieldItem* field, QPoint point) {
   if (id) Command(id);
 }
 
+void CEditorWnd::ShowTypeMenu(CFieldItem* field, QPoint point) {
+  currentField = field;
+  // The chosen id (50000 + n) reaches PickType through the command handling.
+  if (const int id = RunMenu(MenuItemsOf(field->TypeMenu()), point)) Command(id);
+}
+
+void CEditorWnd::ShowSchemeMenu(CFieldItem* field, QPoint point) {
+  currentField = field;
+  // The chosen id (51000 + n) reaches PickScheme through the command handling.
+  if (const int id = RunMenu(MenuItemsOf(field->SchemeMenu()), point)) Command(id);
+}
+
 void CEditorWnd::ShowPicker(CFieldRow* row, QPoint point) {
   CFieldItem* field = row->field;
   currentField = field;
   const std::u16string label = row->label;
-  if (label == u"Type" || label == u"Scheme") {
-    const int id = RunMenu(MenuItemsOf(label == u"Type" ? field->TypeMenu() : field->SchemeMenu()), point);
-    if (id) Command(id);
-    return;
-  }
+  if (label == u"Type") return ShowTypeMenu(field, point);
+  if (label == u"Scheme") return ShowSchemeMenu(field, point);
   if (label == u"Lang" || label == u"MarcID") {
-    caretShown_ = false;
+    caret_.Destroy();
     if (PickQualifierCode(this, *field, label, Document().HostFolder())) {
       LayoutKeepingPlaces(field);
       NotifyParent(EDN_CHANGED, nullptr, 0);
@@ -419,7 +428,7 @@ void CEditorWnd::DropText(QPoint point, std::u16string_view text) {
   mousePressEvent(&press);
   dragging_ = false;
   InsertString(text);
-  caretShown_ = true;
+  caret_.Create();
   Repaint();
   NotifyParent(EDN_CHANGED, nullptr, 0);
 }

@@ -17,9 +17,9 @@ struct HostCommand {
   int code;
 };
 constexpr HostCommand kHostCommands[] = {
-    {32794, EDN_PINYIN}, {32795, EDN_AUTODATA}, {32796, EDN_PRINT},        {32798, 113},
-    {32800, EDN_TEMPLATE}, {32803, EDN_VALIDATE}, {32804, EDN_SAVEWORKSHEET}, {32805, 115},
-    {32806, 120},
+    {32794, EDN_PINYIN}, {32795, EDN_AUTODATA}, {32796, EDN_PRINT},        {32798, EDN_FKEY},      // F2
+    {32800, EDN_TEMPLATE}, {32803, EDN_VALIDATE}, {32804, EDN_SAVEWORKSHEET}, {32805, EDN_FKEY + 2},  // F4
+    {32806, EDN_FKEY + 7},                                                                            // F9
 };
 
 // Ctrl+letter characters.
@@ -95,7 +95,7 @@ void CRowEditor::KeyDown(int vk, bool ctrl, bool shift) {
       if (ctrl) AskAndDeleteField();
       break;
     default:
-      if (vk >= VK_F2 && vk <= VK_F9) NotifyParent(vk, caretRow, caretColumn);
+      if (vk >= VK_F2 && vk <= VK_F9) NotifyParent(EDN_FKEY + (vk - VK_F2), caretRow, caretColumn);
       break;
   }
   Repaint();

@@ -29,7 +29,12 @@ class CEditorDropTarget : public QObject {
   /// \brief Revokes the registration (when the window is still there).
   ~CEditorDropTarget() override;
 
-  /// \brief Takes a drop: text is inserted when its block fits (true); a file's path is
+  /// The MIME type of ANSI text (text/plain in the GBK family of charsets) that data
+  /// offers; empty when it offers none.
+  static QString AnsiFormat(const QMimeData& data);
+
+  /// \brief Takes a drop: Unicode text (text/plain) is inserted when its UTF-16 block fits,
+  /// ANSI text when its bytes do (true); a file's path is
   /// inserted, but the drop still answers false; anything else false. Null data: the
   /// clipboard's.
   bool OnDrop(const QMimeData* data, const QPoint& point);

@@ -175,6 +175,7 @@ bool CRowEditor::DeleteRow() {
     if (defaultRow == row) defaultRow = nullptr;
     if (subfieldRow == row) subfieldRow = nullptr;
     delete row;
+    field->RowsChanged();
     caretRow = next ? next : previous;
     caretColumn = 0;
   } else {
@@ -239,6 +240,7 @@ CFieldRow* CRowEditor::DeleteSelection() {
   }
   a->next = kept;
   if (kept) kept->previous = a;
+  startField->RowsChanged();
   // Fields after the start field up to and including the end field go.
   if (endField != startField) DropFields(startField->next, endField);
   caretRow = a;

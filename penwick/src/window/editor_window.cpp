@@ -18,6 +18,8 @@
 #include <ui/dialog.h>
 
 #include <QFocusEvent>
+#include <QPaintEvent>
+#include <QPainter>
 #include <QFontMetrics>
 #include <QResizeEvent>
 #include <QScrollBar>
@@ -25,6 +27,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 
 using namespace penwick;
 
@@ -42,14 +45,13 @@ constexpr int SB_LINEUP = 0, SB_LINEDOWN = 1, SB_PAGEUP = 2, SB_PAGEDOWN = 3, SB
 }  // namespace
 
 CEditorWnd::CEditorWnd(std::u16string hostFolder) : CRowEditor(std::move(hostFolder)) {
-  font_ = ui::logFont(ui::makeFont(QStringLiteral("宋体"), 12), -kDefaultPixelHeight, 0, kNormalWeight);
   logFont_.lfHeight = -kDefaultPixelHeight;
   logFont_.lfWeight = kNormalWeight;
   platform::copyOut(u"宋体", logFont_.lfFaceName, LF_FACESIZE);
   setFocusPolicy(Qt::StrongFocus);
   setMouseTracking(true);
   setAttribute(Qt::WA_InputMethodEnabled);
-  ApplyFontMetrics();
+  painter_.SetFont(ui::logFont(ui::makeFont(QStringLiteral("宋体"), 12), -kDefaultPixelHeight, 0, kNormalWeight));
 }
 
 CEditorWnd::~CEditorWnd() {
@@ -70,7 +72,10 @@ int CEditorWnd::Create(QWidget* parent, int x, int y, int width, int height) {
   ui::setControlId(vbar_, kVerticalBarId);
   hbar_ = new QScrollBar(Qt::Horizontal, this);
   ui::setControlId(hbar_, kHorizontalBarId);
-  hbar_->setEnabled(false);  // the horizontal bar never scrolls
+  // The horizontal bar never scrolls: disabled and with an empty range, so that it shows
+  // no thumb (a disabled bar with a range would still draw one).
+  hbar_->setRange(0, 0);
+  hbar_->setEnabled(false);
   corner_ = new CCornerBox(this);
   ui::setControlId(corner_, kCornerBoxId);
   connect(vbar_, &QScrollBar::actionTriggered, this, [this](int action) {
@@ -87,7 +92,7 @@ int CEditorWnd::Create(QWidget* parent, int x, int y, int width, int height) {
   });
   drop_ = new CEditorDropTarget(this, [this](const QPoint& p, std::u16string_view t) { DropText(p, t); });
   PlaceBars();
-  UpdateScrollBar();
+  screen_.UpdateScrollBar();
   PlaceCaret(Document().FirstRow(), 0);
   created_ = true;
   show();
@@ -105,21 +110,15 @@ void CEditorWnd::PlaceBars() {
   corner_->setGeometry(1 + cx - b, 1 + cy - b, b, b);
 }
 
-void CEditorWnd::UpdateScrollBar() {
-  if (!vbar_) return;
-  const CScrollBarState state = CEditorLayout::ScrollBar(Document().TotalRows(), firstShownRow);
-  settingBar_ = true;
-  vbar_->setEnabled(state.enabled);
-  vbar_->setRange(0, state.maximum);
-  vbar_->setPageStep(std::max(VisibleRows() - 1, 1));
-  vbar_->setValue(state.position);
-  settingBar_ = false;
+void CEditorWnd::Repaint() {
+  caret_.Show(IsShown(caretRow));
+  screen_.Show();
 }
 
-void CEditorWnd::Repaint() {
-  caretShown_ = IsShown(caretRow);
-  UpdateScrollBar();
-  update();
+void CEditorWnd::paintEvent(QPaintEvent* e) {
+  QPainter p(this);
+  painter_.Paint(p, e->region());
+  screen_.Painted(e->region());
 }
 
 void CEditorWnd::OnVScroll(int code, int position) {
@@ -134,7 +133,7 @@ void CEditorWnd::OnVScroll(int code, int position) {
   }
   // A caret scrolled off the screen stays hidden until the next key brings its row back.
   if (moved) Repaint();
-  caretShown_ = IsShown(caretRow);
+  caret_.Show(IsShown(caretRow));
 }
 
 void CEditorWnd::wheelEvent(QWheelEvent* e) {
@@ -143,14 +142,6 @@ void CEditorWnd::wheelEvent(QWheelEvent* e) {
 }
 
 // ---- fonts ----
-
-void CEditorWnd::ApplyFontMetrics() {
-  QFontMetrics fm(font_);
-  QFont f = font_;
-  Layout().SetMetrics(fm.height() + fm.leading(), fm.horizontalAdvance(QStringLiteral("$")), fm.height(),
-                     fm.horizontalAdvance(QStringLiteral("Description")),
-                     [f](std::u16string_view run) { return QFontMetrics(f).horizontalAdvance(ui::qs(run)); });
-}
 
 int CEditorWnd::SetFont(const LOGFONTW& font, COLORREF colour) {
   logFont_ = font;
@@ -162,9 +153,8 @@ int CEditorWnd::SetFont(const LOGFONTW& font, COLORREF colour) {
   f.setItalic(font.lfItalic);
   f.setUnderline(font.lfUnderline);
   f.setStrikeOut(font.lfStrikeOut);
-  font_ = f;
   ClearSelection();
-  ApplyFontMetrics();
+  painter_.SetFont(f);
   if (!Document().FirstRow()) return 0;
   RelayoutKeepingCaret();
   CentreOn(caretRow);
@@ -236,7 +226,14 @@ void CEditorWnd::ClearRecord() {
   CRowEditor::ClearRecord();
 }
 
-void CEditorWnd::MoveCaret(CFieldRow* row, int column) { PlaceCaret(row, column); }
+void CEditorWnd::MoveCaret(CFieldRow* row, int column) {
+  // A caret the host moves leaves no selection behind: the next key would replace it
+  // far from the caret.
+  ClearSelection();
+  anchorRow = nullptr;
+  anchorColumn = 0;
+  PlaceCaret(row, column);
+}
 
 void CEditorWnd::RelayoutKeepingCaret() {
   LayoutKeepingPlaces();
@@ -343,7 +340,7 @@ intptr_t CEditorWnd::NotifyParent(int code, const CFieldRow* row, int column) {
 
 void CEditorWnd::focusInEvent(QFocusEvent* e) {
   QWidget::focusInEvent(e);
-  caretShown_ = IsShown(caretRow);
+  caret_.Show(IsShown(caretRow));
   update();
   ui::postMessage(parentWidget(), WM_COMMAND, PackFocusWParam(EN_SETFOCUS), ui::LPARAM(ui::handleOf(this)));
 }

@@ -1,7 +1,10 @@
 // The record list, the stored settings and the position rules of the editor.
 #include "editor_document.h"
 
+#include <platform/profile.h>
 #include <platform/text.h>
+
+#include <filesystem>
 
 #include <algorithm>
 
@@ -42,6 +45,44 @@ void CEditorDocument::SetProperty(u16v text) {
     iniPath_ = u16(value);
 }
 
+namespace {
+u16 upperKey(u16v key) {
+  u16 k(key);
+  for (char16_t& c : k) c = platform::upperAscii(c);
+  return k;
+}
+}  // namespace
+
+u16 CEditorDocument::Alias(u16v key, u16v def) const {
+  // A bare file name lives in the suite's Windows folder: read it the plain way.
+  if (iniPath_.find(u'/') == u16::npos) return platform::profileString(iniPath_, u"Alias", key, def, 256);
+  std::error_code error;
+  const std::filesystem::path file(platform::toUtf8(iniPath_));
+  const auto status = std::filesystem::status(file, error);
+  const bool present = !error && std::filesystem::is_regular_file(status);
+  const int64_t size = present ? int64_t(std::filesystem::file_size(file, error)) : -1;
+  const int64_t modified = present ? int64_t(std::filesystem::last_write_time(file, error).time_since_epoch().count()) : 0;
+  if (alias_.path != iniPath_ || alias_.present != present || alias_.size != size || alias_.modified != modified) {
+    alias_ = {iniPath_, present, size, modified, {}};
+    // Lines come as "key=value", blanks around both dropped, quotes kept; a line without
+    // "=" is a key with an empty value.
+    if (present)
+      for (const u16& line : platform::profileSection(iniPath_, u"Alias", 1u << 21)) {
+        const size_t eq = line.find(u'=');
+        u16v value = eq == u16::npos ? u16v() : u16v(line).substr(eq + 1);
+        // One pair of matching quotes around the whole value goes.
+        if (value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'') && value.back() == value.front())
+          value = value.substr(1, value.size() - 2);
+        alias_.values.emplace(upperKey(u16v(line).substr(0, eq)), u16(value.substr(0, 255)));
+      }
+  }
+  auto it = alias_.values.find(upperKey(key));
+  if (it != alias_.values.end()) return it->second;
+  // A missing key gives the default without its trailing blanks, cut like a value.
+  while (!def.empty() && def.back() == u' ') def.remove_suffix(1);
+  return u16(def.substr(0, 255));
+}
+
 void CEditorDocument::SetCtrlZMenu(u16v source, u16v key) {
   defaultSource_ = u16(source.substr(0, kDefaultTextMax));
   defaultKey_ = u16(key.substr(0, kDefaultTextMax));
@@ -49,11 +90,7 @@ void CEditorDocument::SetCtrlZMenu(u16v source, u16v key) {
 
 // ---- the record ----
 
-CFieldItem* CEditorDocument::LastField() const {
-  CFieldItem* f = first_;
-  while (f && f->next) f = f->next;
-  return f;
-}
+CFieldItem* CEditorDocument::LastField() const { return last_; }
 
 CFieldItem* CEditorDocument::AddField(u16v name, u16v data) {
   return InsertField(new CFieldItem(this, name, data), nullptr);
@@ -65,11 +102,13 @@ CFieldItem* CEditorDocument::AddField(u16v name, u16v indicators, u16v data) {
 
 CFieldItem* CEditorDocument::InsertField(CFieldItem* item, CFieldItem* before) {
   item->LayoutRows();
+  InvalidateRowIndex();
   if (!before) {
     CFieldItem* last = LastField();
     item->previous = last;
     item->next = nullptr;
     (last ? last->next : first_) = item;
+    last_ = item;
     return item;
   }
   item->next = before;
@@ -80,8 +119,9 @@ CFieldItem* CEditorDocument::InsertField(CFieldItem* item, CFieldItem* before) {
 }
 
 void CEditorDocument::UnlinkField(CFieldItem* item) {
+  InvalidateRowIndex();
   (item->previous ? item->previous->next : first_) = item->next;
-  if (item->next) item->next->previous = item->previous;
+  (item->next ? item->next->previous : last_) = item->previous;
   item->next = item->previous = nullptr;
 }
 
@@ -91,8 +131,9 @@ void CEditorDocument::DeleteField(CFieldItem* item) {
 }
 
 void CEditorDocument::ClearRecord() {
+  InvalidateRowIndex();
   CFieldItem* f = first_;
-  first_ = nullptr;
+  first_ = last_ = nullptr;
   while (f) {
     CFieldItem* n = f->next;
     delete f;
@@ -100,24 +141,34 @@ void CEditorDocument::ClearRecord() {
   }
 }
 
+void CEditorDocument::BuildIndex() const {
+  if (indexValid_) return;
+  fields_.clear();
+  starts_.assign(1, 0);
+  int i = 0;
+  for (CFieldItem* f = first_; f; f = f->next, ++i) {
+    f->ordinal = i;
+    fields_.push_back(f);
+    starts_.push_back(starts_.back() + f->RowCount());
+  }
+  indexValid_ = true;
+}
+
 int CEditorDocument::FieldCount() const {
-  int n = 0;
-  for (CFieldItem* f = first_; f; f = f->next) ++n;
-  return n;
+  BuildIndex();
+  return int(fields_.size());
 }
 
 CFieldItem* CEditorDocument::FieldAt(int i) const {
-  if (i < 0) return nullptr;
-  CFieldItem* f = first_;
-  while (f && i-- > 0) f = f->next;
-  return f;
+  BuildIndex();
+  return i >= 0 && size_t(i) < fields_.size() ? fields_[size_t(i)] : nullptr;
 }
 
 int CEditorDocument::IndexOf(const CFieldItem* item) const {
-  int i = 0;
-  for (CFieldItem* f = first_; f; f = f->next, ++i)
-    if (f == item) return i;
-  return -1;
+  if (!item) return -1;
+  BuildIndex();
+  const int i = item->ordinal;
+  return i >= 0 && size_t(i) < fields_.size() && fields_[size_t(i)] == item ? i : -1;
 }
 
 void CEditorDocument::GatherAll() {
@@ -131,23 +182,22 @@ void CEditorDocument::LayoutAll() {
 // ---- rows ----
 
 int CEditorDocument::TotalRows() const {
-  int n = 0;
-  for (CFieldItem* f = first_; f; f = f->next) n += f->RowCount();
-  return n;
+  BuildIndex();
+  return starts_.back();
 }
 
 int CEditorDocument::RowIndex(const CFieldRow* row) const {
-  int i = 0;
-  for (CFieldRow* r = FirstRow(); r; r = r->NextRow(), ++i)
-    if (r == row) return i;
-  return -1;
+  if (!row) return -1;
+  const int field = IndexOf(row->field);
+  if (field < 0 || row->field->RowNumber(row->indexInField) != row) return -1;
+  return starts_[size_t(field)] + row->indexInField;
 }
 
 CFieldRow* CEditorDocument::RowAt(int n) const {
-  if (n < 0) return nullptr;
-  CFieldRow* r = FirstRow();
-  while (r && n-- > 0) r = r->NextRow();
-  return r;
+  if (n < 0 || n >= TotalRows()) return nullptr;
+  // The last field that starts at or before n.
+  const size_t field = size_t(std::upper_bound(starts_.begin(), starts_.end() - 1, n) - starts_.begin()) - 1;
+  return fields_[field]->RowNumber(n - starts_[field]);
 }
 
 bool CEditorDocument::Before(const CFieldRow* rowA, int colA, const CFieldRow* rowB, int colB) const {

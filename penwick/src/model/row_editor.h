@@ -46,6 +46,7 @@ class CRowEditor {
   bool IsMarc() const { return !document_.IsDublinCore(); }
 
   // ---- state ----
+  // Where the caret stands (its drawn half is the window's CEditorCaret).
   CFieldRow* caretRow = nullptr;
   int caretColumn = 0;
   /// The x that vertical moves aim at; 0 = none.

@@ -57,32 +57,100 @@ void CEditorLayout::SetMetrics(int textHeight, int dollarWidth, int dollarHeight
   dollarHeight_ = std::max(dollarHeight, 0);
   descriptionWidth_ = descriptionWidth;
   if (extent) extent_ = std::move(extent);
+  bmpWidths_.clear();
+  otherWidths_.clear();
+  ++generation_;
+}
+
+uint64_t CEditorLayout::LayoutKey() const {
+  return (uint64_t(generation_) << 32) | uint32_t(textWidth - tagWidth);
+}
+
+int CEditorLayout::Advance(char32_t c) const {
+  if (c < 0x10000) {
+    if (bmpWidths_.empty()) bmpWidths_.assign(0x10000, -1);
+    int& w = bmpWidths_[c];
+    if (w < 0) {
+      const char16_t unit = char16_t(c);
+      w = std::max(extent_(std::u16string_view(&unit, 1)), 0);
+    }
+    return w;
+  }
+  auto it = otherWidths_.find(c);
+  if (it != otherWidths_.end()) return it->second;
+  const char16_t pair[2] = {char16_t(0xD800 + ((c - 0x10000) >> 10)), char16_t(0xDC00 + ((c - 0x10000) & 0x3FF))};
+  const int w = std::max(extent_(std::u16string_view(pair, 2)), 0);
+  otherWidths_.emplace(c, w);
+  return w;
+}
+
+namespace {
+bool isHigh(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
+bool isLow(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+}  // namespace
+
+int CEditorLayout::UnitWidth(std::u16string_view text, size_t i) const {
+  const char16_t c = text[i];
+  if (c == kDropMarker) return 0;
+  if (c == kDelimiter) return dollarWidth_;
+  if (isHigh(c) && i + 1 < text.size() && isLow(text[i + 1]))
+    return Advance(0x10000 + ((char32_t(c) - 0xD800) << 10) + (char32_t(text[i + 1]) - 0xDC00));
+  if (isLow(c) && i > 0 && isHigh(text[i - 1])) return 0;
+  return Advance(c);
 }
 
 int CEditorLayout::TextWidth(std::u16string_view text, int n) const {
   size_t count = n < 0 ? text.size() : std::min(size_t(n), text.size());
   int width = 0;
-  size_t runStart = 0;
-  for (size_t i = 0; i <= count; ++i) {
-    bool special = i < count && (text[i] == kDropMarker || text[i] == kDelimiter);
-    if (i == count || special) {
-      if (i > runStart) width += extent_(text.substr(runStart, i - runStart));
-      if (special && text[i] == kDelimiter) width += dollarWidth_;
-      runStart = i + 1;
-    }
-  }
+  for (size_t i = 0; i < count; ++i) width += UnitWidth(text, i);
   return width;
+}
+
+int CEditorLayout::FitFromPrefix(std::u16string_view text, const std::vector<int>& prefix, size_t start,
+                                 int n) const {
+  const int room = textWidth - tagWidth;
+  const auto first = prefix.begin() + std::ptrdiff_t(start);
+  // The widths never fall, so the units that fit are those before the first prefix sum
+  // above the room: k is the longest beginning that fits.
+  const int64_t limit = int64_t(*first) + room;
+  int k = limit < *first ? 0
+                         : int(std::upper_bound(first, first + n + 1, limit,
+                                                [](int64_t v, int p) { return v < p; }) -
+                               first) - 1;
+  if (k >= n) return std::max(n, 1);
+  k = std::max(k, 0);
+  // A delimiter never ends a row that something follows: it goes to the next row.
+  if (k > 1 && text[start + size_t(k) - 1] == kDelimiter) --k;
+  if (k < 1) {
+    // At least one character, and a surrogate pair is one character.
+    k = 1;
+    if (n >= 2 && isHigh(text[start]) && isLow(text[start + 1])) k = 2;
+  }
+  return k;
 }
 
 int CEditorLayout::FitCount(std::u16string_view text, int n) const {
   n = std::clamp(n, 0, int(text.size()));
   const int room = textWidth - tagWidth;
-  if (TextWidth(text, n) <= room) return std::max(n, 1);
-  int k = n;
-  while (k > 0 && TextWidth(text, k) > room) k /= 2;
-  while (k < n && TextWidth(text, k + 1) <= room) ++k;
-  if (k > 1 && text[size_t(k - 1)] == kDelimiter) --k;
-  return std::max(k, 1);
+  // Widths of the units until one does not fit (a row's worth, not the whole text).
+  std::vector<int> prefix{0};
+  for (int i = 0; i < n && prefix.back() <= room; ++i) prefix.push_back(prefix.back() + UnitWidth(text, size_t(i)));
+  // Past the first unit that does not fit nothing fits either.
+  prefix.resize(size_t(n) + 1, std::max(prefix.back(), 0) + (1 << 30));
+  return FitFromPrefix(text, prefix, 0, n);
+}
+
+void CEditorLayout::Breaks(std::u16string_view text, size_t from, std::vector<int>& lengths) const {
+  if (from >= text.size()) return;
+  // Prefix sums of the advances from `from` on, then each row's end by binary search.
+  std::vector<int> prefix(text.size() + 1, 0);
+  for (size_t i = from; i < text.size(); ++i) prefix[i + 1] = prefix[i] + UnitWidth(text, i);
+  for (size_t pos = from; pos < text.size();) {
+    const int rest = int(text.size() - pos);
+    const int take = std::clamp(FitFromPrefix(text, prefix, pos, rest), 1, rest);
+    lengths.push_back(take);
+    pos += size_t(take);
+  }
 }
 
 std::vector<CTextRun> CEditorLayout::TextRuns(std::u16string_view text) const {
@@ -99,21 +167,24 @@ std::vector<CTextRun> CEditorLayout::TextRuns(std::u16string_view text) const {
       x += dollarWidth_;
       if (i + 1 < text.size() && isCode(text[i + 1])) {
         runs.push_back({CTextRun::Code, u16(1, text[i + 1]), x});
-        x += extent_(text.substr(i + 1, 1));
+        x += UnitWidth(text, i + 1);
         ++i;
       }
       continue;
     }
     if (runs.empty() || runs.back().kind != CTextRun::Text) runs.push_back({CTextRun::Text, u16(), x});
     runs.back().text += c;
-    x = runs.back().x + extent_(runs.back().text);
+    x += UnitWidth(text, i);
   }
   return runs;
 }
 
 std::u16string CEditorLayout::FittingPrefix(std::u16string_view text, int maxWidth) const {
   size_t k = 0;
-  while (k < text.size() && TextWidth(text, int(k + 1)) <= maxWidth) ++k;
+  int width = 0;
+  while (k < text.size() && width + UnitWidth(text, k) <= maxWidth) width += UnitWidth(text, k++);
+  // A pair whose first unit fitted keeps its second (which adds nothing).
+  if (k < text.size() && k > 0 && isLow(text[k]) && isHigh(text[k - 1])) ++k;
   return std::u16string(text.substr(0, k));
 }
 
@@ -164,7 +235,7 @@ int CEditorLayout::ColumnX(std::u16string_view rowText, int column) const {
 int CEditorLayout::ColumnAtX(std::u16string_view rowText, int x) const {
   int left = tagWidth;
   for (size_t i = 0; i < rowText.size(); ++i) {
-    int w = TextWidth(rowText.substr(i, 1));
+    int w = UnitWidth(rowText, i);
     if (x < left + w) return int(i);
     left += w;
   }

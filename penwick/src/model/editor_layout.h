@@ -1,13 +1,17 @@
 // The geometry of the editor's screen: the tag column and text area, row metrics, text
 // widths with the subfield delimiter glyph, wrapping (the fit count), the tests that
-// choose the cursor, scrolling arithmetic and the scroll bar's state. A plain class: the
-// painter gives it the extent of a run of text and draws what it computes.
+// choose the cursor, scrolling arithmetic and the scroll bar's state. This is the measuring
+// half of the painter (CEditorPainter, in the window), kept apart as a plain class so that
+// the model lays rows out without Qt: the painter gives it the extent of a run of text and
+// draws what it computes.
 #pragma once
 
 #include "field_item.h"
 
+#include <cstdint>
 #include <functional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 struct CLayoutPoint {
@@ -54,7 +58,9 @@ class CEditorLayout : public penwick::CTextMeasure {
   static constexpr int kRowSpacing = 6;
   static constexpr int kMinTagWidth = 100;
 
-  /// The extent in pixels of a run of ordinary characters.
+  /// The extent in pixels of a run of ordinary characters. Kerning is off, so extents are
+  /// additive: the layout asks it once per character (a surrogate pair is one character)
+  /// and keeps the answers until the next SetMetrics.
   using Extent = std::function<int(std::u16string_view run)>;
 
   CEditorLayout();
@@ -88,8 +94,15 @@ class CEditorLayout : public penwick::CTextMeasure {
   /// \brief Width of the first n characters (-1: all): U+000C adds nothing, U+001F the glyph.
   int TextWidth(std::u16string_view text, int n = -1) const;
   /// \brief How many of the first n characters fit the text area (at least 1); a row
-  /// never ends just after a delimiter.
+  /// never ends just after a delimiter, nor inside a surrogate pair.
   int FitCount(std::u16string_view text, int n) const override;
+  /// \brief The rows of text from `from` on: prefix sums of the advances, then each row's
+  /// end by binary search (the same rows as FitCount row after row).
+  void Breaks(std::u16string_view text, size_t from, std::vector<int>& lengths) const override;
+  /// \brief Changes whenever the widths or the room of a row change.
+  uint64_t LayoutKey() const override;
+  /// \brief Width of the code unit at i: a surrogate pair's width stands on its first unit.
+  int UnitWidth(std::u16string_view text, size_t i) const;
   /// \brief The runs of a row's text: ordinary text, the delimiter glyph, and the
   /// subfield code (a-z, A-Z, 0-9) that follows it in its own colour; U+000C is left out.
   std::vector<CTextRun> TextRuns(std::u16string_view text) const;
@@ -158,4 +171,12 @@ class CEditorLayout : public penwick::CTextMeasure {
   int dollarHeight_ = 16;
   int descriptionWidth_ = 88;
   Extent extent_;
+  uint32_t generation_ = 0;  // counts SetMetrics calls
+  // The advance of every character measured so far: the BMP in a table, the rest in a map.
+  mutable std::vector<int> bmpWidths_;
+  mutable std::unordered_map<char32_t, int> otherWidths_;
+  int Advance(char32_t c) const;
+  /// The row length at `start` for a row whose first n units fit iff prefix[start + n]
+  /// - prefix[start] <= room (prefix indexed from the text's start).
+  int FitFromPrefix(std::u16string_view text, const std::vector<int>& prefix, size_t start, int n) const;
 };

@@ -42,6 +42,12 @@ class CTextMeasure {
   virtual ~CTextMeasure() = default;
   /// \brief How many of the first n characters of text fit into one row (at least 1).
   virtual int FitCount(u16v text, int n) const = 0;
+  /// \brief Appends the lengths of the rows that text from `from` on is cut into; by
+  /// default FitCount row after row.
+  virtual void Breaks(u16v text, size_t from, std::vector<int>& lengths) const;
+  /// \brief A value that changes whenever the fit counts may change (font, room); 0 when
+  /// they never do.
+  virtual uint64_t LayoutKey() const { return 0; }
 };
 
 }  // namespace penwick
@@ -55,6 +61,8 @@ class CFieldRow {
   CFieldItem* field;
   CFieldRow* next = nullptr;      // within the same item
   CFieldRow* previous = nullptr;  // within the same item
+  /// Position among the item's rows (kept by CFieldItem::RowsChanged).
+  int indexInField = 0;
   /// "Value", a qualifier name, or empty for a continuation row.
   std::u16string label;
   std::u16string text;
@@ -96,7 +104,14 @@ class CFieldItem {
   std::u16string data;
 
   /// \brief Folds edited rows back into data, then cuts data into rows by the fit count.
+  /// A MARC field laid out before with the same widths is cut again only from the row
+  /// ahead of its first edited row: the rows before that keep their breaks.
   void LayoutRows();
+  /// \brief After rows were added, removed or moved: numbers the rows again and tells the
+  /// document that its row index is stale.
+  void RowsChanged();
+  /// \brief Row i of the item (null out of range), in O(1).
+  CFieldRow* RowNumber(int i) const { return i >= 0 && size_t(i) < rows_.size() ? rows_[size_t(i)] : nullptr; }
   /// \brief Rebuilds data from the rows when one is dirty; 1 then, else 0.
   int GatherRows();
 
@@ -143,7 +158,9 @@ class CFieldItem {
   int SubfieldOffset(int k, int offset);
   CFieldRow* LastRow() const;
   bool OwnsRow(const CFieldRow* row) const;
-  int RowCount() const;
+  int RowCount() const { return int(rows_.size()); }
+  /// Position in the record (kept by the document's row index).
+  int ordinal = 0;
   /// \brief The rows' texts joined.
   std::u16string RowsText() const;
 
@@ -153,4 +170,7 @@ class CFieldItem {
   std::u16string TypeValue() const;
   std::vector<std::u16string> SchemeChoices() const;
   void DeleteRowsAfter(CFieldRow* row);
+  std::vector<CFieldRow*> rows_;  // the rows in order, for lookups by number
+  uint64_t layoutKey_ = 0;        // the measure's key at the last layout
+  bool laidOut_ = false;
 };

@@ -1,6 +1,7 @@
 // CEditorDropTarget: the drag events of the editor window.
 #include "drop_target.h"
 
+#include <platform/codepage.h>
 #include <ui/win.h>
 
 #include <QClipboard>
@@ -39,6 +40,19 @@ bool CEditorDropTarget::OnDrop(const QMimeData* data, const QPoint& point) {
     if (dropText_) dropText_(point, ui::toU16(text));
     return true;
   }
+  // ANSI text: its block is counted in its own bytes (GBK: one or two a character), not
+  // in the UTF-16 units it becomes.
+  const QString ansi = AnsiFormat(*data);
+  if (!ansi.isEmpty()) {
+    QByteArray bytes = data->data(ansi);
+    qsizetype nul = bytes.indexOf('\0');
+    if (nul >= 0) bytes.truncate(nul);
+    if (bytes.size() + 1 > kMaxBlockBytes) return false;
+    std::u16string text = platform::toWide(platform::CP_ACP, std::string_view(bytes.constData(), size_t(bytes.size())));
+    if (text.size() > size_t(kTextUnits - 1)) text.resize(kTextUnits - 1);
+    if (dropText_) dropText_(point, text);
+    return true;
+  }
   if (data->hasUrls()) {
     for (const QUrl& url : data->urls()) {
       if (!url.isLocalFile()) continue;
@@ -50,6 +64,15 @@ bool CEditorDropTarget::OnDrop(const QMimeData* data, const QPoint& point) {
     }
   }
   return false;
+}
+
+QString CEditorDropTarget::AnsiFormat(const QMimeData& data) {
+  for (const QString& format : data.formats()) {
+    const QString f = format.toLower().remove(QLatin1Char(' '));
+    for (const char* charset : {"gbk", "gb2312", "gb18030", "cp936", "windows-936"})
+      if (f == QStringLiteral("text/plain;charset=") + QLatin1String(charset)) return format;
+  }
+  return QString();
 }
 
 bool CEditorDropTarget::eventFilter(QObject* watched, QEvent* event) {
