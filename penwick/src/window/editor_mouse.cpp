@@ -7,6 +7,7 @@
 #include <ui/clipboard.h>
 #include <ui/modal.h>
 
+#include <QContextMenuEvent>
 #include <QMenu>
 #include <QMouseEvent>
 
@@ -173,6 +174,11 @@ void CEditorWnd::mouseMoveEvent(QMouseEvent* e) {
   }
   CaretToPoint(row, column);
 }
+
+// The right button's menus are shown on the press. The context-menu event Qt sends after it
+// is taken here so that it never reaches the host window, whose own menu would otherwise pop
+// up over the editor and swallow the next keystrokes.
+void CEditorWnd::contextMenuEvent(QContextMenuEvent* e) { e->accept(); }
 
 void CEditorWnd::mouseReleaseEvent(QMouseEvent* e) {
   if (e->button() != Qt::LeftButton) return;

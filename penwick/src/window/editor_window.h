@@ -129,6 +129,7 @@ class CEditorWnd : public QWidget, public CRowEditor {
   void mouseMoveEvent(QMouseEvent* e) override;
   void mouseReleaseEvent(QMouseEvent* e) override;
   void mouseDoubleClickEvent(QMouseEvent* e) override;
+  void contextMenuEvent(QContextMenuEvent* e) override;
   void wheelEvent(QWheelEvent* e) override;
 
  private:

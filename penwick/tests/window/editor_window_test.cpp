@@ -12,6 +12,7 @@
 #include <ui_testing/modal_script.h>
 
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QImage>
 #include <QInputMethodEvent>
 #include <QLineEdit>
@@ -427,6 +428,19 @@ TEST_F(Window, OperationMenuAsksTheHostAndRunsTheChoice) {
   QTest::mouseClick(w, Qt::RightButton, {}, QPoint(20, at(0, 0).y()));
   ASSERT_EQ(w->Document().FieldCount(), 2);
   EXPECT_EQ(data(1), u"10" + SF + u"aTitle");
+}
+
+// The editor answers a right-click with its own menus on the press; the context-menu event
+// that follows must stop at the editor, or the host shows a second popup that takes the
+// next keys.
+TEST_F(Window, ContextMenuEventsStopAtTheEditor) {
+  load({{u"000", LEADER}, {u"245", u"10" + SF + u"aTitle"}});
+  for (auto reason : {QContextMenuEvent::Mouse, QContextMenuEvent::Keyboard}) {
+    QContextMenuEvent e(reason, at(1, 4));
+    e.ignore();
+    QApplication::sendEvent(w, &e);
+    EXPECT_TRUE(e.isAccepted()) << int(reason);
+  }
 }
 
 TEST_F(Window, DeleteFieldAsksFirst) {
