@@ -6,7 +6,7 @@
 
 using namespace loomkit;
 
-CMarc::CMarc() : document(xml::Document::create()), state(std::make_shared<RecordState>()) {}
+CMarc::CMarc() : document(recordDocument()), state(std::make_shared<RecordState>()) {}
 
 CMarc::CMarc(const CMarc& other) : CMarc() {
   if (!other.root.isNull()) SetContent(other);

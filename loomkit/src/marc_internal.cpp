@@ -156,8 +156,14 @@ xml::Node replaceInParent(const xml::Node& element, const xml::Node& replacement
   return parent.child(size_t(at));
 }
 
+xml::Document recordDocument() {
+  xml::Document doc = xml::Document::create();
+  doc.setExactText(true);
+  return doc;
+}
+
 xml::Node parseElement(u16v xmlText) {
-  xml::Document temp = xml::Document::create();
+  xml::Document temp = recordDocument();
   temp.loadXml(xmlText);
   xml::Node element = temp.documentElement();
   // Emptying the scratch document leaves the element free to move into a record.

@@ -124,6 +124,9 @@ int removeIfChild(xml::Node parent, const xml::Node& child);
 /// \brief Replaces `element` at its place in its parent by `replacement` and returns the node
 /// now at that place. E_POINTER when `element` is null or has no parent.
 xml::Node replaceInParent(const xml::Node& element, const xml::Node& replacement);
+/// \brief A new document for record text: it keeps character data exactly as loaded (CR LF,
+/// a lone CR, tabs in attribute values, subfields of white space alone).
+xml::Document recordDocument();
 /// \brief The document element of an XML text parsed in a document of its own (null when the
 /// text does not parse).
 xml::Node parseElement(u16v xmlText);

@@ -162,6 +162,11 @@ TEST(DecodeEaccRuns, Cases) {
       {"u-umlaut outside runs", "\xE8u\x1B$1!#!\x1B(B\xE8u", u"\u00FC\u3000\u00FC", 3},
       {"a missing code is dropped", "\x1B$1~~~!#!\x1B(B", u"\u3000", 3},
       {"an incomplete group is dropped", "\x1B$1!#!!#\x1B(Bx", u"\u3000x", 3},
+      // 213034 中, 27553C 华, 274355 书, 213B50 局: a broken code costs that code only.
+      {"a unit lost inside a run", "\x1B$1!04'<'CU!;P\x1B(B", u"中书局", 3},
+      {"a unit added inside a run is lost", "\x1B$1!04'U<x'CU!;P\x1B(B", u"中华书局", 3},
+      {"a code missing from the table inside a run", "\x1B$1!04~~~'CU!;P\x1B(B", u"中书局", 3},
+      {"a blank inside a code", "\x1B$1!04' U<'CU\x1B(B", u"中 书", 3},
       {"no escape-out: the run ends at the field's end",
        "A\x1B$1!#!\x1E" "B\x1E\x1D", u"A\u3000\x1E" u"B\x1E\x1D", 3},
       {"separators and blanks inside a run pass through",
