@@ -259,11 +259,18 @@ int32_t CMarcFile::ReadFromIso2709(CMarc& marc, CFile& file, int noLoad) {
 int32_t CMarcFile::ReadPrevRecord(char16_t* buffer, int32_t size, int32_t hFile) {
   if (!buffer || size <= 0) return -1;
   platform::CFile file(hFile);
-  int64_t at = previousRecordStart(file, file.GetPosition(), codePage == -1 ? 2 : 1);
+  int64_t position = file.GetPosition();
+  int64_t at = previousRecordStart(file, position, codePage == -1 ? 2 : 1);
   if (at < 0) return -1;
   file.Seek(at, platform::CFile::begin);
-  if (codePage == -1) return readUtf16Record(buffer, size, file, at);
-  return ReadFromIso2709(buffer, size, file);
+  int32_t result = codePage == -1 ? readUtf16Record(buffer, size, file, at) : ReadFromIso2709(buffer, size, file);
+  // A record that does not end before the one last read is not the one before it (junk or
+  // units out of step between them): the walk ends there rather than return it again.
+  if (result >= 0 && file.GetPosition() >= position) {
+    file.Seek(position, platform::CFile::begin);
+    return -1;
+  }
+  return result;
 }
 
 int32_t CMarcFile::ReadPrevRecord(CMarc& marc, CFile& file) {
