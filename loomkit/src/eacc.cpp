@@ -66,6 +66,8 @@ std::string eaccRecordBytes(u16v record, int markerFlag, size_t limit) {
   bool inRun = false;
   char buf[3];
   for (char16_t c : record) {
+    // Read back, an escape in the content would open or close a run: it goes as a blank.
+    if (c == 0x1B) c = u' ';
     int n = codetables::unicodeToEacc(c, buf);
     if (n == 3) {
       if (!inRun) out += in;

@@ -138,6 +138,9 @@ TEST(EaccWriter, RunsAndSingleBytes) {
       {u"A\u3000\uFF08B", 4, "A\x1B$$1\x21\x23\x21\x21\x23\x28\x1B((BB"},
       {u"\u00FC\u00E9\u0001", 3, "\xE8u\xE9\x01"},
       {u"\u3000", 0, "\x1B$$1\x21\x23\x21\x1B((B"},
+      // An escape in the content would open or close a run when read back: it goes as a blank.
+      {u"a\x1B$1!#!\x1B(Bb", 3, "a $1!#! (Bb"},
+      {u"\x1B$$1\u3000", 4, " $$1\x1B$$1\x21\x23\x21\x1B((B"},
   };
   for (const Case& c : cases) {
     // A record of one control field shows the field's bytes.
