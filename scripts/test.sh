@@ -16,4 +16,8 @@ for kind in normal sanitize; do
   echo "== tests ($kind build)"
   ctest --test-dir "$dir" --output-on-failure -j "$jobs" || status=1
 done
+# The fuzz targets (clang, libFuzzer) over their seed corpus only: a few seconds.
+"$top/scripts/build.sh" fuzz
+echo "== fuzz targets over their corpus"
+ctest --test-dir "$top/build-fuzz" -L fuzz --output-on-failure -j "$jobs" || status=1
 exit $status

@@ -1,5 +1,7 @@
 // The toolkit's code tables, embedded in the library. Each table is the bytes of its text
 // file followed by two NUL bytes, so that the text is NUL-terminated wherever it is read.
+// This file plays the library's resources: embeddedTable finds a table by its resource type
+// (CODETABLE, PINYINTABLE) and id, as a resource is found by type and "#id".
 #include "../src/cvtcode_internal.h"
 
 #define LOOMKIT_EMBED(sym, file)                                   \
@@ -27,12 +29,13 @@ extern const char loomkit_table_pinyin[], loomkit_table_pinyin_end[];
 
 namespace loomkit::codetables {
 
-Embedded embeddedTable(int which) {
-  switch (which) {
-    case 0: return {loomkit_table_codes, size_t(loomkit_table_codes_end - loomkit_table_codes) - 2};
-    case 1: return {loomkit_table_latin, size_t(loomkit_table_latin_end - loomkit_table_latin) - 2};
-    case 2: return {loomkit_table_pinyin, size_t(loomkit_table_pinyin_end - loomkit_table_pinyin) - 2};
-  }
+Embedded embeddedTable(ResourceType type, int32_t id) {
+  if (type == CODETABLE && id == 5000)
+    return {loomkit_table_codes, size_t(loomkit_table_codes_end - loomkit_table_codes) - 2};
+  if (type == CODETABLE && id == 5005)
+    return {loomkit_table_latin, size_t(loomkit_table_latin_end - loomkit_table_latin) - 2};
+  if (type == PINYINTABLE && id == 5001)
+    return {loomkit_table_pinyin, size_t(loomkit_table_pinyin_end - loomkit_table_pinyin) - 2};
   return {nullptr, 0};
 }
 

@@ -128,7 +128,8 @@ const PinyinIndex& pinyinIndex() {
 }  // namespace
 
 std::string_view tableText(Table t) {
-  Embedded e = embeddedTable(t);
+  TableResource r = resourceOf(t);
+  Embedded e = embeddedTable(r.type, r.id);
   return std::string_view(e.begin, e.length);
 }
 

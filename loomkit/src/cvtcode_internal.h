@@ -15,13 +15,33 @@ namespace loomkit::codetables {
 
 enum Table { Codes = 0, Latin = 1, Pinyin = 2 };
 
+/// The library's resources carry the tables by type and id: "Codes" is CODETABLE 5000,
+/// "Latin" CODETABLE 5005, "Pinyin" PINYINTABLE 5001.
+enum ResourceType { CODETABLE, PINYINTABLE };
+
+struct TableResource {
+  ResourceType type;
+  int32_t id;
+};
+
+/// \brief The resource that carries a table.
+constexpr TableResource resourceOf(Table t) {
+  switch (t) {
+    case Codes: return {CODETABLE, 5000};
+    case Latin: return {CODETABLE, 5005};
+    case Pinyin: return {PINYINTABLE, 5001};
+  }
+  return {CODETABLE, 0};
+}
+
 struct Embedded {
   const char* begin;
   size_t length;  // without the two closing NULs
 };
 
-/// \brief The embedded text of a table (defined in res/tables.cpp).
-LOOMKIT_API Embedded embeddedTable(int which);
+/// \brief The embedded text of the resource of that type and id; {nullptr, 0} when the
+/// library carries none (defined in res/tables.cpp).
+LOOMKIT_API Embedded embeddedTable(ResourceType type, int32_t id);
 
 /// \brief The table text, NUL-terminated.
 LOOMKIT_API std::string_view tableText(Table t);

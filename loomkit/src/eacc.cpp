@@ -28,8 +28,10 @@ void appendOutside(u16& out, u16v text) {
 }
 
 // One run's units: EACC codes three at a time; units that cannot be part of a code (field and
-// subfield separators, blanks) pass through and start the grouping afresh. Codes missing from
-// the table, and a group left incomplete, are dropped.
+// subfield separators, blanks) pass through. Where three units are no code of the table (a
+// unit lost or added in transit, a code missing from the table), one unit is dropped and the
+// next unit tried as the start of a code, so that a broken code costs that code only and the
+// run reads on from the next valid one.
 void appendRun(u16& out, u16v run, u16v escapeIn) {
   size_t i = 0;
   while (i < run.size()) {
@@ -42,12 +44,13 @@ void appendRun(u16& out, u16v run, u16v escapeIn) {
       continue;
     }
     if (i + 3 <= run.size() && isEaccUnit(run[i + 1]) && isEaccUnit(run[i + 2])) {
-      if (char16_t u = codetables::unicodeOfEacc(run[i], run[i + 1], run[i + 2])) out.push_back(u);
-      i += 3;
-      continue;
+      if (char16_t u = codetables::unicodeOfEacc(run[i], run[i + 1], run[i + 2])) {
+        out.push_back(u);
+        i += 3;
+        continue;
+      }
     }
-    // An incomplete group: skip its EACC units.
-    while (i < run.size() && isEaccUnit(run[i])) ++i;
+    ++i;
   }
 }
 
@@ -63,6 +66,8 @@ std::string eaccRecordBytes(u16v record, int markerFlag, size_t limit) {
   bool inRun = false;
   char buf[3];
   for (char16_t c : record) {
+    // Read back, an escape in the content would open or close a run: it goes as a blank.
+    if (c == 0x1B) c = u' ';
     int n = codetables::unicodeToEacc(c, buf);
     if (n == 3) {
       if (!inRun) out += in;

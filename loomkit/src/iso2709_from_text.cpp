@@ -24,8 +24,25 @@ char16_t unescaped(char16_t c) {
   return c;
 }
 
+// Content never breaks the record's frame: its frame characters are written as blanks, as the
+// reader blanks control bytes.
+void appendContent(u16& out, u16v text) {
+  for (char16_t c : text) out.push_back(breaksFrame(c) ? u' ' : c);
+}
+
+// Leader and tags must keep one byte per character in every byte form, or the directory
+// and the base address no longer point at the data: a character outside ASCII becomes "?"
+// (as a code page writes what it cannot hold), a frame character a blank. The escape
+// characters stand for ASCII and stay.
+void makeAscii(u16& text) {
+  for (char16_t& c : text) {
+    if (breaksFrame(c)) c = u' ';
+    else if (c > 0x7F) c = u'?';
+  }
+}
+
 struct FieldData {
-  u16 tag;   // exactly 3 units
+  u16 tag;   // exactly 3 ASCII units
   u16 data;  // without its terminator
 };
 
@@ -34,16 +51,16 @@ FieldData readField(CField& field) {
   FieldData f;
   f.tag = field.GetName();
   f.tag.resize(3, u' ');  // a short tag would shift every later directory entry
+  makeAscii(f.tag);
   if (isControlTag(f.tag)) {
-    f.data = field.FieldText(0);
-    if (!f.data.empty() && f.data.back() == kFieldEnd) f.data.pop_back();
+    u16 text = field.FieldText(0);
+    if (!text.empty() && text.back() == kFieldEnd) text.pop_back();
+    appendContent(f.data, text);
   } else {
-    field.ReadIndicator(f.data, 0);
-    int32_t n = field.GetSGCount();
-    for (int32_t j = 0; j < n; ++j) {
-      CSubField sf = field.GetSubFld(j);
-      if (!sf.IsNull()) f.data += sf.SubfieldIsoText(0);
-    }
+    u16 indicator;
+    field.ReadIndicator(indicator, 0);
+    appendContent(f.data, indicator);
+    f.data += field.SubfieldsIsoText();  // frame characters in codes and texts already blanked
   }
   if (f.data.size() >= kFieldCut) {
     size_t keep = kFieldCut;
@@ -68,6 +85,7 @@ u16 jineiToIso(CMarc& marc) {
   // A record with no leader at all would go out with a leader of zeros: write none.
   if (leader.empty()) return u16();
   leader.resize(kLeaderLength, u'0');
+  makeAscii(leader);
 
   std::vector<FieldData> fields;
   fields.reserve(size_t(count - 1));

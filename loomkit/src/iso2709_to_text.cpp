@@ -12,9 +12,11 @@ namespace loomkit::iso2709 {
 namespace {
 
 // The content escape of field data: the blank and the five characters XML reserves become
-// U+0011-U+0016.
+// U+0011-U+0016. A NUL, which no XML text can hold and which would end the record text for
+// every reader of it, is taken as a blank, as the file reader takes control bytes.
 char16_t escaped(char16_t c) {
   switch (c) {
+    case 0:
     case u' ': return 0x11;
     case u'&': return 0x12;
     case u'<': return 0x13;
@@ -32,12 +34,12 @@ void appendEscaped(u16& out, u16v text) {
 // The leader keeps its other characters raw, but "<" and "&" would end the element or start
 // an entity and make the whole record text unparseable, so they get the content escape too.
 void appendLeader(u16& out, u16v leader) {
-  for (char16_t c : leader) out.push_back(c == u' ' || c == u'<' || c == u'&' ? escaped(c) : c);
+  for (char16_t c : leader) out.push_back(c == u' ' || c == u'<' || c == u'&' || c == 0 ? escaped(c) : c);
 }
 
 // A tag stands in an attribute value: the five XML characters are escaped, the blank is not.
 void appendTag(u16& out, u16v tag) {
-  for (char16_t c : tag) out.push_back(c == u' ' ? c : escaped(c));
+  for (char16_t c : tag) out.push_back(c == u' ' || c == 0 ? u' ' : escaped(c));
 }
 
 // The 9,990-unit cut, moved back one unit rather than part a surrogate pair.
@@ -95,7 +97,9 @@ u16 textFromSorted(u16v rec, size_t capacity) {
     out += kMarcEnd;
     return std::move(out);
   }
-  long entries = (long(dirEnd) - long(kLeaderLength)) / long(kEntryLength);
+  // Entries are counted up to and including the directory's terminator, so that a directory
+  // one character short of whole entries still pairs its last field.
+  long entries = (long(dirEnd) + 1 - long(kLeaderLength)) / long(kEntryLength);
   size_t pos = dirEnd + 1;
   u16 element;
   for (long k = 0; k < entries; ++k) {

@@ -6,7 +6,7 @@
 
 using namespace loomkit;
 
-CMarc::CMarc() : document(xml::Document::create()), state(std::make_shared<RecordState>()) {}
+CMarc::CMarc() : document(recordDocument()), state(std::make_shared<RecordState>()) {}
 
 CMarc::CMarc(const CMarc& other) : CMarc() {
   if (!other.root.isNull()) SetContent(other);
@@ -85,7 +85,7 @@ CField CMarc::GetField(const char16_t* tag, int32_t n) {
   return fieldOn(queryCache->find(arg(tag), n));
 }
 
-xml::Node CMarc::buildFieldElement(const char16_t* tag, const char16_t* indicator, const char16_t* content) {
+xml::Node CMarc::BuildFieldElement(const char16_t* tag, const char16_t* indicator, const char16_t* content) {
   xml::Node element = document.createElement(u"field");
   setAttributeIn(document, element, u"name", arg(tag));
   if (!arg(indicator).empty()) setAttributeIn(document, element, u"indicator", arg(indicator));
@@ -127,7 +127,7 @@ CMarc& CMarc::operator+=(const CField& field) {
 
 CField CMarc::AddField(const char16_t* tag, const char16_t* indicator, const char16_t* content) {
   ensureRoot();
-  xml::Node element = buildFieldElement(tag, indicator, content);
+  xml::Node element = BuildFieldElement(tag, indicator, content);
   root.appendChild(element);
   changed();
   return fieldOn(element);
@@ -150,7 +150,7 @@ void CMarc::InsField(CField& field) {
 
 CField CMarc::InsField(const char16_t* tag, const char16_t* indicator, const char16_t* content) {
   ensureRoot();
-  xml::Node element = buildFieldElement(tag, indicator, content);
+  xml::Node element = BuildFieldElement(tag, indicator, content);
   insertInTagOrder(element, u16(arg(tag)));
   changed();
   return fieldOn(element);
@@ -159,15 +159,15 @@ CField CMarc::InsField(const char16_t* tag, const char16_t* indicator, const cha
 CField CMarc::InsField(int32_t i, const CField& field) {
   xml::Node copy = CMarcFile::Shared().CloneNode(field.node);
   ensureRoot();
-  insertAt(root, i, copy);
+  InsertAt(root, i, copy);
   changed();
   return fieldOn(copy);
 }
 
 CField CMarc::InsField(int32_t i, const char16_t* tag, const char16_t* indicator, const char16_t* content) {
   ensureRoot();
-  xml::Node element = buildFieldElement(tag, indicator, content);
-  insertAt(root, i, element);
+  xml::Node element = BuildFieldElement(tag, indicator, content);
+  InsertAt(root, i, element);
   changed();
   return fieldOn(element);
 }

@@ -83,9 +83,15 @@ int32_t countUnlessText(const xml::Node& n) {
   return int32_t(n.childCount());
 }
 
-namespace {
+xml::Node CreateSubfieldElement(xml::Document doc, u16v code, u16v text) {
+  xml::Node element = need(doc).createElement(u"sf");
+  setAttributeIn(doc, element, u"name", code);
+  element.setText(text);
+  return element;
+}
 
-void insertByCode(xml::Node parent, const xml::Node& element, u16v code) {
+void InsertByCode(xml::Node parent, const xml::Node& element) {
+  u16 code = firstAttributeValue(element);
   for (xml::Node c = parent.firstChild(); !c.isNull(); c = c.nextSibling()) {
     if (code.compare(firstAttributeValue(c)) >= 0) {
       parent.insertBefore(element, c);
@@ -95,18 +101,19 @@ void insertByCode(xml::Node parent, const xml::Node& element, u16v code) {
   parent.appendChild(element);
 }
 
-}  // namespace
+void InsertAt(xml::Node parent, int32_t i, const xml::Node& element) {
+  xml::Node ref = i >= 0 ? parent.child(size_t(i)) : xml::Node();
+  parent.insertBefore(element, ref);
+}
 
 xml::Node addSubfield(xml::Node parent, xml::Document doc, const std::shared_ptr<RecordState>& state,
                       const char16_t* code, const char16_t* text, Place place, int32_t index) {
   need(parent);
-  xml::Node element = need(doc).createElement(u"sf");
-  setAttributeIn(doc, element, u"name", arg(code));
-  element.setText(arg(text));
+  xml::Node element = CreateSubfieldElement(doc, arg(code), arg(text));
   switch (place) {
     case Place::End: parent.appendChild(element); break;
-    case Place::ByCode: insertByCode(parent, element, arg(code)); break;
-    case Place::AtIndex: insertAt(parent, index, element); break;
+    case Place::ByCode: InsertByCode(parent, element); break;
+    case Place::AtIndex: InsertAt(parent, index, element); break;
   }
   subfieldsChanged(state);
   return element;
@@ -127,11 +134,6 @@ int deleteChildAt(xml::Node parent, int32_t i, const std::shared_ptr<RecordState
 void appendCopy(xml::Node parent, const xml::Node& element, const std::shared_ptr<RecordState>& state) {
   need(parent).appendChild(CMarcFile::Shared().CloneNode(element));
   subfieldsChanged(state);
-}
-
-void insertAt(xml::Node parent, int32_t i, const xml::Node& element) {
-  xml::Node ref = i >= 0 ? parent.child(size_t(i)) : xml::Node();
-  parent.insertBefore(element, ref);
 }
 
 int removeChildAt(xml::Node parent, int32_t i) {
@@ -156,8 +158,14 @@ xml::Node replaceInParent(const xml::Node& element, const xml::Node& replacement
   return parent.child(size_t(at));
 }
 
+xml::Document recordDocument() {
+  xml::Document doc = xml::Document::create();
+  doc.setExactText(true);
+  return doc;
+}
+
 xml::Node parseElement(u16v xmlText) {
-  xml::Document temp = xml::Document::create();
+  xml::Document temp = recordDocument();
   temp.loadXml(xmlText);
   xml::Node element = temp.documentElement();
   // Emptying the scratch document leaves the element free to move into a record.

@@ -102,7 +102,17 @@ void setAttributeIn(xml::Document doc, xml::Node element, u16v name, u16v value)
 /// \brief The number of children, or 0 when there is none or the first is a text node.
 int32_t countUnlessText(const xml::Node& n);
 
-// Subfield edits shared by the field and group handles; each tells the record's lookups.
+// Subfield edits shared by the field and group handles; each tells the record's lookups. The
+// field handle and the group handle use one set of insertion operations on their element and
+// the record's document: CreateSubfieldElement, InsertByCode, InsertAt.
+/// \brief A new `sf` element in `doc` with the attribute `name` = code and the text, both
+/// taken unchanged (already content-escaped); not yet in the tree.
+xml::Node CreateSubfieldElement(xml::Document doc, u16v code, u16v text);
+/// \brief Inserts `element` before the first child of `parent` whose name compares less than
+/// or equal to the element's own name (descending code order), else appends it.
+void InsertByCode(xml::Node parent, const xml::Node& element);
+/// \brief Inserts before child i when 0 <= i < children, else appends.
+void InsertAt(xml::Node parent, int32_t i, const xml::Node& element);
 enum class Place { End, ByCode, AtIndex };
 /// \brief Creates an `sf` element (code and text taken unchanged) and puts it into `parent`:
 /// at the end; before the first child whose name is not above the code; or before child
@@ -115,8 +125,6 @@ int deleteChild(xml::Node parent, const xml::Node& child, const std::shared_ptr<
 int deleteChildAt(xml::Node parent, int32_t i, const std::shared_ptr<RecordState>& state);
 /// \brief Appends a deep copy of `element` (E_POINTER when it is null).
 void appendCopy(xml::Node parent, const xml::Node& element, const std::shared_ptr<RecordState>& state);
-/// \brief Inserts before child i when 0 <= i < children, else appends.
-void insertAt(xml::Node parent, int32_t i, const xml::Node& element);
 /// \brief Removes child i; 1/0.
 int removeChildAt(xml::Node parent, int32_t i);
 /// \brief Removes `child` when it is a child of `parent`; 1/0.
@@ -124,6 +132,9 @@ int removeIfChild(xml::Node parent, const xml::Node& child);
 /// \brief Replaces `element` at its place in its parent by `replacement` and returns the node
 /// now at that place. E_POINTER when `element` is null or has no parent.
 xml::Node replaceInParent(const xml::Node& element, const xml::Node& replacement);
+/// \brief A new document for record text: it keeps character data exactly as loaded (CR LF,
+/// a lone CR, tabs in attribute values, subfields of white space alone).
+xml::Document recordDocument();
 /// \brief The document element of an XML text parsed in a document of its own (null when the
 /// text does not parse).
 xml::Node parseElement(u16v xmlText);

@@ -98,6 +98,7 @@ NodePtr cloneOne(const NodeImpl& src) {
   c->name = src.name;
   c->value = src.value;
   c->preserveWhiteSpace = src.preserveWhiteSpace;
+  c->exactText = src.exactText;
   c->attrs.reserve(src.attrs.size());
   for (auto& a : src.attrs) {
     auto ca = makeNode(NodeType::Attribute);
@@ -648,5 +649,7 @@ void Document::clear() { detachChildren(&need()); }
 
 void Document::setPreserveWhiteSpace(bool keep) { need().preserveWhiteSpace = keep; }
 bool Document::preserveWhiteSpace() const { return need().preserveWhiteSpace; }
+void Document::setExactText(bool exact) { need().exactText = exact; }
+bool Document::exactText() const { return need().exactText; }
 
 }  // namespace xml

@@ -47,6 +47,7 @@ struct NodeImpl {
 
   NodeType type;
   bool preserveWhiteSpace = false;  // document node only
+  bool exactText = false;           // document node only
   /// Position in the parent's children (or in the owner element's attributes).
   size_t index = 0;
   /// The node holding this one as child; for an attribute, its owner element.

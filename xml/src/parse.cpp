@@ -293,7 +293,9 @@ bool parseInto(NodeImpl* doc, std::u16string_view text) {
   // As a fragment, pugixml keeps character data outside the document element (otherwise
   // dropped silently) so that build() can refuse it.
   unsigned flags = pugi::parse_fragment | pugi::parse_cdata | pugi::parse_comments | pugi::parse_pi |
-                   pugi::parse_declaration | pugi::parse_doctype | pugi::parse_eol | pugi::parse_wconv_attribute;
+                   pugi::parse_declaration | pugi::parse_doctype;
+  if (doc->exactText) flags |= pugi::parse_ws_pcdata_single;
+  else flags |= pugi::parse_eol | pugi::parse_wconv_attribute;
   if (doc->preserveWhiteSpace) flags |= pugi::parse_ws_pcdata;
   pugi::xml_document pd;
   pugi::xml_parse_result r = pd.load_buffer_inplace(buf.data(), buf.size(), flags, pugi::encoding_utf8);

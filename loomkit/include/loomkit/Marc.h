@@ -61,7 +61,10 @@ class LOOMKIT_API CMarc {
  private:
   friend class CMarcFile;
   CField fieldOn(const xml::Node& element) const;
-  xml::Node buildFieldElement(const char16_t* tag, const char16_t* indicator, const char16_t* content);
+  /// \brief A new `field` element of this record's document: `name`, then `indicator` when
+  /// given, then the children of the content's root element (content that does not parse
+  /// gives none).
+  xml::Node BuildFieldElement(const char16_t* tag, const char16_t* indicator, const char16_t* content);
   void ensureRoot();
   void loaded();
   void changed();

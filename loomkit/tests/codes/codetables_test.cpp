@@ -91,6 +91,25 @@ TEST(CodeTables, TextsHaveTheirFixedShape) {
   EXPECT_EQ(ct::tableText(ct::Latin).size() + 2, 605u);
 }
 
+TEST(CodeTables, LookedUpByResourceTypeAndId) {
+  struct Case {
+    ct::ResourceType type;
+    int32_t id;
+    const char* first;  // nullptr: no such resource
+  } cases[] = {{ct::CODETABLE, 5000, "212321 3000\r\n"}, {ct::CODETABLE, 5005, "88 0098\r\n"},
+               {ct::PINYINTABLE, 5001, "\x81\x40     "}, {ct::PINYINTABLE, 5000, nullptr},
+               {ct::CODETABLE, 5001, nullptr}};
+  for (const Case& c : cases) {
+    ct::Embedded e = ct::embeddedTable(c.type, c.id);
+    if (!c.first) {
+      EXPECT_EQ(e.begin, nullptr) << c.id;
+      continue;
+    }
+    ASSERT_NE(e.begin, nullptr) << c.id;
+    EXPECT_EQ(std::string_view(e.begin, std::strlen(c.first)), c.first);
+  }
+}
+
 TEST(CodeTables, EveryCodesLineInBothDirectionsWithTheFirstLineRule) {
   CCvtCode codes(u"Codes");
   std::set<char16_t> seen;

@@ -138,6 +138,9 @@ TEST(EaccWriter, RunsAndSingleBytes) {
       {u"A\u3000\uFF08B", 4, "A\x1B$$1\x21\x23\x21\x21\x23\x28\x1B((BB"},
       {u"\u00FC\u00E9\u0001", 3, "\xE8u\xE9\x01"},
       {u"\u3000", 0, "\x1B$$1\x21\x23\x21\x1B((B"},
+      // An escape in the content would open or close a run when read back: it goes as a blank.
+      {u"a\x1B$1!#!\x1B(Bb", 3, "a $1!#! (Bb"},
+      {u"\x1B$$1\u3000", 4, " $$1\x1B$$1\x21\x23\x21\x1B((B"},
   };
   for (const Case& c : cases) {
     // A record of one control field shows the field's bytes.
@@ -162,6 +165,11 @@ TEST(DecodeEaccRuns, Cases) {
       {"u-umlaut outside runs", "\xE8u\x1B$1!#!\x1B(B\xE8u", u"\u00FC\u3000\u00FC", 3},
       {"a missing code is dropped", "\x1B$1~~~!#!\x1B(B", u"\u3000", 3},
       {"an incomplete group is dropped", "\x1B$1!#!!#\x1B(Bx", u"\u3000x", 3},
+      // 213034 中, 27553C 华, 274355 书, 213B50 局: a broken code costs that code only.
+      {"a unit lost inside a run", "\x1B$1!04'<'CU!;P\x1B(B", u"中书局", 3},
+      {"a unit added inside a run is lost", "\x1B$1!04'U<x'CU!;P\x1B(B", u"中华书局", 3},
+      {"a code missing from the table inside a run", "\x1B$1!04~~~'CU!;P\x1B(B", u"中书局", 3},
+      {"a blank inside a code", "\x1B$1!04' U<'CU\x1B(B", u"中 书", 3},
       {"no escape-out: the run ends at the field's end",
        "A\x1B$1!#!\x1E" "B\x1E\x1D", u"A\u3000\x1E" u"B\x1E\x1D", 3},
       {"separators and blanks inside a run pass through",

@@ -243,3 +243,49 @@ TEST_F(YazPeer, OurEaccDecodesToTheUtf8Source) {
   EXPECT_EQ(withoutLeaders(fromEacc), withoutLeaders(fromUtf8));
   EXPECT_NE(fromEacc.find("中文 题名"), std::string::npos);
 }
+
+TEST_F(YazPeer, BrokenEaccCodesCostThatCodeOnlyAsInYaz) {
+  // yaz-marcdump's MARC-8 of a publisher's name, broken inside its EACC run in three ways;
+  // both readers lose the broken code and read on.
+  const Rec rec = {{"260", "  ", "", {{'b', "中华书局出版社有限公司"}, {'c', "2024"}}}};
+  qtest::writeFile(dir / "one.xml", marcxml({rec}));
+  std::string clean = qtest::readFile(yazIso(dir, dir / "one.xml", "marc8"));
+  clean[9] = ' ';  // not flagged as Unicode: yaz applies MARC-8 when reading
+  size_t run = clean.find("\x1B$1");
+  size_t runEnd = clean.find("\x1B(B", run);
+  ASSERT_NE(run, std::string::npos);
+  ASSERT_NE(runEnd, std::string::npos);
+  run += 3;
+  struct Case {
+    const char* what;
+    std::string bytes;
+    std::string expected;
+  } cases[] = {
+      {"a byte lost from the second code", clean.substr(0, run + 4) + clean.substr(run + 5), "中书局出版社有限公司"},
+      {"a blank inside the second code", clean.substr(0, run + 4) + " " + clean.substr(run + 4), "中 书局出版社有限公司"},
+      {"the last code cut short", clean.substr(0, runEnd - 1) + clean.substr(runEnd), "中华书局出版社有限公"},
+  };
+  for (Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    // The one field's length and the record length follow the change.
+    std::string& b = c.bytes;
+    size_t base = b.find('\x1E') + 1;
+    std::string length = std::to_string(10000 + b.size() - base - 1).substr(1);
+    b.replace(27, 4, length);
+    b.replace(0, 5, std::to_string(100000 + b.size()).substr(1));
+    qtest::writeFile(dir / "broken.marc8", b);
+    std::string lines = yazLines(dir / "broken.marc8", "marc8", dir);
+    size_t from = lines.find("$b "), to = lines.find(" $c");
+    ASSERT_NE(from, std::string::npos) << lines;
+    EXPECT_EQ(lines.substr(from + 3, to - from - 3), c.expected) << "yaz-marcdump";
+
+    CMarc m;
+    m.SetContent(textOf(widen(b, -2)).c_str());
+    CField f = m.GetField(1);
+    CSubField s = f.GetSubFld(u"b", 0);
+    ASSERT_EQ(s.IsNull(), 0);
+    char16_t buf[64];
+    ASSERT_EQ(s.GetContent(buf, 64, 1), 1);
+    EXPECT_EQ(u8(buf), c.expected) << "ours";
+  }
+}

@@ -170,6 +170,12 @@ class Document {
   /// element, so that a file saved again keeps its lines.
   void setPreserveWhiteSpace(bool keep);
   bool preserveWhiteSpace() const;
+  /// \brief Whether loading keeps character data exactly as the text holds it (default
+  /// false): line ends are not normalised (CR LF and a lone CR stay), white space in
+  /// attribute values is not turned into blanks, and an element whose only content is white
+  /// space keeps it as its text. White space between elements is dropped as before.
+  void setExactText(bool exact);
+  bool exactText() const;
 
   const std::shared_ptr<NodeImpl>& impl() const { return impl_; }
 

@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Runs each fuzz target for a given time. Usage: fuzz.sh [seconds per target] [target...]
+# (default 60 seconds, every target). Targets run one after another in the clang tree
+# build-fuzz/; new inputs go to build-fuzz/fuzz-corpus/<target>/ (the committed seeds in
+# fuzz/corpus/ are read, never written), crashes to build-fuzz/fuzz-artifacts/. Set
+# FUZZ_JOBS to run that many processes per target.
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+seconds=${1:-60}
+shift || true
+targets=("$@")
+[ ${#targets[@]} -eq 0 ] && targets=(iso2709_read record_roundtrip xml_parse)
+"$top/scripts/build.sh" fuzz >/dev/null
+export QT_QPA_PLATFORM=offscreen
+status=0
+for t in "${targets[@]}"; do
+  work="$top/build-fuzz/fuzz-corpus/$t"
+  artifacts="$top/build-fuzz/fuzz-artifacts/$t/"
+  mkdir -p "$work" "$artifacts"
+  echo "== $t for ${seconds}s"
+  jobs=()
+  [ -n "${FUZZ_JOBS:-}" ] && jobs=(-jobs="$FUZZ_JOBS" -workers="$FUZZ_JOBS")
+  "$top/build-fuzz/fuzz/fuzz_$t" -max_total_time="$seconds" -print_final_stats=1 \
+    -artifact_prefix="$artifacts" "${jobs[@]}" "$work" "$top/fuzz/corpus/$t" || status=1
+done
+exit $status
