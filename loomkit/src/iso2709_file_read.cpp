@@ -336,9 +336,14 @@ using namespace loomkit::files;
 namespace {
 
 // The record-object forms read into a buffer of this many characters.
-constexpr int32_t kTextBuffer = 128000;
+constexpr size_t kTextBuffer = 128000;
+// What the readers give besides a text's length: no record, or one passed over.
+constexpr int32_t kEnd = -1, kPassedOver = -2;
 
-int32_t copyText(const std::u16string& text, char16_t* buffer, int32_t size) {
+// A reader's result into a caller's buffer: -1 at the end, 0 (buffer untouched) for a
+// record passed over, else the text's length.
+int32_t deliver(int32_t status, const std::u16string& text, char16_t* buffer, int32_t size) {
+  if (status < 0) return status == kPassedOver ? 0 : -1;
   if (text.size() + 1 > size_t(size)) return 0;
   std::copy(text.begin(), text.end(), buffer);
   buffer[text.size()] = 0;
@@ -354,23 +359,24 @@ bool locateNext(platform::CFile& file, int64_t start, int unit, std::string_view
   return found;
 }
 
-// A UTF-16LE record as internal record text.
-int32_t utf16Text(const Located& rec, char16_t* buffer, int32_t size) {
+// A UTF-16LE record as internal record text of at most `capacity` units with its NUL.
+int32_t utf16Text(const Located& rec, size_t capacity, std::u16string& text) {
   size_t units = rec.bytes.size() / 2;
-  if (units >= size_t(size)) return 0;  // passed over: the position is already past it
+  if (units >= capacity) return kPassedOver;  // the position is already past it
   std::u16string iso(units, u'\0');
   for (size_t i = 0; i < units; ++i) iso[i] = unitAt(rec.bytes, 2 * i);
   blankControls(iso.data(), iso.size());
   // The text can pass the buffer even when the record does not (its end tags are not
   // counted in the 99,999 budget): it is cut at the buffer, still well-formed.
-  return copyText(loomkit::iso2709::isoToJinei(iso, size_t(size)), buffer, size);
+  text = loomkit::iso2709::isoToJinei(iso, capacity);
+  return int32_t(text.size());
 }
 
 // UTF-16LE records from `start` on (right after a byte-order mark, or a record's end).
-int32_t readUtf16Record(char16_t* buffer, int32_t size, platform::CFile& file, int64_t start) {
+int32_t readUtf16Record(platform::CFile& file, int64_t start, size_t capacity, std::u16string& text) {
   Located rec;
-  if (!locateNext(file, start, 2, {}, rec)) return -1;
-  return utf16Text(rec, buffer, size);
+  if (!locateNext(file, start, 2, {}, rec)) return kEnd;
+  return utf16Text(rec, capacity, text);
 }
 
 bool holdsHighByte(std::string_view bytes) {
@@ -388,13 +394,18 @@ int32_t CMarcFile::ReadFromIso2709(char16_t* buffer, int32_t size, int32_t hFile
 
 int32_t CMarcFile::ReadFromIso2709(char16_t* buffer, int32_t size, CFile& file) {
   if (!buffer || size <= 0) return -1;
+  std::u16string text;
+  return deliver(readText(file, size_t(size), text), text, buffer, size);
+}
+
+int32_t CMarcFile::readText(CFile& file, size_t capacity, std::u16string& text) {
   int64_t start = file.GetPosition();
-  if (start < 0) return -1;
-  if (start > 0 && codePage == -1) return readUtf16Record(buffer, size, file, start);
+  if (start < 0) return kEnd;
+  if (start > 0 && codePage == -1) return readUtf16Record(file, start, capacity, text);
 
   char block[kBlockSize];
   size_t n = file.Read(block, kBlockSize);
-  if (n < 24) return -1;
+  if (n < 24) return kEnd;
   const auto* b = reinterpret_cast<const unsigned char*>(block);
   if (start == 0) {
     formOpen = false;
@@ -402,13 +413,13 @@ int32_t CMarcFile::ReadFromIso2709(char16_t* buffer, int32_t size, CFile& file) 
       codePage = -1;
       markerFlag = 1;
       file.Seek(2, platform::CFile::begin);
-      return readUtf16Record(buffer, size, file, 2);
+      return readUtf16Record(file, 2, capacity, text);
     }
     if (looksLikeUtf16Le(std::string_view(block, n))) {
       codePage = -1;
       markerFlag = 0;
       file.SeekToBegin();
-      return readUtf16Record(buffer, size, file, 0);
+      return readUtf16Record(file, 0, capacity, text);
     }
     if (b[0] == 0xEF && b[1] == 0xBB && b[2] == 0xBF) {
       codePage = 65001;
@@ -422,15 +433,15 @@ int32_t CMarcFile::ReadFromIso2709(char16_t* buffer, int32_t size, CFile& file) 
   }
 
   Located rec;
-  if (!locateNext(file, start, 1, std::string_view(block, n), rec)) return -1;
+  if (!locateNext(file, start, 1, std::string_view(block, n), rec)) return kEnd;
   if (codePage == 0 && formOpen && holdsHighByte(rec.bytes)) {
     formOpen = false;
     if (LooksLikeUtf8(rec.bytes)) codePage = 65001;
   }
-  return byteText(rec.bytes, buffer, size);
+  return byteText(rec.bytes, capacity, text);
 }
 
-int32_t CMarcFile::byteText(const std::string& bytes, char16_t* buffer, int32_t size) {
+int32_t CMarcFile::byteText(const std::string& bytes, size_t capacity, std::u16string& text) {
   std::u16string iso = platform::toWide(codePage == -2 ? 0 : codePage, bytes);
   blankControls(iso.data(), iso.size());
   // Only a record with an escape can hold an EACC run.
@@ -445,40 +456,46 @@ int32_t CMarcFile::byteText(const std::string& bytes, char16_t* buffer, int32_t 
   }
   // A record wider than the buffer is cut like the 99,999 budget cuts: whole trailing
   // fields go, and the text stays well-formed.
-  return copyText(loomkit::iso2709::isoToJinei(iso, size_t(size)), buffer, size);
+  text = loomkit::iso2709::isoToJinei(iso, capacity);
+  return int32_t(text.size());
 }
 
 int32_t CMarcFile::ReadFromIso2709(CMarc& marc, CFile& file, int noLoad) {
-  std::unique_ptr<char16_t[]> text(new char16_t[kTextBuffer]);
-  int32_t result = ReadFromIso2709(text.get(), kTextBuffer, file);
-  if (result > 0 && noLoad == 0) marc.SetContent(text.get());
-  return result;
+  std::u16string text;
+  int32_t result = readText(file, kTextBuffer, text);
+  if (result > 0 && noLoad == 0) marc.SetContent(text.c_str());
+  return result == kPassedOver ? 0 : result;
 }
 
 int32_t CMarcFile::ReadPrevRecord(char16_t* buffer, int32_t size, int32_t hFile) {
   if (!buffer || size <= 0) return -1;
   platform::CFile file(hFile);
+  std::u16string text;
+  return deliver(prevText(file, size_t(size), text), text, buffer, size);
+}
+
+int32_t CMarcFile::prevText(CFile& file, size_t capacity, std::u16string& text) {
   int64_t position = file.GetPosition();
   int unit = codePage == -1 ? 2 : 1;
   Located rec;
   bool first = false;
   if (!previousRecord(file, position, unit, rec, &first)) {
     file.Seek(position, platform::CFile::begin);
-    return -1;
+    return kEnd;
   }
   file.Seek(rec.end, platform::CFile::begin);
-  if (unit == 2) return utf16Text(rec, buffer, size);
+  if (unit == 2) return utf16Text(rec, capacity, text);
   // The first record of the file is read afresh from offset 0, which detects the form again.
   if (first) {
     file.SeekToBegin();
-    return ReadFromIso2709(buffer, size, file);
+    return readText(file, capacity, text);
   }
-  return byteText(rec.bytes, buffer, size);
+  return byteText(rec.bytes, capacity, text);
 }
 
 int32_t CMarcFile::ReadPrevRecord(CMarc& marc, CFile& file) {
-  std::unique_ptr<char16_t[]> text(new char16_t[kTextBuffer]);
-  int32_t result = ReadPrevRecord(text.get(), kTextBuffer, int32_t(file.handle()));
-  if (result > 0) marc.SetContent(text.get());
-  return result;
+  std::u16string text;
+  int32_t result = prevText(file, kTextBuffer, text);
+  if (result > 0) marc.SetContent(text.c_str());
+  return result == kPassedOver ? 0 : result;
 }
