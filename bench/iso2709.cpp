@@ -173,6 +173,8 @@ void fileRoundTrip(benchmark::State& state, int codePage, const std::string& pat
   const int64_t size = int64_t(qtest::readFile(path).size());
   const double cpu0 = cpuSeconds(RUSAGE_SELF);
   for (auto _ : state) {
+    // A new file each time: truncating one that holds data makes the file system flush it.
+    ::unlink(out.c_str());
     platform::CFile in(::open(path.c_str(), O_RDONLY), true);
     platform::CFile target(::open(out.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0644), true);
     CMarcFile reader, writer;
@@ -197,11 +199,13 @@ void BM_File_EACC(benchmark::State& s) { fileRoundTrip(s, -2, corpus().eaccFile)
 // yaz-marcdump over the same file: ISO 2709 in that character set to ISO 2709 in UTF-8, and
 // to MARCXML (the form closest to our internal record text).
 void yaz(benchmark::State& state, const std::string& from, const std::string& file, const char* output) {
-  std::string cmd = "yaz-marcdump -f " + from + " -t utf-8 -o " + output + " '" + file + "' > '" + file + ".yaz'";
+  const std::string out = file + ".yaz";
+  std::string cmd = "yaz-marcdump -f " + from + " -t utf-8 -o " + output + " '" + file + "' > '" + out + "'";
   const int64_t size = int64_t(qtest::readFile(file).size());
   int64_t records = 0, bytes = 0;
   const double cpu0 = cpuSeconds(RUSAGE_CHILDREN);
   for (auto _ : state) {
+    ::unlink(out.c_str());
     if (qtest::run(cmd) != 0) state.SkipWithError("yaz-marcdump failed");
     records += kRecords;
     bytes += size;
