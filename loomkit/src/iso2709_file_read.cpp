@@ -135,9 +135,12 @@ bool RecordScanner::isDigitAt(int64_t at) const {
 }
 
 bool RecordScanner::leaderDigits(int64_t at) {
-  if (have(at, size_t(17 * unit_)) < size_t(17 * unit_)) return false;
+  if (have(at, size_t(24 * unit_)) < size_t(24 * unit_)) return false;
   for (int i : {0, 1, 2, 3, 4, 12, 13, 14, 15, 16})
     if (!isDigitAt(at + i * unit_)) return false;
+  // A record ends at its first terminator, so none stands inside its leader.
+  for (int i = 5; i < 24; ++i)
+    if (unit(at + i * unit_) == kRecordEndUnit) return false;
   return true;
 }
 
@@ -190,20 +193,26 @@ int64_t RecordScanner::skipRun(int64_t from) {
 bool RecordScanner::next(Located& out) {
   const size_t leader = size_t(24 * unit_);
   int64_t at = pos_;
-  // The first digit after the previous record is taken on the leader and directory test
-  // alone, as broken lengths and base addresses are common. Once a candidate has failed,
-  // the bytes around are junk, and a record found among them must also show a length or a
-  // base address that fits (otherwise a window into a broken record's directory, all
-  // digits, would pass for a record).
+  // The first digit after a terminator (or the start) is taken on the leader and directory
+  // test alone, as broken lengths and base addresses are common. Once a candidate has
+  // failed, the bytes up to the next terminator are junk, and a record found among them
+  // must also show a length or a base address that fits (otherwise a window into a broken
+  // record's directory, all digits, would pass for a record). What is found after a
+  // terminator thus never depends on what came before it, which the walk back relies on.
   bool strict = false;
   for (;;) {
     dropBefore(at);
+    if (at >= stopAt_) {
+      pos_ = at;
+      return false;
+    }
     if (have(at, leader) < leader) {
       // The end, or a tail too short for a leader: the scan stands past what was read.
       pos_ = std::max(at, bufStart_ + int64_t(buf_.size()));
       return false;
     }
     if (!isDigitAt(at)) {
+      if (unit(at) == kRecordEndUnit) strict = false;
       at += unit_;
       continue;
     }
@@ -303,29 +312,36 @@ class TerminatorsBack {
 bool previousRecord(platform::CFile& file, int64_t position, int unit, Located& out, bool* first) {
   if (position <= 0) return false;
   TerminatorsBack back(file, position, unit);
-  // The record last read ends at `position`, with its own terminator or (the last record
-  // of a file without one) at the end of the file.
-  int64_t t = back.next();
-  // Normally the record before it starts after the second terminator back. When what lies
-  // there is no record (junk, an oversize run), look further back.
-  std::vector<int64_t> ends;
-  if (t >= 0 && t != position - unit) ends.push_back(t);
-  for (;;) {
-    while (ends.size() < 2) {
+  std::vector<int64_t> ends;  // terminators before `position`, nearest first
+  // The record last read is the last one that ends by `position` (with its terminator, or
+  // at the end of a file that lacks one, or before stray bytes the last read passed over);
+  // the answer is the one before it. Both normally lie after the third terminator back;
+  // when what lies there is junk or an oversize run, read forwards from twice as far back,
+  // and so on.
+  for (size_t want = 3;; want *= 2) {
+    while (ends.size() < want) {
       int64_t e = back.next();
       if (e < 0) break;
       ends.push_back(e);
     }
-    bool atStart = ends.size() < 2;
-    int64_t from = atStart ? 0 : ends[1] + unit;
+    bool atStart = ends.size() < want;
+    int64_t from = atStart ? 0 : ends[want - 1] + unit;
     if (file.Seek(from, platform::CFile::begin) != from) return false;
     RecordScanner scan(file, from, unit);
-    if (scan.next(out) && out.end < position) {
-      if (first) *first = from == 0;
+    scan.stopAt(position);
+    Located r, previous, last;
+    int found = 0;
+    while (scan.next(r) && r.end <= position) {
+      previous = std::move(last);
+      last = std::move(r);
+      ++found;
+    }
+    if (found >= 2) {
+      if (first) *first = from == 0 && found == 2;
+      out = std::move(previous);
       return true;
     }
     if (atStart) return false;
-    ends.erase(ends.begin());
   }
 }
 
