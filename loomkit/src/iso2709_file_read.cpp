@@ -153,9 +153,14 @@ long RecordScanner::numberAt(int64_t at, int width) {
 RecordScanner::Dir RecordScanner::directory(int64_t at, int64_t& dirEnd) {
   // Tags may be any characters; the length and start columns of every entry are digits.
   int64_t p = at + 24 * unit_;
+  int64_t available = p;  // what the buffer holds is known up to here
   for (long i = 0;; ++i, p += unit_) {
     if (p - at >= int64_t(kGatherLimit)) return Dir::TooLong;
-    if (have(p, size_t(unit_)) < size_t(unit_)) break;  // the file ends inside the directory
+    if (p + unit_ > available) {
+      size_t n = have(p, kBlockSize);
+      if (n < size_t(unit_)) break;  // the file ends inside the directory
+      available = p + int64_t(n);
+    }
     char16_t c = unit(p);
     if (c == kFieldEndUnit || c == kRecordEndUnit) break;
     if (i % 12 >= 3 && (c < u'0' || c > u'9')) return Dir::Invalid;
