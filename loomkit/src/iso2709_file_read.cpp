@@ -94,8 +94,6 @@ constexpr char16_t kRecordEndUnit = 0x1D;
 // Reads grow to this size while a long run is crossed; a buffer keeps at most about this
 // much behind the scan.
 constexpr size_t kMaxRead = 1 << 20;
-// The longest record the five-digit length column can describe.
-constexpr long kLongestRecord = 99999;
 }  // namespace
 
 RecordScanner::RecordScanner(platform::CFile& file, int64_t from, int unit, std::string_view first)
