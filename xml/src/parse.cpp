@@ -326,6 +326,10 @@ bool plainTree(NodeImpl* doc, std::u16string_view t) {
     if (name.empty()) return false;
     NodePtr e = makeNode(NodeType::Element);
     e->name.assign(name);
+    // Room for what a record's elements hold (a name and an indicator; a few subfields),
+    // so that most lists are allocated once rather than grown step by step.
+    e->attrs.reserve(2);
+    e->children.reserve(open.empty() ? 32 : 4);
     NodeImpl* element = e.get();
     attachChild(open.empty() ? doc : open.back(), std::move(e));
     for (;;) {
