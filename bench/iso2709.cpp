@@ -317,10 +317,15 @@ class RatioReporter : public benchmark::ConsoleReporter {
   }
 
  private:
+  // The run's figure, or with --benchmark_repetitions the median of the runs.
   static double rate(const std::map<std::string, double>& rates, const std::string& prefix) {
-    for (const auto& [name, value] : rates)
-      if (name.rfind(prefix + "/", 0) == 0) return value;
-    return 0;
+    double single = 0;
+    for (const auto& [name, value] : rates) {
+      if (name.rfind(prefix + "/", 0) != 0) continue;
+      if (name.size() > 7 && name.compare(name.size() - 7, 7, "_median") == 0) return value;
+      if (name.find("time_") == std::string::npos) single = value;  // not an aggregate
+    }
+    return single;
   }
   std::map<std::string, double> rates_, cpuRates_;
 };
