@@ -63,7 +63,7 @@ struct Located {
 class LOOMKIT_API RecordScanner {
  public:
   /// `first` is what has already been read from `from` on (it may be empty).
-  RecordScanner(platform::CFile& file, int64_t from, int unit, std::string_view first = {});
+  RecordScanner(platform::CFile& file, int64_t from, int unit, std::string first = {});
 
   /// \brief The next record; false when the file holds no further record.
   bool next(Located& out);

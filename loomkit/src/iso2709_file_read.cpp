@@ -96,8 +96,8 @@ constexpr char16_t kRecordEndUnit = 0x1D;
 constexpr size_t kMaxRead = 1 << 20;
 }  // namespace
 
-RecordScanner::RecordScanner(platform::CFile& file, int64_t from, int unit, std::string_view first)
-    : file_(file), unit_(unit), buf_(first), bufStart_(from), pos_(from) {}
+RecordScanner::RecordScanner(platform::CFile& file, int64_t from, int unit, std::string first)
+    : file_(file), unit_(unit), buf_(std::move(first)), bufStart_(from), pos_(from) {}
 
 size_t RecordScanner::have(int64_t at, size_t count) {
   int64_t want = at + int64_t(count);
@@ -371,8 +371,8 @@ int32_t deliver(int32_t status, const std::u16string& text, char16_t* buffer, in
 
 // The next record from `start` on, the file left just past it (or at its end); false at the
 // end of the file. `first` is what has been read from `start` already.
-bool locateNext(platform::CFile& file, int64_t start, int unit, std::string_view first, Located& rec) {
-  RecordScanner scan(file, start, unit, first);
+bool locateNext(platform::CFile& file, int64_t start, int unit, std::string first, Located& rec) {
+  RecordScanner scan(file, start, unit, std::move(first));
   bool found = scan.next(rec);
   file.Seek(scan.position(), platform::CFile::begin);
   return found;
@@ -422,10 +422,11 @@ int32_t CMarcFile::readText(CFile& file, size_t capacity, std::u16string& text) 
   if (start < 0) return kEnd;
   if (start > 0 && codePage == -1) return readUtf16Record(file, start, capacity, text);
 
-  char block[kBlockSize];
-  size_t n = file.Read(block, kBlockSize);
+  std::string block(kBlockSize, '\0');  // handed on to the scanner, not copied
+  size_t n = file.Read(block.data(), kBlockSize);
   if (n < 24) return kEnd;
-  const auto* b = reinterpret_cast<const unsigned char*>(block);
+  block.resize(n);
+  const auto* b = reinterpret_cast<const unsigned char*>(block.data());
   if (start == 0) {
     formOpen = false;
     if (b[0] == 0xFF && b[1] == 0xFE) {
@@ -434,7 +435,7 @@ int32_t CMarcFile::readText(CFile& file, size_t capacity, std::u16string& text) 
       file.Seek(2, platform::CFile::begin);
       return readUtf16Record(file, 2, capacity, text);
     }
-    if (looksLikeUtf16Le(std::string_view(block, n))) {
+    if (looksLikeUtf16Le(block)) {
       codePage = -1;
       markerFlag = 0;
       file.SeekToBegin();
@@ -452,7 +453,7 @@ int32_t CMarcFile::readText(CFile& file, size_t capacity, std::u16string& text) 
   }
 
   Located rec;
-  if (!locateNext(file, start, 1, std::string_view(block, n), rec)) return kEnd;
+  if (!locateNext(file, start, 1, std::move(block), rec)) return kEnd;
   if (codePage == 0 && formOpen && holdsHighByte(rec.bytes)) {
     formOpen = false;
     if (LooksLikeUtf8(rec.bytes)) codePage = 65001;
