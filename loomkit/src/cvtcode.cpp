@@ -70,10 +70,11 @@ struct PinyinIndex {
   std::vector<uint16_t> length = std::vector<uint16_t>(0x10000, 0);
 };
 
+// Built on first use. A function-local static costs one check per lookup, where
+// std::call_once goes through thread-local storage on every call (EACC output looks up
+// each character).
 const CodesIndex& codesIndex() {
-  static std::once_flag once;
-  static std::unique_ptr<CodesIndex> index;
-  std::call_once(once, [] {
+  static const std::unique_ptr<CodesIndex> index = [] {
     auto ix = std::make_unique<CodesIndex>();
     forEachLine(tableText(Codes), [&](std::string_view line) {
       // "EEEEEE UUUU"
@@ -87,8 +88,8 @@ const CodesIndex& codesIndex() {
         if (!slot) slot = char16_t(ucs);
       }
     });
-    index = std::move(ix);
-  });
+    return ix;
+  }();
   return *index;
 }
 

@@ -89,10 +89,40 @@ size_t cutPoint(std::string_view field, CutRule rule, std::string_view& closing)
 
 }  // namespace
 
+namespace {
+
+// The usual case, rewritten in place: whole directory entries, each with its data, no field
+// to cut and a record within the length column. False (nothing changed) otherwise.
+bool recomputeInPlace(std::string& bytes, size_t dirEnd, size_t entries) {
+  if ((dirEnd - kLeaderLength) % kEntryLength != 0 || bytes.size() > kMaxRecord) return false;
+  size_t pos = dirEnd + 1, start = 0;
+  std::vector<size_t> lengths(entries);
+  for (size_t k = 0; k < entries; ++k) {
+    const void* hit = std::memchr(bytes.data() + pos, 0x1E, bytes.size() - pos);
+    if (!hit) return false;
+    size_t end = size_t(static_cast<const char*>(hit) - bytes.data());
+    if (end - pos >= kFieldCut) return false;
+    lengths[k] = end - pos + 1;
+    pos = end + 1;
+  }
+  for (size_t k = 0; k < entries; ++k) {
+    size_t at = kLeaderLength + k * kEntryLength + 3;
+    putDigits(bytes, at, lengths[k], 4);
+    putDigits(bytes, at + 4, start, 5);
+    start += lengths[k];
+  }
+  putDigits(bytes, 0, bytes.size(), 5);
+  putDigits(bytes, 12, dirEnd + 1, 5);
+  return true;
+}
+
+}  // namespace
+
 size_t recomputeIsoDirectory(std::string& bytes, CutRule rule) {
   size_t dirEnd = bytes.find('\x1E');
   if (dirEnd == std::string::npos || dirEnd < kLeaderLength) return bytes.size();
   size_t entries = (dirEnd - kLeaderLength) / kEntryLength;
+  if (recomputeInPlace(bytes, dirEnd, entries)) return bytes.size();
 
   struct Field {
     std::string_view entry;

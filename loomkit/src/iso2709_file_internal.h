@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <climits>
 #include <string>
 #include <string_view>
 
@@ -62,12 +63,14 @@ struct Located {
 class LOOMKIT_API RecordScanner {
  public:
   /// `first` is what has already been read from `from` on (it may be empty).
-  RecordScanner(platform::CFile& file, int64_t from, int unit, std::string_view first = {});
+  RecordScanner(platform::CFile& file, int64_t from, int unit, std::string first = {});
 
   /// \brief The next record; false when the file holds no further record.
   bool next(Located& out);
   /// \brief Where the scan stands: just past the record last found, or the end of the file.
   int64_t position() const { return pos_; }
+  /// \brief No record starting at or after `offset` is looked for.
+  void stopAt(int64_t offset) { stopAt_ = offset; }
 
  private:
   // Makes [at, at + count) available as far as the file reaches; the bytes available from
@@ -90,13 +93,14 @@ class LOOMKIT_API RecordScanner {
   int64_t pos_;
   bool eof_ = false;
   size_t readSize_ = 2048;
+  int64_t stopAt_ = INT64_MAX;
 };
 
-/// \brief The record before the one that ends at `position`: found by walking back over
-/// terminators (`unit` 1: bytes 1D, `unit` 2: units U+001D at the position's parity) in
-/// blocks of kBlockSize and reading forwards from there. A last record without a terminator
-/// counts as ended at `position`. False when there is no earlier record. `first` (when
-/// given) says whether the record found is the first of the file.
+/// \brief The record before the last one that ends by `position` (the one last read):
+/// found by walking back over terminators (`unit` 1: bytes 1D, `unit` 2: units U+001D at
+/// the position's parity) in blocks of kBlockSize and reading forwards from there. False
+/// when there is no earlier record. `first` (when given) says whether the record found is
+/// the first of the file.
 LOOMKIT_API bool previousRecord(platform::CFile& file, int64_t position, int unit, Located& out,
                                 bool* first = nullptr);
 

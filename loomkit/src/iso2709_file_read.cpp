@@ -94,12 +94,10 @@ constexpr char16_t kRecordEndUnit = 0x1D;
 // Reads grow to this size while a long run is crossed; a buffer keeps at most about this
 // much behind the scan.
 constexpr size_t kMaxRead = 1 << 20;
-// The longest record the five-digit length column can describe.
-constexpr long kLongestRecord = 99999;
 }  // namespace
 
-RecordScanner::RecordScanner(platform::CFile& file, int64_t from, int unit, std::string_view first)
-    : file_(file), unit_(unit), buf_(first), bufStart_(from), pos_(from) {}
+RecordScanner::RecordScanner(platform::CFile& file, int64_t from, int unit, std::string first)
+    : file_(file), unit_(unit), buf_(std::move(first)), bufStart_(from), pos_(from) {}
 
 size_t RecordScanner::have(int64_t at, size_t count) {
   int64_t want = at + int64_t(count);
@@ -135,9 +133,12 @@ bool RecordScanner::isDigitAt(int64_t at) const {
 }
 
 bool RecordScanner::leaderDigits(int64_t at) {
-  if (have(at, size_t(17 * unit_)) < size_t(17 * unit_)) return false;
+  if (have(at, size_t(24 * unit_)) < size_t(24 * unit_)) return false;
   for (int i : {0, 1, 2, 3, 4, 12, 13, 14, 15, 16})
     if (!isDigitAt(at + i * unit_)) return false;
+  // A record ends at its first terminator, so none stands inside its leader.
+  for (int i = 5; i < 24; ++i)
+    if (unit(at + i * unit_) == kRecordEndUnit) return false;
   return true;
 }
 
@@ -150,9 +151,14 @@ long RecordScanner::numberAt(int64_t at, int width) {
 RecordScanner::Dir RecordScanner::directory(int64_t at, int64_t& dirEnd) {
   // Tags may be any characters; the length and start columns of every entry are digits.
   int64_t p = at + 24 * unit_;
+  int64_t available = p;  // what the buffer holds is known up to here
   for (long i = 0;; ++i, p += unit_) {
     if (p - at >= int64_t(kGatherLimit)) return Dir::TooLong;
-    if (have(p, size_t(unit_)) < size_t(unit_)) break;  // the file ends inside the directory
+    if (p + unit_ > available) {
+      size_t n = have(p, kBlockSize);
+      if (n < size_t(unit_)) break;  // the file ends inside the directory
+      available = p + int64_t(n);
+    }
     char16_t c = unit(p);
     if (c == kFieldEndUnit || c == kRecordEndUnit) break;
     if (i % 12 >= 3 && (c < u'0' || c > u'9')) return Dir::Invalid;
@@ -190,20 +196,26 @@ int64_t RecordScanner::skipRun(int64_t from) {
 bool RecordScanner::next(Located& out) {
   const size_t leader = size_t(24 * unit_);
   int64_t at = pos_;
-  // The first digit after the previous record is taken on the leader and directory test
-  // alone, as broken lengths and base addresses are common. Once a candidate has failed,
-  // the bytes around are junk, and a record found among them must also show a length or a
-  // base address that fits (otherwise a window into a broken record's directory, all
-  // digits, would pass for a record).
+  // The first digit after a terminator (or the start) is taken on the leader and directory
+  // test alone, as broken lengths and base addresses are common. Once a candidate has
+  // failed, the bytes up to the next terminator are junk, and a record found among them
+  // must also show a length or a base address that fits (otherwise a window into a broken
+  // record's directory, all digits, would pass for a record). What is found after a
+  // terminator thus never depends on what came before it, which the walk back relies on.
   bool strict = false;
   for (;;) {
     dropBefore(at);
+    if (at >= stopAt_) {
+      pos_ = at;
+      return false;
+    }
     if (have(at, leader) < leader) {
       // The end, or a tail too short for a leader: the scan stands past what was read.
       pos_ = std::max(at, bufStart_ + int64_t(buf_.size()));
       return false;
     }
     if (!isDigitAt(at)) {
+      if (unit(at) == kRecordEndUnit) strict = false;
       at += unit_;
       continue;
     }
@@ -303,29 +315,36 @@ class TerminatorsBack {
 bool previousRecord(platform::CFile& file, int64_t position, int unit, Located& out, bool* first) {
   if (position <= 0) return false;
   TerminatorsBack back(file, position, unit);
-  // The record last read ends at `position`, with its own terminator or (the last record
-  // of a file without one) at the end of the file.
-  int64_t t = back.next();
-  // Normally the record before it starts after the second terminator back. When what lies
-  // there is no record (junk, an oversize run), look further back.
-  std::vector<int64_t> ends;
-  if (t >= 0 && t != position - unit) ends.push_back(t);
-  for (;;) {
-    while (ends.size() < 2) {
+  std::vector<int64_t> ends;  // terminators before `position`, nearest first
+  // The record last read is the last one that ends by `position` (with its terminator, or
+  // at the end of a file that lacks one, or before stray bytes the last read passed over);
+  // the answer is the one before it. Both normally lie after the third terminator back;
+  // when what lies there is junk or an oversize run, read forwards from twice as far back,
+  // and so on.
+  for (size_t want = 3;; want *= 2) {
+    while (ends.size() < want) {
       int64_t e = back.next();
       if (e < 0) break;
       ends.push_back(e);
     }
-    bool atStart = ends.size() < 2;
-    int64_t from = atStart ? 0 : ends[1] + unit;
+    bool atStart = ends.size() < want;
+    int64_t from = atStart ? 0 : ends[want - 1] + unit;
     if (file.Seek(from, platform::CFile::begin) != from) return false;
     RecordScanner scan(file, from, unit);
-    if (scan.next(out) && out.end < position) {
-      if (first) *first = from == 0;
+    scan.stopAt(position);
+    Located r, previous, last;
+    int found = 0;
+    while (scan.next(r) && r.end <= position) {
+      previous = std::move(last);
+      last = std::move(r);
+      ++found;
+    }
+    if (found >= 2) {
+      if (first) *first = from == 0 && found == 2;
+      out = std::move(previous);
       return true;
     }
     if (atStart) return false;
-    ends.erase(ends.begin());
   }
 }
 
@@ -336,9 +355,14 @@ using namespace loomkit::files;
 namespace {
 
 // The record-object forms read into a buffer of this many characters.
-constexpr int32_t kTextBuffer = 128000;
+constexpr size_t kTextBuffer = 128000;
+// What the readers give besides a text's length: no record, or one passed over.
+constexpr int32_t kEnd = -1, kPassedOver = -2;
 
-int32_t copyText(const std::u16string& text, char16_t* buffer, int32_t size) {
+// A reader's result into a caller's buffer: -1 at the end, 0 (buffer untouched) for a
+// record passed over, else the text's length.
+int32_t deliver(int32_t status, const std::u16string& text, char16_t* buffer, int32_t size) {
+  if (status < 0) return status == kPassedOver ? 0 : -1;
   if (text.size() + 1 > size_t(size)) return 0;
   std::copy(text.begin(), text.end(), buffer);
   buffer[text.size()] = 0;
@@ -347,30 +371,31 @@ int32_t copyText(const std::u16string& text, char16_t* buffer, int32_t size) {
 
 // The next record from `start` on, the file left just past it (or at its end); false at the
 // end of the file. `first` is what has been read from `start` already.
-bool locateNext(platform::CFile& file, int64_t start, int unit, std::string_view first, Located& rec) {
-  RecordScanner scan(file, start, unit, first);
+bool locateNext(platform::CFile& file, int64_t start, int unit, std::string first, Located& rec) {
+  RecordScanner scan(file, start, unit, std::move(first));
   bool found = scan.next(rec);
   file.Seek(scan.position(), platform::CFile::begin);
   return found;
 }
 
-// A UTF-16LE record as internal record text.
-int32_t utf16Text(const Located& rec, char16_t* buffer, int32_t size) {
+// A UTF-16LE record as internal record text of at most `capacity` units with its NUL.
+int32_t utf16Text(const Located& rec, size_t capacity, std::u16string& text) {
   size_t units = rec.bytes.size() / 2;
-  if (units >= size_t(size)) return 0;  // passed over: the position is already past it
+  if (units >= capacity) return kPassedOver;  // the position is already past it
   std::u16string iso(units, u'\0');
   for (size_t i = 0; i < units; ++i) iso[i] = unitAt(rec.bytes, 2 * i);
   blankControls(iso.data(), iso.size());
   // The text can pass the buffer even when the record does not (its end tags are not
   // counted in the 99,999 budget): it is cut at the buffer, still well-formed.
-  return copyText(loomkit::iso2709::isoToJinei(iso, size_t(size)), buffer, size);
+  text = loomkit::iso2709::isoToJinei(iso, capacity);
+  return int32_t(text.size());
 }
 
 // UTF-16LE records from `start` on (right after a byte-order mark, or a record's end).
-int32_t readUtf16Record(char16_t* buffer, int32_t size, platform::CFile& file, int64_t start) {
+int32_t readUtf16Record(platform::CFile& file, int64_t start, size_t capacity, std::u16string& text) {
   Located rec;
-  if (!locateNext(file, start, 2, {}, rec)) return -1;
-  return utf16Text(rec, buffer, size);
+  if (!locateNext(file, start, 2, {}, rec)) return kEnd;
+  return utf16Text(rec, capacity, text);
 }
 
 bool holdsHighByte(std::string_view bytes) {
@@ -388,27 +413,33 @@ int32_t CMarcFile::ReadFromIso2709(char16_t* buffer, int32_t size, int32_t hFile
 
 int32_t CMarcFile::ReadFromIso2709(char16_t* buffer, int32_t size, CFile& file) {
   if (!buffer || size <= 0) return -1;
-  int64_t start = file.GetPosition();
-  if (start < 0) return -1;
-  if (start > 0 && codePage == -1) return readUtf16Record(buffer, size, file, start);
+  std::u16string text;
+  return deliver(readText(file, size_t(size), text), text, buffer, size);
+}
 
-  char block[kBlockSize];
-  size_t n = file.Read(block, kBlockSize);
-  if (n < 24) return -1;
-  const auto* b = reinterpret_cast<const unsigned char*>(block);
+int32_t CMarcFile::readText(CFile& file, size_t capacity, std::u16string& text) {
+  int64_t start = file.GetPosition();
+  if (start < 0) return kEnd;
+  if (start > 0 && codePage == -1) return readUtf16Record(file, start, capacity, text);
+
+  std::string block(kBlockSize, '\0');  // handed on to the scanner, not copied
+  size_t n = file.Read(block.data(), kBlockSize);
+  if (n < 24) return kEnd;
+  block.resize(n);
+  const auto* b = reinterpret_cast<const unsigned char*>(block.data());
   if (start == 0) {
     formOpen = false;
     if (b[0] == 0xFF && b[1] == 0xFE) {
       codePage = -1;
       markerFlag = 1;
       file.Seek(2, platform::CFile::begin);
-      return readUtf16Record(buffer, size, file, 2);
+      return readUtf16Record(file, 2, capacity, text);
     }
-    if (looksLikeUtf16Le(std::string_view(block, n))) {
+    if (looksLikeUtf16Le(block)) {
       codePage = -1;
       markerFlag = 0;
       file.SeekToBegin();
-      return readUtf16Record(buffer, size, file, 0);
+      return readUtf16Record(file, 0, capacity, text);
     }
     if (b[0] == 0xEF && b[1] == 0xBB && b[2] == 0xBF) {
       codePage = 65001;
@@ -422,15 +453,15 @@ int32_t CMarcFile::ReadFromIso2709(char16_t* buffer, int32_t size, CFile& file) 
   }
 
   Located rec;
-  if (!locateNext(file, start, 1, std::string_view(block, n), rec)) return -1;
+  if (!locateNext(file, start, 1, std::move(block), rec)) return kEnd;
   if (codePage == 0 && formOpen && holdsHighByte(rec.bytes)) {
     formOpen = false;
     if (LooksLikeUtf8(rec.bytes)) codePage = 65001;
   }
-  return byteText(rec.bytes, buffer, size);
+  return byteText(rec.bytes, capacity, text);
 }
 
-int32_t CMarcFile::byteText(const std::string& bytes, char16_t* buffer, int32_t size) {
+int32_t CMarcFile::byteText(const std::string& bytes, size_t capacity, std::u16string& text) {
   std::u16string iso = platform::toWide(codePage == -2 ? 0 : codePage, bytes);
   blankControls(iso.data(), iso.size());
   // Only a record with an escape can hold an EACC run.
@@ -445,40 +476,46 @@ int32_t CMarcFile::byteText(const std::string& bytes, char16_t* buffer, int32_t 
   }
   // A record wider than the buffer is cut like the 99,999 budget cuts: whole trailing
   // fields go, and the text stays well-formed.
-  return copyText(loomkit::iso2709::isoToJinei(iso, size_t(size)), buffer, size);
+  text = loomkit::iso2709::isoToJinei(iso, capacity);
+  return int32_t(text.size());
 }
 
 int32_t CMarcFile::ReadFromIso2709(CMarc& marc, CFile& file, int noLoad) {
-  std::unique_ptr<char16_t[]> text(new char16_t[kTextBuffer]);
-  int32_t result = ReadFromIso2709(text.get(), kTextBuffer, file);
-  if (result > 0 && noLoad == 0) marc.SetContent(text.get());
-  return result;
+  std::u16string text;
+  int32_t result = readText(file, kTextBuffer, text);
+  if (result > 0 && noLoad == 0) marc.SetContent(text.c_str());
+  return result == kPassedOver ? 0 : result;
 }
 
 int32_t CMarcFile::ReadPrevRecord(char16_t* buffer, int32_t size, int32_t hFile) {
   if (!buffer || size <= 0) return -1;
   platform::CFile file(hFile);
+  std::u16string text;
+  return deliver(prevText(file, size_t(size), text), text, buffer, size);
+}
+
+int32_t CMarcFile::prevText(CFile& file, size_t capacity, std::u16string& text) {
   int64_t position = file.GetPosition();
   int unit = codePage == -1 ? 2 : 1;
   Located rec;
   bool first = false;
   if (!previousRecord(file, position, unit, rec, &first)) {
     file.Seek(position, platform::CFile::begin);
-    return -1;
+    return kEnd;
   }
   file.Seek(rec.end, platform::CFile::begin);
-  if (unit == 2) return utf16Text(rec, buffer, size);
+  if (unit == 2) return utf16Text(rec, capacity, text);
   // The first record of the file is read afresh from offset 0, which detects the form again.
   if (first) {
     file.SeekToBegin();
-    return ReadFromIso2709(buffer, size, file);
+    return readText(file, capacity, text);
   }
-  return byteText(rec.bytes, buffer, size);
+  return byteText(rec.bytes, capacity, text);
 }
 
 int32_t CMarcFile::ReadPrevRecord(CMarc& marc, CFile& file) {
-  std::unique_ptr<char16_t[]> text(new char16_t[kTextBuffer]);
-  int32_t result = ReadPrevRecord(text.get(), kTextBuffer, int32_t(file.handle()));
-  if (result > 0) marc.SetContent(text.get());
-  return result;
+  std::u16string text;
+  int32_t result = prevText(file, kTextBuffer, text);
+  if (result > 0) marc.SetContent(text.c_str());
+  return result == kPassedOver ? 0 : result;
 }

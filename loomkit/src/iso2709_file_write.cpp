@@ -45,14 +45,18 @@ int32_t CMarcFile::AppendToIso2709(const char16_t* record, int32_t length, CFile
   }
   if (bytes.empty()) return 0;
 
-  std::string out;
-  if (file.GetPosition() == 0 && markerFlag != 0) {
-    if (codePage == -1) out = "\xFF\xFE";
-    if (codePage == 65001) out = "\xEF\xBB\xBF";
+  // Only the forms with a byte-order mark need to know whether the file is still empty.
+  std::string mark;
+  if (markerFlag != 0 && (codePage == -1 || codePage == 65001) && file.GetPosition() == 0)
+    mark = codePage == -1 ? "\xFF\xFE" : "\xEF\xBB\xBF";
+  const std::string* out = &bytes;
+  std::string whole;
+  if (!mark.empty() || newlineAfterRecord != 0) {
+    whole = mark + bytes;
+    if (newlineAfterRecord != 0) whole += codePage == -1 ? std::string("\r\0\n\0", 4) : std::string("\r\n");
+    out = &whole;
   }
-  out += bytes;
-  if (newlineAfterRecord != 0) out += codePage == -1 ? std::string("\r\0\n\0", 4) : std::string("\r\n");
-  if (!file.Write(out.data(), uint32_t(out.size()))) return 0;
+  if (!file.Write(out->data(), uint32_t(out->size()))) return 0;
   return codePage == -1 || codePage == -2 ? length : int32_t(bytes.size());
 }
 

@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace platform {
 namespace {
@@ -70,7 +71,107 @@ UConverter* converter(int cp) {
   return c;
 }
 
+// Code page 936 by table. GBK is stateless, so a text converts character by character;
+// the tables hold what ICU's own converter gives for each byte pair, single byte and BMP
+// character on its own, built once. A text with anything the tables do not settle (a lead
+// byte without a mapped trail, an unmapped byte, a surrogate) goes through ICU whole, so
+// the result is always ICU's.
+class Gbk936 {
+ public:
+  static const Gbk936& get() {
+    static const Gbk936 tables;
+    return tables;
+  }
+
+  bool decode(std::string_view in, std::u16string& out) const {
+    out.resize(in.size());
+    char16_t* o = out.data();
+    const auto* p = reinterpret_cast<const unsigned char*>(in.data());
+    for (size_t i = 0, n = in.size(); i < n;) {
+      unsigned b = p[i];
+      if (b < 0x80) {
+        *o++ = char16_t(b);
+        ++i;
+      } else if (single_[b - 0x80]) {
+        *o++ = single_[b - 0x80];
+        ++i;
+      } else {
+        if (i + 1 == n) return false;
+        char16_t c = pair_[(b << 8) | p[i + 1]];
+        if (!c) return false;
+        *o++ = c;
+        i += 2;
+      }
+    }
+    out.resize(size_t(o - out.data()));
+    return true;
+  }
+
+  bool encode(std::u16string_view in, std::string& out) const {
+    out.resize(in.size() * 2);
+    char* o = out.data();
+    for (char16_t c : in) {
+      uint16_t bytes = narrow_[c];
+      if (!bytes) return false;
+      if (bytes < 0x100) {
+        *o++ = char(bytes);
+      } else {
+        *o++ = char(bytes >> 8);
+        *o++ = char(bytes & 0xFF);
+      }
+    }
+    out.resize(size_t(o - out.data()));
+    return true;
+  }
+
+ private:
+  Gbk936() : pair_(65536, 0), narrow_(65536, 0) {
+    UConverter* c = openConverter(CP_ACP);
+    if (!c) return;
+    auto toU = [&](const char* bytes, int32_t n) {
+      UChar buf[8];
+      UErrorCode err = U_ZERO_ERROR;
+      ucnv_resetToUnicode(c);
+      int32_t k = ucnv_toUChars(c, buf, 8, bytes, n, &err);
+      return U_SUCCESS(err) ? std::u16string(reinterpret_cast<char16_t*>(buf), size_t(k)) : std::u16string();
+    };
+    for (unsigned b = 0x80; b <= 0xFF; ++b) {
+      // A byte of its own: one character alone, and the same before a letter.
+      const char one[2] = {char(b), 'A'};
+      std::u16string alone = toU(one, 1);
+      if (alone.size() == 1 && alone[0] != 0xFFFD && toU(one, 2) == alone + u'A') single_[b - 0x80] = alone[0];
+    }
+    for (unsigned lead = 0x81; lead <= 0xFE; ++lead) {
+      if (single_[lead - 0x80]) continue;
+      for (unsigned trail = 0x40; trail <= 0xFE; ++trail) {
+        const char two[2] = {char(lead), char(trail)};
+        std::u16string u = toU(two, 2);
+        if (u.size() == 1 && u[0] != 0xFFFD && !(u[0] >= 0xD800 && u[0] <= 0xDFFF)) pair_[(lead << 8) | trail] = u[0];
+      }
+    }
+    for (unsigned u = 0; u < 0x10000; ++u) {
+      if (u >= 0xD800 && u <= 0xDFFF) continue;
+      const UChar ch = UChar(u);
+      char buf[8];
+      UErrorCode err = U_ZERO_ERROR;
+      ucnv_resetFromUnicode(c);
+      int32_t k = ucnv_fromUChars(c, buf, 8, &ch, 1, &err);
+      if (U_FAILURE(err) || k < 1 || k > 2 || (k == 2 && uint8_t(buf[0]) < 0x80)) continue;
+      // A zero byte is not in the table's range: U+0000 goes through ICU.
+      if (k == 1 && buf[0] != 0) narrow_[u] = uint8_t(buf[0]);
+      if (k == 2) narrow_[u] = uint16_t((uint8_t(buf[0]) << 8) | uint8_t(buf[1]));
+    }
+    ucnv_close(c);
+  }
+
+  char16_t single_[128] = {};
+  std::vector<char16_t> pair_;
+  std::vector<uint16_t> narrow_;
+};
+
 bool decode(int cp, std::string_view in, std::u16string& out) {
+  out.clear();
+  if ((cp == CP_ACP || cp == CP_GBK) && Gbk936::get().decode(in, out)) return true;
   out.clear();
   if (cp == CP_UTF8) {
     out = fromUtf8(in);
@@ -102,6 +203,8 @@ bool decode(int cp, std::string_view in, std::u16string& out) {
 }
 
 bool encode(int cp, std::u16string_view in, std::string& out) {
+  out.clear();
+  if ((cp == CP_ACP || cp == CP_GBK) && Gbk936::get().encode(in, out)) return true;
   out.clear();
   if (cp == CP_UTF8) {
     out = toUtf8(in);

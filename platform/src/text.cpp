@@ -5,14 +5,15 @@
 namespace platform {
 
 u16 fromUtf8(std::string_view s) {
-  u16 out;
-  out.reserve(s.size());
+  // Never more units than bytes: written straight into a buffer of that size.
+  u16 out(s.size(), u'\0');
+  char16_t* o = out.data();
   const auto* p = reinterpret_cast<const unsigned char*>(s.data());
   size_t n = s.size(), i = 0;
   while (i < n) {
     unsigned c = p[i];
     if (c < 0x80) {
-      out.push_back(char16_t(c));
+      *o++ = char16_t(c);
       ++i;
       continue;
     }
@@ -28,7 +29,7 @@ u16 fromUtf8(std::string_view s) {
     }
     if (ok && (cp < min || cp > 0x10FFFF)) ok = false;
     if (!ok) {
-      out.push_back(u'\uFFFD');
+      *o++ = u'\uFFFD';
       // Skip the lead byte and whatever continuation bytes follow it.
       ++i;
       while (i < n && (p[i] & 0xC0) == 0x80 && len-- > 1) ++i;
@@ -36,19 +37,22 @@ u16 fromUtf8(std::string_view s) {
     }
     if (cp >= 0x10000) {
       cp -= 0x10000;
-      out.push_back(char16_t(0xD800 + (cp >> 10)));
-      out.push_back(char16_t(0xDC00 + (cp & 0x3FF)));
+      *o++ = char16_t(0xD800 + (cp >> 10));
+      *o++ = char16_t(0xDC00 + (cp & 0x3FF));
     } else {
-      out.push_back(char16_t(cp));  // includes three-byte surrogates written by toUtf8
+      *o++ = char16_t(cp);  // includes three-byte surrogates written by toUtf8
     }
     i += len;
   }
+  out.resize(size_t(o - out.data()));
   return out;
 }
 
 std::string toUtf8(u16v s) {
-  std::string out;
-  out.reserve(s.size() * 3 / 2 + 4);
+  // At most three bytes per unit (a pair of two units takes four): written straight into
+  // a buffer of that size.
+  std::string out(s.size() * 3, '\0');
+  char* o = out.data();
   for (size_t i = 0; i < s.size(); ++i) {
     uint32_t c = s[i];
     if (c >= 0xD800 && c <= 0xDBFF && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF) {
@@ -56,21 +60,22 @@ std::string toUtf8(u16v s) {
       ++i;
     }
     if (c < 0x80) {
-      out.push_back(char(c));
+      *o++ = char(c);
     } else if (c < 0x800) {
-      out.push_back(char(0xC0 | (c >> 6)));
-      out.push_back(char(0x80 | (c & 0x3F)));
+      *o++ = char(0xC0 | (c >> 6));
+      *o++ = char(0x80 | (c & 0x3F));
     } else if (c < 0x10000) {
-      out.push_back(char(0xE0 | (c >> 12)));
-      out.push_back(char(0x80 | ((c >> 6) & 0x3F)));
-      out.push_back(char(0x80 | (c & 0x3F)));
+      *o++ = char(0xE0 | (c >> 12));
+      *o++ = char(0x80 | ((c >> 6) & 0x3F));
+      *o++ = char(0x80 | (c & 0x3F));
     } else {
-      out.push_back(char(0xF0 | (c >> 18)));
-      out.push_back(char(0x80 | ((c >> 12) & 0x3F)));
-      out.push_back(char(0x80 | ((c >> 6) & 0x3F)));
-      out.push_back(char(0x80 | (c & 0x3F)));
+      *o++ = char(0xF0 | (c >> 18));
+      *o++ = char(0x80 | ((c >> 12) & 0x3F));
+      *o++ = char(0x80 | ((c >> 6) & 0x3F));
+      *o++ = char(0x80 | (c & 0x3F));
     }
   }
+  out.resize(size_t(o - out.data()));
   return out;
 }
 

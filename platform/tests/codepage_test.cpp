@@ -133,3 +133,28 @@ TEST(CodePage, LeadBytesOf936) {
   EXPECT_EQ(gbkCharLength(text + 1, text + 4), 2);
   EXPECT_EQ(gbkCharLength(text + 3, text + 4), 1);
 }
+
+TEST(CodePage, Table936AgreesWithTheConverter) {
+  // Code page 936 converts by table where it can; a text the table cannot settle (here one
+  // ending in a lone lead byte, or holding a lone surrogate) goes through ICU whole. Every
+  // byte pair, single byte and BMP character must come out the same both ways.
+  ASSERT_EQ(platform::toWide(936, "\x81"), u"\uFFFD");
+  ASSERT_EQ(platform::toNarrow(936, u"\xD800"), "?");
+  for (unsigned lead = 0x80; lead <= 0xFF; ++lead) {
+    std::string s(1, char(lead));
+    s += 'A';
+    for (unsigned trail = 0x40; trail <= 0xFE; ++trail) {
+      s += char(lead);
+      s += char(trail);
+    }
+    // A line feed cannot be a trail byte, so the lone lead byte after it stands alone.
+    s += '\n';
+    EXPECT_EQ(platform::toWide(936, s + "\x81"), platform::toWide(936, s) + u"\uFFFD") << lead;
+  }
+  for (unsigned from = 0; from < 0x10000; from += 0x100) {
+    std::u16string t;
+    for (unsigned u = from; u < from + 0x100; ++u)
+      if (u < 0xD800 || u > 0xDFFF) t += char16_t(u);
+    EXPECT_EQ(platform::toNarrow(936, t + u"\xD800"), platform::toNarrow(936, t) + "?") << from;
+  }
+}

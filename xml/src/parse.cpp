@@ -12,6 +12,7 @@
 #include <cstring>
 #include <string_view>
 #include <unordered_set>
+#include <vector>
 
 namespace xml {
 
@@ -284,10 +285,118 @@ bool build(NodeImpl* doc, const pugi::xml_document& pd) {
   return elements == 1;
 }
 
+// --- The short road: plain documents read straight from UTF-16 -------------------------------
+//
+// Record texts are one element tree of plain names, double-quoted attributes and character
+// data without references: the same tree pugixml would give, built here without the trip
+// through UTF-8. Anything outside that plain shape (references, comments, instructions,
+// CDATA, carriage returns, whitespace-only text, tabs or line feeds in attribute values,
+// names beyond ASCII, duplicate attributes, text outside the element) sends the document the
+// long way through pugixml, so every rule and parse option applies to it as before.
+
+bool isNameStart(char16_t c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || c == u'_' || c == u':'; }
+bool isNameChar(char16_t c) { return isNameStart(c) || (c >= u'0' && c <= u'9') || c == u'-' || c == u'.'; }
+
+// The name at `i`; empty when there is none in the plain shape.
+std::u16string_view plainName(std::u16string_view t, size_t& i) {
+  size_t start = i;
+  if (i >= t.size() || !isNameStart(t[i])) return {};
+  while (i < t.size() && isNameChar(t[i])) ++i;
+  return t.substr(start, i - start);
+}
+
+bool plainTree(NodeImpl* doc, std::u16string_view t) {
+  std::vector<NodeImpl*> open;
+  size_t i = 0, n = t.size();
+  if (n == 0 || t[0] != u'<') return false;
+  while (i < n) {
+    if (t[i] != u'<') {
+      if (open.empty()) return false;
+      size_t start = i;
+      bool blank = true;
+      for (; i < n && t[i] != u'<'; ++i) {
+        char16_t c = t[i];
+        if (c == u'&' || c == u'\r' || c == 0) return false;
+        if (c != u' ' && c != u'\t' && c != u'\n') blank = false;
+      }
+      if (blank) return false;
+      NodePtr text = makeNode(NodeType::Text);
+      text->value.assign(t.substr(start, i - start));
+      attachChild(open.back(), std::move(text));
+      continue;
+    }
+    if (i + 1 < n && t[i + 1] == u'/') {  // an end tag
+      i += 2;
+      std::u16string_view name = plainName(t, i);
+      if (open.empty() || name.empty() || i >= n || t[i] != u'>' || name != open.back()->name) return false;
+      ++i;
+      open.pop_back();
+      if (open.empty()) return i == n;
+      continue;
+    }
+    if (open.empty() && !doc->children.empty()) return false;
+    ++i;
+    std::u16string_view name = plainName(t, i);
+    if (name.empty()) return false;
+    NodePtr e = makeNode(NodeType::Element);
+    e->name.assign(name);
+    // Room for what a record's elements hold (a name and an indicator; a few subfields),
+    // so that most lists are allocated once rather than grown step by step.
+    e->attrs.reserve(2);
+    e->children.reserve(open.empty() ? 32 : 4);
+    NodeImpl* element = e.get();
+    attachChild(open.empty() ? doc : open.back(), std::move(e));
+    for (;;) {
+      size_t spaces = i;
+      while (i < n && t[i] == u' ') ++i;
+      if (i >= n) return false;
+      if (t[i] == u'>') {
+        ++i;
+        open.push_back(element);
+        break;
+      }
+      if (t[i] == u'/') {
+        if (i + 1 >= n || t[i + 1] != u'>') return false;
+        i += 2;
+        if (open.empty()) return i == n;
+        break;
+      }
+      if (spaces == i) return false;
+      std::u16string_view attr = plainName(t, i);
+      if (attr.empty() || i + 1 >= n || t[i] != u'=' || (t[i + 1] != u'"' && t[i + 1] != u'\'')) return false;
+      char16_t quote = t[i + 1];
+      i += 2;
+      size_t start = i;
+      for (; i < n && t[i] != quote; ++i) {
+        char16_t c = t[i];
+        if (c == u'&' || c == u'<' || c == u'\r' || c == u'\n' || c == u'\t' || c == 0) return false;
+      }
+      if (i >= n) return false;
+      for (const NodePtr& a : element->attrs)
+        if (a->name == attr) return false;
+      NodePtr a = makeNode(NodeType::Attribute);
+      a->name.assign(attr);
+      a->value.assign(t.substr(start, i - start));
+      a->parent = element;
+      a->index = element->attrs.size();
+      element->attrs.push_back(std::move(a));
+      ++i;
+    }
+  }
+  return false;
+}
+
 }  // namespace
 
 bool parseInto(NodeImpl* doc, std::u16string_view text) {
   // The old tree goes first: the new one is then built largely in its memory, still in cache.
+  detachChildren(doc);
+  try {
+    if (plainTree(doc, text)) return true;
+  } catch (...) {
+    detachChildren(doc);
+    throw;
+  }
   detachChildren(doc);
   std::string buf = parserInput(text);
   // As a fragment, pugixml keeps character data outside the document element (otherwise

@@ -82,8 +82,12 @@ class LOOMKIT_API CMarcFile {
   static CMarcFile& Shared();
 
  private:
-  // A byte record read as internal record text in the object's form (EACC runs decoded).
-  int32_t byteText(const std::string& bytes, char16_t* buffer, int32_t size);
+  // The readers' cores: internal record text of at most `capacity` units with its NUL;
+  // the text's length, -1 at the end, -2 for a record passed over.
+  int32_t readText(CFile& file, size_t capacity, std::u16string& text);
+  int32_t prevText(CFile& file, size_t capacity, std::u16string& text);
+  // A byte record as internal record text in the object's form (EACC runs decoded).
+  int32_t byteText(const std::string& bytes, size_t capacity, std::u16string& text);
 
   int32_t codePage;
   int32_t newlineAfterRecord;

@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -70,6 +71,16 @@ inline std::string simple(const u16& id, const u16& title, int cp = 0) {
 inline std::string oversize(size_t total) {
   std::string head = "99999nam a2200037 a 4500" "245999900000\x1E";
   return head + std::string(total - head.size() - 2, 'x') + "\x1E\x1D";
+}
+
+// Pseudo-random bytes, the same every run.
+inline std::string noise(size_t n, uint32_t seed) {
+  std::string s(n, '\0');
+  for (char& c : s) {
+    seed = seed * 1103515245u + 12345u;
+    c = char(seed >> 16);
+  }
+  return s;
 }
 
 // The subfield element a record's title becomes in internal record text.

@@ -141,16 +141,6 @@ TEST(FileRead, AFileWithoutTerminatorsHoldsNoRecord) {
 // The same bytes as UTF-16LE units (for ASCII text).
 std::string widen(const std::string& ascii) { return utf16(u16(ascii.begin(), ascii.end())); }
 
-// Pseudo-random bytes, the same every run.
-std::string noise(size_t n, uint32_t seed) {
-  std::string s(n, '\0');
-  for (char& c : s) {
-    seed = seed * 1103515245u + 12345u;
-    c = char(seed >> 16);
-  }
-  return s;
-}
-
 TEST(FileRead, OversizeRunsAndJunkAreSkippedAndReadingGoesOn) {
   const std::string a = simple(u"1", u"A", 0), b = simple(u"2", u"B", 0);
   // A record cut short (no terminator) at the head of a long run of text.

@@ -4,8 +4,11 @@
 
 #include "fixtures.h"
 
+#include <platform/text.h>
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 
 using namespace files_test;
@@ -56,6 +59,8 @@ TEST(FileWalk, PreviousRecordPassesOverJunkAndFindsAnUnterminatedLast) {
       {"last record without terminator", a + b + c.substr(0, c.size() - 1)},
       {"an oversize run between", a + oversize(300000) + b + c},
       {"junk with terminators between", a + "junk\x1D" "12345\x1D" + b + "\r\n\x1D\r\n" + c},
+      // Thousands of stray terminators: the walk back must not start over at each.
+      {"a megabyte of random bytes between", a + noise(1 << 20, 5) + b + c},
   };
   for (const Case& f : cases) {
     SCOPED_TRACE(f.name);
@@ -119,6 +124,46 @@ TEST(FileWalk, CountsTheRecordsOfAFileWrittenByYaz) {
   int32_t cp = 0, nl = 0, marker = 0;
   m.GetAttributeEx(cp, nl, marker);
   EXPECT_EQ(cp, 65001);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(FileWalk, AnyBytesReadToTheEndBothWays) {
+  // Files pieced together from records, cut records, noise, digit runs and stray
+  // separators, in bytes and in UTF-16: reading forwards ends at the end of the file, and
+  // walking back from there gives the same records in reverse.
+  auto wide = [](const std::string& s) { return utf16(u16(s.begin(), s.end())); };
+  const std::vector<std::string> pieces[] = {
+      {simple(u"1", u"A", 0), simple(u"2", u"中文", 0), simple(u"3", u"C", 0).substr(0, 40), noise(300, 9),
+       std::string(100, '5'), "\x1D", "\x1E", "\r\n", "00012"},
+      {simple(u"1", u"A", -1), simple(u"2", u"中文", -1), simple(u"3", u"C", -1).substr(0, 80), noise(300, 9),
+       wide(std::string(100, '5')), wide("\x1D"), wide("\x1E"), wide("\r\n"), wide("00012")},
+  };
+  uint32_t seed = 1;
+  for (int round = 0; round < 400; ++round) {
+    SCOPED_TRACE(round);
+    const std::vector<std::string>& from = pieces[round % 2];
+    std::string bytes = round % 2 ? "\xFF\xFE" : "";
+    for (int k = 0; k < 12; ++k) {
+      seed = seed * 1103515245u + 12345u;
+      bytes += from[(seed >> 16) % from.size()];
+    }
+    File file(bytes);
+    CMarcFile m;
+    std::vector<char16_t> buf(128000);
+    std::vector<u16> forwards, backwards;
+    for (int32_t n; forwards.size() < 100 && (n = m.ReadFromIso2709(buf.data(), 128000, file.fd())) >= 0;)
+      forwards.emplace_back(buf.data(), size_t(n));
+    ASSERT_LT(forwards.size(), 100u);
+    ASSERT_EQ(file.position(), long(bytes.size()));
+    for (int32_t n; backwards.size() < 100 && (n = m.ReadPrevRecord(buf.data(), 128000, file.fd())) >= 0;)
+      backwards.emplace_back(buf.data(), size_t(n));
+    if (!forwards.empty()) forwards.pop_back();
+    std::reverse(forwards.begin(), forwards.end());
+    ASSERT_EQ(backwards, forwards);
+  }
 }
 
 }  // namespace
