@@ -169,7 +169,7 @@ bool hasDuplicateAttribute(const pugi::xml_node& e) {
 /// Our node for one pugixml node; null for what the tree does not keep. Sets `bad` for
 /// content the platform DOM rejects. White space outside the document element is kept
 /// with `keepTopLevelSpace`, so that a file saved again keeps its lines.
-NodePtr convert(const pugi::xml_node& pn, bool topLevel, bool keepTopLevelSpace, bool& bad) {
+NodePtr convert(const pugi::xml_node& pn, bool topLevel, bool keepTopLevelSpace, bool exactText, bool& bad) {
   NodePtr n;
   switch (pn.type()) {
     case pugi::node_element: {
@@ -206,6 +206,12 @@ NodePtr convert(const pugi::xml_node& pn, bool topLevel, bool keepTopLevelSpace,
       }
       n = makeNode(NodeType::Text);
       if (!decodeText(n->value, pn.value(), false)) bad = true;
+      // The exact mode keeps white space alone only as an element's whole content. pugixml
+      // judges that on the undecoded text, so white space written as references ("&#9;") beside an
+      // element would be kept now and dropped when the written text is read again.
+      if (exactText && !bad && (pn.previous_sibling() || pn.next_sibling()) &&
+          n->value.find_first_not_of(u" \t\r\n") == std::u16string::npos)
+        return nullptr;
       return n;
     case pugi::node_cdata:
       if (topLevel) {
@@ -257,7 +263,7 @@ bool build(NodeImpl* doc, const pugi::xml_document& pd) {
   NodeImpl* ours = doc;  // our counterpart of pn's parent
   pugi::xml_node pn = pd.first_child();
   while (pn) {
-    NodePtr made = convert(pn, ours == doc, doc->preserveWhiteSpace, bad);
+    NodePtr made = convert(pn, ours == doc, doc->preserveWhiteSpace, doc->exactText && !doc->preserveWhiteSpace, bad);
     if (bad) return false;
     if (made) {
       if (ours == doc && made->type == NodeType::Element && ++elements > 1) return false;

@@ -139,6 +139,8 @@ TEST(XmlText, ExactTextKeepsCharacterDataAsLoaded) {
       {u"<a><b>   </b><c>\n</c></a>", u"<a><b/><c/></a>", u"<a><b>   </b><c>\n</c></a>"},
       // White space between elements goes in both modes.
       {u"<a>\n <b>x</b>\n</a>", u"<a><b>x</b></a>", u"<a><b>x</b></a>"},
+      // ... also when it is written as a reference: kept, it would not come back when read again.
+      {u"<a><b/>&#9;</a>", u"<a><b/>\t</a>", u"<a><b/></a>"},
   };
   for (const Case& c : cases) {
     Document d = Document::create();
