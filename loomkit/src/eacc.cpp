@@ -67,6 +67,7 @@ std::string eaccRecordBytes(u16v record, int markerFlag, size_t limit) {
   std::string out(record.size() * (4 + 3) + 4, '\0');
   char* p = out.data();
   bool inRun = false;
+  const uint32_t* codes = codetables::eaccTable();
   for (char16_t c : record) {
     // Plain ASCII and Latin-1 go as one byte outside a run; escapes in the content open or
     // close no run when read back: they go as blanks.
@@ -76,7 +77,13 @@ std::string eaccRecordBytes(u16v record, int markerFlag, size_t limit) {
     }
     if (c == 0x1B) c = u' ';
     char buf[3];
-    int n = codetables::unicodeToEacc(c, buf);
+    int n;
+    if (uint32_t e = c > 0x00FE ? codes[c] : 0) {  // a "Codes" character: its three bytes
+      buf[0] = char(e >> 16), buf[1] = char(e >> 8), buf[2] = char(e);
+      n = 3;
+    } else {
+      n = codetables::unicodeToEacc(c, buf);
+    }
     if (n == 3) {
       if (!inRun) p = std::copy(in.begin(), in.end(), p);
       inRun = true;
