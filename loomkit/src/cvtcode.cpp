@@ -136,6 +136,8 @@ std::string_view tableText(Table t) {
 
 uint32_t eaccOf(char16_t c) { return codesIndex().eaccOfUcs[c]; }
 
+const uint32_t* eaccTable() { return codesIndex().eaccOfUcs.data(); }
+
 char16_t unicodeOfEacc(unsigned b1, unsigned b2, unsigned b3) {
   if (!isEaccByte(b1) || !isEaccByte(b2) || !isEaccByte(b3)) return 0;
   return codesIndex().ucsOfEacc[eaccSlot(b1, b2, b3)];

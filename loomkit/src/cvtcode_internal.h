@@ -49,6 +49,8 @@ LOOMKIT_API std::string_view tableText(Table t);
 /// \brief The three EACC bytes (b1 << 16 | b2 << 8 | b3) of the first "Codes" line whose UCS-2
 /// column is `c`, or 0 when none has it.
 LOOMKIT_API uint32_t eaccOf(char16_t c);
+/// \brief The whole of eaccOf as a table of 0x10000 entries, for loops over many characters.
+LOOMKIT_API const uint32_t* eaccTable();
 /// \brief The UCS-2 code of the "Codes" line for the EACC bytes, or 0 when there is none.
 LOOMKIT_API char16_t unicodeOfEacc(unsigned b1, unsigned b2, unsigned b3);
 /// \brief The Unicode column of the "Latin" line for an extended-Latin byte, or 0.

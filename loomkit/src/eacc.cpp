@@ -5,6 +5,7 @@
 #include "cvtcode_internal.h"
 #include "iso2709_internal.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace loomkit::iso2709 {
@@ -61,24 +62,39 @@ std::string_view eaccEscapeOut(int markerFlag) { return markerFlag == 3 ? kOutSh
 
 std::string eaccRecordBytes(u16v record, int markerFlag, size_t limit) {
   std::string_view in = eaccEscapeIn(markerFlag), outEsc = eaccEscapeOut(markerFlag);
-  std::string out;
-  out.reserve(record.size() * 2 + 64);
+  // Written through a pointer into room for the worst case: per character an escape and at
+  // most three bytes, and the escape-out of a last run.
+  std::string out(record.size() * (4 + 3) + 4, '\0');
+  char* p = out.data();
   bool inRun = false;
-  char buf[3];
+  const uint32_t* codes = codetables::eaccTable();
   for (char16_t c : record) {
-    // Read back, an escape in the content would open or close a run: it goes as a blank.
+    // Plain ASCII and Latin-1 go as one byte outside a run; escapes in the content open or
+    // close no run when read back: they go as blanks.
+    if (c >= 0x0001 && c <= 0x00FE && c != 0x00FC && !inRun) {
+      *p++ = c == 0x1B ? ' ' : char(c);
+      continue;
+    }
     if (c == 0x1B) c = u' ';
-    int n = codetables::unicodeToEacc(c, buf);
+    char buf[3];
+    int n;
+    if (uint32_t e = c > 0x00FE ? codes[c] : 0) {  // a "Codes" character: its three bytes
+      buf[0] = char(e >> 16), buf[1] = char(e >> 8), buf[2] = char(e);
+      n = 3;
+    } else {
+      n = codetables::unicodeToEacc(c, buf);
+    }
     if (n == 3) {
-      if (!inRun) out += in;
+      if (!inRun) p = std::copy(in.begin(), in.end(), p);
       inRun = true;
     } else if (inRun) {
-      out += outEsc;
+      p = std::copy(outEsc.begin(), outEsc.end(), p);
       inRun = false;
     }
-    out.append(buf, size_t(n));
+    for (int i = 0; i < n; ++i) *p++ = buf[i];
   }
-  if (inRun) out += outEsc;  // a record without its terminator still closes its run
+  if (inRun) p = std::copy(outEsc.begin(), outEsc.end(), p);  // a record without its terminator still closes its run
+  out.resize(size_t(p - out.data()));
   recomputeIsoDirectory(out, CutRule::Eacc);
   if (out.size() > limit) return {};
   return out;

@@ -2,7 +2,6 @@
 #include <loomkit/Field.h>
 #include <loomkit/MarcFile.h>
 
-#include "iso2709_internal.h"
 #include "marc_internal.h"
 
 using namespace loomkit;
@@ -107,41 +106,6 @@ std::u16string CField::FieldText(int decode) {
   if (!isControlField()) return node.xml();
   u16 text = node.text() + u'\x1E';
   return decode ? decodeText(text) : text;
-}
-
-namespace {
-
-void appendFrameSafe(u16& out, u16v text) {
-  for (char16_t c : text) out.push_back(iso2709::breaksFrame(c) ? u' ' : c);
-}
-
-// Subfields below `field` in document order, groups entered (without recursion: a text can
-// nest groups deeply); text between them is not data.
-void appendSubfieldsIso(const xml::Node& field, u16& out) {
-  xml::Node c = field.firstChild();
-  while (!c.isNull()) {
-    if (c.type() == xml::NodeType::Element && c.name() == u"group" && !c.firstChild().isNull()) {
-      c = c.firstChild();
-      continue;
-    }
-    if (c.type() == xml::NodeType::Element && c.name() != u"group") {
-      out += u'\x1F';
-      appendFrameSafe(out, firstAttributeValue(c));
-      appendFrameSafe(out, c.text());
-    }
-    // On to the next sibling, climbing out of every group that has none left.
-    while (!c.isNull() && c != field && c.nextSibling().isNull()) c = c.parent();
-    if (c.isNull() || c == field) break;
-    c = c.nextSibling();
-  }
-}
-
-}  // namespace
-
-std::u16string CField::SubfieldsIsoText() {
-  u16 out;
-  if (countUnlessText(need(node)) > 0) appendSubfieldsIso(node, out);
-  return out;
 }
 
 int CField::GetContent(char16_t* buffer, int32_t size, int decode) {

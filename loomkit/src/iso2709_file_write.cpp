@@ -61,7 +61,7 @@ int32_t CMarcFile::AppendToIso2709(const char16_t* record, int32_t length, CFile
 }
 
 int32_t CMarcFile::AppendToIso2709(CMarc& marc, CFile& file) {
-  std::u16string iso = loomkit::iso2709::jineiToIso(marc);
+  std::u16string iso = loomkit::iso2709::jineiToIso(marc.root);
   if (iso.empty()) return 0;
   if (AppendToIso2709(iso.data(), int32_t(iso.size()), file) == 0) return 0;
   return int32_t(iso.size());

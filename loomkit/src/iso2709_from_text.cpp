@@ -5,6 +5,7 @@
 #include <loomkit/SubField.h>
 
 #include "iso2709_internal.h"
+#include "../../xml/src/node_impl.h"
 
 #include <cstring>
 #include <vector>
@@ -12,117 +13,169 @@
 namespace loomkit::iso2709 {
 namespace {
 
-char16_t unescaped(char16_t c) {
-  switch (c) {
-    case 0x11: return u' ';
-    case 0x12: return u'&';
-    case 0x13: return u'<';
-    case 0x14: return u'>';
-    case 0x15: return u'"';
-    case 0x16: return u'\'';
+using xml::NodeImpl;
+using xml::NodeType;
+
+// One unit of content as it goes out: the frame characters (U+0000, U+001D-U+001F) as blanks,
+// as the reader blanks control bytes, so that content never breaks the record's frame; then
+// the content escape undone (U+0011-U+0016 back to blank & < > " ').
+inline char16_t outUnit(char16_t c) {
+  if (c < 0x20) {
+    switch (c) {
+      case 0x00: case 0x1D: case 0x1E: case 0x1F: return u' ';
+      case 0x11: return u' ';
+      case 0x12: return u'&';
+      case 0x13: return u'<';
+      case 0x14: return u'>';
+      case 0x15: return u'"';
+      case 0x16: return u'\'';
+    }
   }
   return c;
 }
 
-// Content never breaks the record's frame: its frame characters are written as blanks, as the
-// reader blanks control bytes.
 void appendContent(u16& out, u16v text) {
-  for (char16_t c : text) out.push_back(breaksFrame(c) ? u' ' : c);
+  size_t at = out.size();
+  out.resize(at + text.size());
+  char16_t* p = out.data() + at;
+  for (char16_t c : text) *p++ = outUnit(c);
+}
+
+// All character data below `n` (text and CDATA, in document order), or the node's own value
+// when it holds no children, as content.
+void appendText(u16& out, const NodeImpl* n) {
+  if (!n->holdsChildren()) return appendContent(out, n->value);
+  xml::walkTree(
+      const_cast<NodeImpl*>(n),
+      [&](NodeImpl* x) {
+        if (x->type == NodeType::Text || x->type == NodeType::CData) appendContent(out, x->value);
+        return x->holdsChildren();
+      },
+      [](NodeImpl*) {});
+}
+
+// A subfield's code: its first attribute's value, empty without one.
+u16v firstAttribute(const NodeImpl* n) {
+  return n->type == NodeType::Element && !n->attrs.empty() ? u16v(n->attrs.front()->value) : u16v();
+}
+
+// The tag a field goes by: its first attribute's value, "000" (the header's) without one.
+u16v fieldName(const NodeImpl* n) {
+  return n->type == NodeType::Element && !n->attrs.empty() ? u16v(n->attrs.front()->value) : u16v(u"000");
+}
+
+// No children, or a text first: then the element holds no subfields or fields.
+bool holdsEntries(const NodeImpl* n) { return !n->children.empty() && n->children.front()->type != NodeType::Text; }
+
+// Subfields below `field` in document order, groups entered (without recursion: a text can
+// nest groups deeply); text between them is not data.
+void appendSubfields(u16& out, const NodeImpl* field) {
+  const NodeImpl* c = field->children.front().get();
+  for (;;) {
+    if (c->type == NodeType::Element) {
+      if (c->name == u"group") {
+        if (!c->children.empty()) {
+          c = c->children.front().get();
+          continue;
+        }
+      } else {
+        out.push_back(kDelimiter);
+        appendContent(out, firstAttribute(c));
+        appendText(out, c);
+      }
+    }
+    // On to the next sibling, climbing out of every group that has none left.
+    while (c != field && c->index + 1 >= c->parent->children.size()) c = c->parent;
+    if (c == field) return;
+    c = c->parent->children[c->index + 1].get();
+  }
 }
 
 // Leader and tags must keep one byte per character in every byte form, or the directory
 // and the base address no longer point at the data: a character outside ASCII becomes "?"
 // (as a code page writes what it cannot hold), a frame character a blank. The escape
 // characters stand for ASCII and stay.
-void makeAscii(u16& text) {
-  for (char16_t& c : text) {
-    if (breaksFrame(c)) c = u' ';
-    else if (c > 0x7F) c = u'?';
-  }
-}
+char16_t asciiUnit(char16_t c) { return c > 0x7F ? u'?' : outUnit(c); }
 
-struct FieldData {
-  u16 tag;   // exactly 3 ASCII units
-  u16 data;  // without its terminator
+struct Entry {
+  char16_t tag[3];
+  size_t length;  // with the field terminator
 };
-
-// A field's data as ISO 2709 holds it (escaped as the record stores it), cut at 9,990 units.
-FieldData readField(CField& field) {
-  FieldData f;
-  f.tag = field.GetName();
-  f.tag.resize(3, u' ');  // a short tag would shift every later directory entry
-  makeAscii(f.tag);
-  if (isControlTag(f.tag)) {
-    u16 text = field.FieldText(0);
-    if (!text.empty() && text.back() == kFieldEnd) text.pop_back();
-    appendContent(f.data, text);
-  } else {
-    u16 indicator;
-    field.ReadIndicator(indicator, 0);
-    appendContent(f.data, indicator);
-    f.data += field.SubfieldsIsoText();  // frame characters in codes and texts already blanked
-  }
-  if (f.data.size() >= kFieldCut) {
-    size_t keep = kFieldCut;
-    if (isHighSurrogate(f.data[keep - 1])) --keep;
-    f.data.resize(keep);
-  }
-  return f;
-}
 
 }  // namespace
 
-u16 jineiToIso(CMarc& marc) {
-  if (marc.IsNull()) return u16();
-  int32_t count = marc.GetFieldCount();
-  if (count < 1) return u16();
-  CField header = marc.GetField(0);
-  if (header.IsNull() || u16v(header.GetName()) != u"000") return u16();
+// The walk goes over the record's nodes directly: a handle per field and subfield, and a
+// string per piece of text, cost more than the writing itself.
+u16 jineiToIso(const xml::Node& rootHandle) {
+  const NodeImpl* root = rootHandle.impl().get();
+  if (!root || !holdsEntries(root)) return u16();
+  const NodeImpl* header = root->children.front().get();
+  if (fieldName(header) != u"000") return u16();
 
-  // The header's text (not its terminator), padded with "0" or cut to the 24 leader places.
-  u16 leader = header.FieldText(0);
-  if (!leader.empty() && leader.back() == kFieldEnd) leader.pop_back();
-  // A record with no leader at all would go out with a leader of zeros: write none.
-  if (leader.empty()) return u16();
-  leader.resize(kLeaderLength, u'0');
-  makeAscii(leader);
-
-  std::vector<FieldData> fields;
-  fields.reserve(size_t(count - 1));
-  size_t total = kLeaderLength + 1 + 1;  // leader, directory end, record end
-  for (int32_t i = 1; i < count; ++i) {
-    CField f = marc.GetField(i);
-    if (f.IsNull()) continue;
-    fields.push_back(readField(f));
-    total += kEntryLength + fields.back().data.size() + 1;
-  }
-  // The length column has five digits: trailing fields go, whole, until the record fits.
-  while (total > kMaxRecord && !fields.empty()) {
-    total -= kEntryLength + fields.back().data.size() + 1;
-    fields.pop_back();
-  }
-
-  size_t base = kLeaderLength + kEntryLength * fields.size() + 1;
+  // The header's text, padded with "0" or cut to the 24 leader places.
   u16 rec;
-  rec.reserve(total);
-  rec += leader;
-  size_t start = 0;
-  for (const FieldData& f : fields) {
-    rec += f.tag;
-    rec.append(9, u'0');
-    putDigits(rec, rec.size() - 9, f.data.size() + 1, 4);
-    putDigits(rec, rec.size() - 5, start, 5);
-    start += f.data.size() + 1;
-  }
-  rec.push_back(kFieldEnd);
-  for (const FieldData& f : fields) {
-    rec += f.data;
+  appendText(rec, header);
+  // A record with no leader at all would go out with a leader of zeros: write none.
+  if (rec.empty()) return u16();
+  rec.resize(kLeaderLength, u'0');
+  for (char16_t& c : rec) c = asciiUnit(c);
+
+  // Room for the directory, then the fields' data straight after it.
+  const size_t count = root->children.size() - 1;
+  std::vector<Entry> entries(count);
+  rec.resize(kLeaderLength + kEntryLength * count + 1, u'0');
+  rec.back() = kFieldEnd;
+  size_t dataAt = rec.size();
+  for (size_t i = 0; i < count; ++i) {
+    const NodeImpl* f = root->children[i + 1].get();
+    Entry& e = entries[i];
+    u16v name = fieldName(f);
+    for (size_t k = 0; k < 3; ++k) e.tag[k] = k < name.size() ? asciiUnit(name[k]) : u' ';
+    size_t start = rec.size();
+    // Control tags: the first two characters "00" or "-0" (after the tag is made ASCII; the
+    // escape characters are not digits either way).
+    bool control = (e.tag[0] == u'0' || e.tag[0] == u'-') && e.tag[1] == u'0';
+    if (control) {
+      appendText(rec, f);
+    } else {
+      if (f->type == NodeType::Element && f->attrs.size() >= 2) appendContent(rec, f->attrs[1]->value);
+      if (holdsEntries(f)) appendSubfields(rec, f);
+    }
+    if (rec.size() - start >= kFieldCut) {
+      size_t keep = kFieldCut;
+      if (isHighSurrogate(rec[start + keep - 1])) --keep;
+      rec.resize(start + keep);
+    }
     rec.push_back(kFieldEnd);
+    e.length = rec.size() - start;
   }
   rec.push_back(kRecordEnd);
+
+  // The length column has five digits: trailing fields go, whole, until the record fits.
+  size_t kept = count;
+  size_t total = rec.size();
+  while (total > kMaxRecord && kept > 0) {
+    --kept;
+    total -= kEntryLength + entries[kept].length;
+  }
+  if (kept < count) {
+    size_t dataLength = 0;
+    for (size_t i = 0; i < kept; ++i) dataLength += entries[i].length;
+    rec.resize(dataAt + dataLength);
+    rec.push_back(kRecordEnd);
+    rec.erase(kLeaderLength + kEntryLength * kept, kEntryLength * (count - kept));
+  }
+
+  size_t start = 0;
+  for (size_t i = 0; i < kept; ++i) {
+    char16_t* d = rec.data() + kLeaderLength + kEntryLength * i;
+    d[0] = entries[i].tag[0], d[1] = entries[i].tag[1], d[2] = entries[i].tag[2];
+    putDigits(rec, kLeaderLength + kEntryLength * i + 3, entries[i].length, 4);
+    putDigits(rec, kLeaderLength + kEntryLength * i + 7, start, 5);
+    start += entries[i].length;
+  }
   putDigits(rec, 0, rec.size(), 5);
-  putDigits(rec, 12, base, 5);
-  for (char16_t& c : rec) c = unescaped(c);
+  putDigits(rec, 12, kLeaderLength + kEntryLength * kept + 1, 5);
   return rec;
 }
 
@@ -132,7 +185,7 @@ namespace iso = loomkit::iso2709;
 
 int32_t CMarcFile::Jinei2Iso(CMarc& marc, char16_t* output, int32_t size) {
   if (!output || size <= 0) return 0;
-  iso::u16 rec = iso::jineiToIso(marc);
+  iso::u16 rec = iso::jineiToIso(marc.root);
   if (rec.empty() || rec.size() + 1 > size_t(size)) return 0;
   std::memcpy(output, rec.data(), rec.size() * sizeof(char16_t));
   output[rec.size()] = 0;

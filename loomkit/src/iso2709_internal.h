@@ -14,6 +14,9 @@
 #include <string_view>
 
 class CMarc;
+namespace xml {
+class Node;
+}
 
 // The file reader and writer test for this to know the byte forms are here.
 #define QV_ISO2709_BYTES 1
@@ -67,8 +70,9 @@ LOOMKIT_API u16 isoToJinei(u16v record, size_t capacity = kNoLimit);
 /// \brief The record as UTF-16 ISO 2709 text: fields in document order, fields of 9,990 units
 /// or more cut to 9,990 (9,989 rather than split a surrogate pair), trailing fields dropped
 /// until the record is at most 99,999 units, the content escape undone. Empty when the
-/// record has no root or no header.
-LOOMKIT_API u16 jineiToIso(CMarc& marc);
+/// record has no root or no header. `root` is the record's root element (a null handle when
+/// it has none).
+LOOMKIT_API u16 jineiToIso(const xml::Node& root);
 
 /// How a field of a byte record may be cut without breaking a character.
 enum class CutRule {

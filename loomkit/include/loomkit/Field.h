@@ -88,12 +88,6 @@ class LOOMKIT_API CField {
   /// \brief The indicator GetIndicator copies, without the size check; 0 (and "") when the
   /// element has fewer than two attributes.
   int ReadIndicator(std::u16string& out, int decode);
-  /// \brief The subfields as ISO 2709 data (U+001F, code and text for each, as stored):
-  /// those inside `group` elements with their codes and in their order, as if the field were
-  /// flat. Nothing is regrouped or flattened. A record, field or subfield terminator or a
-  /// NUL inside a code or text is written as a blank, so that it cannot end anything early.
-  /// Empty for a field whose first child is text.
-  std::u16string SubfieldsIsoText();
 
  private:
   friend class CMarc;

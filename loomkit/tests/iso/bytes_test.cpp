@@ -141,6 +141,9 @@ TEST(EaccWriter, RunsAndSingleBytes) {
       // An escape in the content would open or close a run when read back: it goes as a blank.
       {u"a\x1B$1!#!\x1B(Bb", 3, "a $1!#! (Bb"},
       {u"\x1B$$1\u3000", 4, " $$1\x1B$$1\x21\x23\x21\x1B((B"},
+      // Inside a run, an escape, a u-umlaut or a single byte closes the run first.
+      {u"\u3000\x1B\u3000", 3, "\x1B$1\x21\x23\x21\x1B(B \x1B$1\x21\x23\x21\x1B(B"},
+      {u"\u3000\u00FCa\u3000\u00E9", 3, "\x1B$1\x21\x23\x21\x1B(B\xE8ua\x1B$1\x21\x23\x21\x1B(B\xE9"},
   };
   for (const Case& c : cases) {
     // A record of one control field shows the field's bytes.

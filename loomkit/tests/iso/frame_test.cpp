@@ -26,6 +26,26 @@ std::vector<u16> fieldData(const u16& iso) {
   return r.data;
 }
 
+// A field element, and its data as written.
+struct FieldCase {
+  const char* what;
+  u16 field;
+  u16 written;
+};
+
+const u16 kAfter = u"<field name=\"300\" indicator=\"\x11\x11\"><sf name=\"a\">after</sf></field>";
+
+// The record of the case's field and kAfter, written; checks that both fields are there,
+// whole.
+u16 isoOfCase(const FieldCase& c) {
+  CMarc m;
+  m.SetContent((kHeader + c.field + kAfter + u"</marc>").c_str());
+  EXPECT_EQ(m.IsNull(), 0);
+  u16 iso = isoOfRecord(m);
+  EXPECT_EQ(fieldData(iso), (std::vector<u16>{c.written, u"  \x1F" u"aafter"}));
+  return iso;
+}
+
 const u16 kGroupedIso = u"1 \x1F" u"aA1\x1F" u"eE1\x1F" u"fF1\x1F" u"aA2\x1F" u"gG2";
 
 }  // namespace
@@ -87,11 +107,7 @@ TEST(Jinei2Iso, GroupedSubfieldsAreWrittenWithTheirCodesInOrder) {
 TEST(Jinei2Iso, ContentNeverBreaksTheFrame) {
   // Terminators and delimiters inside content (from record text, as references or raw, and
   // from edits) are written as blanks; every field after them survives, in every form.
-  struct Case {
-    const char* what;
-    u16 field;    // the field element holding the characters
-    u16 written;  // its data as written
-  } cases[] = {
+  const FieldCase cases[] = {
       {"control field, references", u"<field name=\"001\">a&#x1E;b&#x1D;c&#x1F;d</field>", u"a b c d"},
       {"control field, raw", u"<field name=\"005\">a\x1E" u"b\x1D" u"c</field>", u"a b c"},
       {"indicator", u"<field name=\"100\" indicator=\"&#x1F;\x1E\"><sf name=\"a\">x</sf></field>", u"  \x1F" u"ax"},
@@ -99,14 +115,9 @@ TEST(Jinei2Iso, ContentNeverBreaksTheFrame) {
       {"subfield data", u"<field name=\"200\" indicator=\"1\x11\"><sf name=\"a\">x\x1F" u"y\x1D" u"z\x1E</sf></field>",
        u"1 \x1F" u"ax y z "},
   };
-  const u16 after = u"<field name=\"300\" indicator=\"\x11\x11\"><sf name=\"a\">after</sf></field>";
-  for (const Case& c : cases) {
+  for (const FieldCase& c : cases) {
     SCOPED_TRACE(c.what);
-    CMarc m;
-    m.SetContent((kHeader + c.field + after + u"</marc>").c_str());
-    ASSERT_EQ(m.IsNull(), 0);
-    u16 iso = isoOfRecord(m);
-    EXPECT_EQ(fieldData(iso), (std::vector<u16>{c.written, u"  \x1F" u"aafter"}));
+    u16 iso = isoOfCase(c);
     for (int cp : {0, 65001, -2}) {
       std::string bytes = bytesOf(iso, cp, 3);
       auto r = isocheck::check(bytes);
@@ -115,7 +126,7 @@ TEST(Jinei2Iso, ContentNeverBreaksTheFrame) {
   }
   // The same characters given to the record by an editor or a script.
   CMarc m;
-  m.SetContent((kHeader + u"<field name=\"200\" indicator=\"1\x11\"></field>" + after + u"</marc>").c_str());
+  m.SetContent((kHeader + u"<field name=\"200\" indicator=\"1\x11\"></field>" + kAfter + u"</marc>").c_str());
   CField f = m.GetField(1);
   f.AddSubFld(u"a", u"p\x1Dq\x1Er\x1Fs");
   f.InsSubFld(0, u"\x1F", u"t");
@@ -188,4 +199,34 @@ TEST(Iso2Jinei, DirectoryOneCharacterShortStillPairsItsLastField) {
   u16 tenShort = whole;
   tenShort.erase(38, 10);
   EXPECT_EQ(textOf(tenShort).find(u"245"), u16::npos);
+}
+
+TEST(Jinei2Iso, UnusualTreeShapesKeepTheirData) {
+  // What lies between and inside the elements of a field: comments and blanks between
+  // subfields are not data, nested groups are entered and empty ones passed over, CDATA and
+  // the text of elements inside a subfield are its data, escapes are undone everywhere.
+  const FieldCase cases[] = {
+      {"comment and blanks between subfields",
+       u"<field name=\"200\" indicator=\"1\x11\"><sf name=\"a\">x</sf><!--note-->\n  <sf name=\"b\">y</sf></field>",
+       u"1 \x1F" u"ax\x1F" u"by"},
+      {"nested and empty groups",
+       u"<field name=\"200\" indicator=\"1\x11\"><group/><group><sf name=\"a\">p</sf><group><sf name=\"b\">q</sf>"
+       u"</group><group/></group><sf name=\"c\">r</sf></field>",
+       u"1 \x1F" u"ap\x1F" u"bq\x1F" u"cr"},
+      {"CDATA and elements inside a subfield",
+       u"<field name=\"200\" indicator=\"1\x11\"><sf name=\"a\">x<![CDATA[<&>]]><i>y<b>z</b></i></sf></field>",
+       u"1 \x1F" u"ax<&>yz"},
+      {"escapes in codes, indicator and data",
+       u"<field name=\"210\" indicator=\"\x12\x13\"><sf name=\"\x14\">\x15\x16\x11</sf></field>", u"&<\x1F>\"' "},
+      {"a field without indicator or subfields", u"<field name=\"300\"/>", u""},
+      {"a subfield without code", u"<field name=\"300\" indicator=\"\x11\x11\"><sf>x</sf></field>",
+       u"  \x1Fx"},
+      {"control field with CDATA and a comment", u"<field name=\"001\">a<!--c--><![CDATA[b]]>c</field>", u"abc"},
+      {"a tag of one character", u"<field name=\"7\" indicator=\"01\"><sf name=\"a\">x</sf></field>",
+       u"01\x1F" u"ax"},
+  };
+  for (const FieldCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    isoOfCase(c);
+  }
 }
