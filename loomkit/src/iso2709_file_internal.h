@@ -76,6 +76,9 @@ class LOOMKIT_API RecordScanner {
   // Makes [at, at + count) available as far as the file reaches; the bytes available from
   // `at` (at most `count`).
   size_t have(int64_t at, size_t count);
+  // Everything the buffer holds from `at` on, reading one more block only when it holds
+  // nothing there; 0 at the end of the file.
+  size_t buffered(int64_t at);
   char16_t unit(int64_t at) const;
   bool isDigitAt(int64_t at) const;
   bool leaderDigits(int64_t at);

@@ -114,6 +114,12 @@ size_t RecordScanner::have(int64_t at, size_t count) {
   return size_t(std::min<int64_t>(end - at, int64_t(count)));
 }
 
+size_t RecordScanner::buffered(int64_t at) {
+  have(at, size_t(unit_));
+  int64_t end = bufStart_ + int64_t(buf_.size());
+  return at >= end ? 0 : size_t(end - at);
+}
+
 void RecordScanner::dropBefore(int64_t at) {
   if (at - bufStart_ > int64_t(kMaxRead)) {
     buf_.erase(0, size_t(at - bufStart_));
@@ -155,7 +161,9 @@ RecordScanner::Dir RecordScanner::directory(int64_t at, int64_t& dirEnd) {
   for (long i = 0;; ++i, p += unit_) {
     if (p - at >= int64_t(kGatherLimit)) return Dir::TooLong;
     if (p + unit_ > available) {
-      size_t n = have(p, kBlockSize);
+      // What is already read is scanned before more is asked for: a record usually lies
+      // whole in the first block.
+      size_t n = buffered(p);
       if (n < size_t(unit_)) break;  // the file ends inside the directory
       available = p + int64_t(n);
     }
@@ -237,7 +245,7 @@ bool RecordScanner::next(Located& out) {
     int64_t p = dirEnd;
     bool found = false, ended = false;
     while (p + unit_ <= limit) {
-      size_t n = have(p, size_t(std::min<int64_t>(limit - p, int64_t(kBlockSize))));
+      size_t n = size_t(std::min<int64_t>(limit - p, int64_t(buffered(p))));
       n -= n % size_t(unit_);
       if (n == 0) {
         ended = true;
