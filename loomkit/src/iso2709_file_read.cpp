@@ -395,7 +395,7 @@ int32_t utf16Text(const Located& rec, size_t capacity, std::u16string& text) {
   blankControls(iso.data(), iso.size());
   // The text can pass the buffer even when the record does not (its end tags are not
   // counted in the 99,999 budget): it is cut at the buffer, still well-formed.
-  text = loomkit::iso2709::isoToJinei(iso, capacity);
+  text = loomkit::iso2709::isoToJinei(std::move(iso), capacity);
   return int32_t(text.size());
 }
 
@@ -484,7 +484,7 @@ int32_t CMarcFile::byteText(const std::string& bytes, size_t capacity, std::u16s
   }
   // A record wider than the buffer is cut like the 99,999 budget cuts: whole trailing
   // fields go, and the text stays well-formed.
-  text = loomkit::iso2709::isoToJinei(iso, capacity);
+  text = loomkit::iso2709::isoToJinei(std::move(iso), capacity);
   return int32_t(text.size());
 }
 
