@@ -471,9 +471,18 @@ int32_t CMarcFile::readText(CFile& file, size_t capacity, std::u16string& text) 
 
 int32_t CMarcFile::byteText(const std::string& bytes, size_t capacity, std::u16string& text) {
   std::u16string iso = platform::toWide(codePage == -2 ? 0 : codePage, bytes);
-  blankControls(iso.data(), iso.size());
-  // Only a record with an escape can hold an EACC run.
-  if (iso.find(u'\x1B') != std::u16string::npos) {
+  // Control characters blanked as blankControls does, noting on the way whether an escape
+  // is left: only a record with one can hold an EACC run.
+  char16_t* u = iso.data();
+  size_t length = iso.size(), leader = std::min<size_t>(length, 24);
+  for (size_t i = 0; i < leader; ++i) u[i] = u[i] < 0x20 ? u' ' : u[i];
+  char16_t escapes = 0;
+  for (size_t i = leader; i < length; ++i) {
+    char16_t c = u[i];
+    escapes |= char16_t(c == 0x1B);
+    u[i] = c < 0x1B ? u' ' : c;
+  }
+  if (escapes) {
     int flag = markerFlag;
     std::u16string decoded = loomkit::iso2709::decodeEaccRuns(iso, &flag);
     if (decoded.size() < iso.size()) {
@@ -488,10 +497,17 @@ int32_t CMarcFile::byteText(const std::string& bytes, size_t capacity, std::u16s
   return int32_t(text.size());
 }
 
+void CMarcFile::loadInto(CMarc& marc, const std::u16string& text) {
+  // What SetContent does with the text's NUL-terminated copy, without measuring it again:
+  // record text never holds a NUL.
+  marc.document.loadXml(text);
+  marc.loaded();
+}
+
 int32_t CMarcFile::ReadFromIso2709(CMarc& marc, CFile& file, int noLoad) {
   std::u16string text;
   int32_t result = readText(file, kTextBuffer, text);
-  if (result > 0 && noLoad == 0) marc.SetContent(text.c_str());
+  if (result > 0 && noLoad == 0) loadInto(marc, text);
   return result == kPassedOver ? 0 : result;
 }
 
@@ -524,6 +540,6 @@ int32_t CMarcFile::prevText(CFile& file, size_t capacity, std::u16string& text) 
 int32_t CMarcFile::ReadPrevRecord(CMarc& marc, CFile& file) {
   std::u16string text;
   int32_t result = prevText(file, kTextBuffer, text);
-  if (result > 0) marc.SetContent(text.c_str());
+  if (result > 0) loadInto(marc, text);
   return result == kPassedOver ? 0 : result;
 }

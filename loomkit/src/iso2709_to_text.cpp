@@ -103,7 +103,8 @@ u16 textFromSorted(u16v rec, size_t capacity) {
   u16v leader = rec.substr(0, std::min(rec.size(), kLeaderLength));
   if (capacity != kNoLimit && kOpen.size() + leader.size() + kHeaderEnd.size() + kMarcEnd.size() + 1 > capacity)
     return u16();
-  out.reserve(rec.size() + rec.size() / 2 + 256);
+  // Room for a usual record's text at once (its markup about doubles it).
+  out.reserve(rec.size() * 3 + 256);
   out += kOpen;
   appendLeader(out, leader);
   out += kHeaderEnd;
