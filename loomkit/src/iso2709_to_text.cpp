@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -53,6 +55,26 @@ void appendTag(u16& out, u16v tag) {
   appendMapped(out, tag, [](char16_t c) { return c == u' ' || c == 0 ? u' ' : escaped(c); });
 }
 
+// The first `c` in `s` from `from` on (npos when none), as u16v::find gives it, four units at
+// a time: fields and subfields are looked for over every unit of a record.
+size_t findUnit(u16v s, char16_t c, size_t from = 0) {
+  static_assert(std::endian::native == std::endian::little, "units are read four to a word");
+  constexpr uint64_t kOnes = 0x0001000100010001ull, kHighs = 0x8000800080008000ull;
+  const uint64_t pattern = kOnes * c;
+  size_t i = from, n = s.size();
+  for (; i + 4 <= n; i += 4) {
+    uint64_t w;
+    std::memcpy(&w, s.data() + i, sizeof w);
+    uint64_t x = w ^ pattern;  // a zero unit where `c` stands
+    // The lowest flagged unit is the first zero (a borrow only flags units above one).
+    uint64_t zero = (x - kOnes) & ~x & kHighs;
+    if (zero) return i + size_t(std::countr_zero(zero) / 16);
+  }
+  for (; i < n; ++i)
+    if (s[i] == c) return i;
+  return u16v::npos;
+}
+
 // The 9,990-unit cut, moved back one unit rather than part a surrogate pair.
 u16v cutField(u16v piece) {
   if (piece.size() <= kFieldCut) return piece;
@@ -66,6 +88,11 @@ constexpr u16v kHeaderEnd = u"</header>";
 constexpr u16v kMarcEnd = u"</marc>";
 constexpr u16v kFieldEndTag = u"</field>";
 constexpr u16v kFieldAndMarcEnd = u"</field></marc>";
+constexpr u16v kFieldOpen = u"<field name=\"";
+constexpr u16v kIndicatorAttr = u"\" indicator=\"";
+constexpr u16v kTagEnd = u"\">";
+constexpr u16v kSubfieldOpen = u"<sf name=\"";
+constexpr u16v kSubfieldEnd = u"</sf>";
 
 // Builds the text element by element. Each element is taken only when it keeps the counted
 // length within the 99,999 budget and the whole text, with the end tags it still needs and
@@ -110,7 +137,7 @@ u16 textFromSorted(u16v rec, size_t capacity) {
   out += kHeaderEnd;
   w.startCounting();
 
-  size_t dirEnd = rec.find(kFieldEnd);
+  size_t dirEnd = findUnit(rec, kFieldEnd);
   if (dirEnd == u16v::npos) {
     out += kMarcEnd;
     return std::move(out);
@@ -120,35 +147,35 @@ u16 textFromSorted(u16v rec, size_t capacity) {
   long entries = (long(dirEnd) + 1 - long(kLeaderLength)) / long(kEntryLength);
   size_t pos = dirEnd + 1;
   for (long k = 0; k < entries; ++k) {
-    size_t end = rec.find(kFieldEnd, pos);
+    size_t end = findUnit(rec, kFieldEnd, pos);
     if (end == u16v::npos) break;
     u16v piece = cutField(rec.substr(pos, end - pos));
     pos = end + 1;
     u16v tag = rec.substr(kLeaderLength + size_t(k) * kEntryLength, 3);
 
     size_t mark = out.size();
-    out += u"<field name=\"";
+    out += kFieldOpen;
     appendTag(out, tag);
     if (isControlTag(tag)) {
-      out += u"\">";
+      out += kTagEnd;
       appendEscaped(out, piece);
       out += kFieldEndTag;
       if (!w.keep(mark, kMarcEnd)) break;
       continue;
     }
 
-    size_t delim = piece.find(kDelimiter);
+    size_t delim = findUnit(piece, kDelimiter);
     u16v indicator = piece.substr(0, delim);
     if (!indicator.empty()) {
-      out += u"\" indicator=\"";
+      out += kIndicatorAttr;
       appendEscaped(out, indicator);
     }
-    out += u"\">";
+    out += kTagEnd;
     if (!w.keep(mark, kFieldAndMarcEnd)) break;
 
     bool cut = false;
     while (delim != u16v::npos) {
-      size_t next = piece.find(kDelimiter, delim + 1);
+      size_t next = findUnit(piece, kDelimiter, delim + 1);
       u16v chunk = piece.substr(delim + 1, next == u16v::npos ? u16v::npos : next - delim - 1);
       bool last = next == u16v::npos;
       delim = next;
@@ -156,11 +183,11 @@ u16 textFromSorted(u16v rec, size_t capacity) {
       // empty subfield, so that it survives the way back to ISO 2709.
       if (chunk.empty() && !last) continue;
       mark = out.size();
-      out += u"<sf name=\"";
+      out += kSubfieldOpen;
       appendEscaped(out, chunk.substr(0, 1));
-      out += u"\">";
+      out += kTagEnd;
       if (chunk.size() > 1) appendEscaped(out, chunk.substr(1));
-      out += u"</sf>";
+      out += kSubfieldEnd;
       if (!w.keep(mark, kFieldAndMarcEnd)) {
         cut = true;
         break;

@@ -9,6 +9,7 @@
 #include <pugixml.hpp>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <string_view>
 #include <unordered_set>
@@ -294,8 +295,18 @@ bool build(NodeImpl* doc, const pugi::xml_document& pd) {
 // names beyond ASCII, duplicate attributes, text outside the element) sends the document the
 // long way through pugixml, so every rule and parse option applies to it as before.
 
-bool isNameStart(char16_t c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || c == u'_' || c == u':'; }
-bool isNameChar(char16_t c) { return isNameStart(c) || (c >= u'0' && c <= u'9') || c == u'-' || c == u'.'; }
+// What each ASCII character may be in a plain name: 1 a name's start, 2 a later character.
+constexpr std::array<uint8_t, 128> kNameClass = [] {
+  std::array<uint8_t, 128> t{};
+  for (int c = 0; c < 128; ++c) {
+    bool start = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == ':';
+    bool later = start || (c >= '0' && c <= '9') || c == '-' || c == '.';
+    t[size_t(c)] = uint8_t((start ? 1 : 0) | (later ? 2 : 0));
+  }
+  return t;
+}();
+bool isNameStart(char16_t c) { return c < 128 && (kNameClass[c] & 1); }
+bool isNameChar(char16_t c) { return c < 128 && (kNameClass[c] & 2); }
 
 // The name at `i`; empty when there is none in the plain shape.
 std::u16string_view plainName(std::u16string_view t, size_t& i) {
