@@ -476,11 +476,23 @@ int32_t CMarcFile::byteText(const std::string& bytes, size_t capacity, std::u16s
   char16_t* u = iso.data();
   size_t length = iso.size(), leader = std::min<size_t>(length, 24);
   for (size_t i = 0; i < leader; ++i) u[i] = u[i] < 0x20 ? u' ' : u[i];
-  char16_t escapes = 0;
-  for (size_t i = leader; i < length; ++i) {
-    char16_t c = u[i];
-    escapes |= char16_t(c == 0x1B);
-    u[i] = c < 0x1B ? u' ' : c;
+  bool escapes = false;
+  size_t i = leader;
+  // Four units at a time while none is below U+001C (nearly all of a record); a word that
+  // holds one is done unit by unit.
+  constexpr uint64_t kOnes = 0x0001000100010001ull, kHighs = 0x8000800080008000ull;
+  for (; i + 4 <= length; i += 4) {
+    uint64_t w;
+    std::memcpy(&w, u + i, sizeof w);
+    if (((w - kOnes * 0x1C) & ~w & kHighs) == 0) continue;  // every unit is U+001C or above
+    for (size_t k = i; k < i + 4; ++k) {
+      escapes |= u[k] == 0x1B;
+      u[k] = u[k] < 0x1B ? u' ' : u[k];
+    }
+  }
+  for (; i < length; ++i) {
+    escapes |= u[i] == 0x1B;
+    u[i] = u[i] < 0x1B ? u' ' : u[i];
   }
   if (escapes) {
     int flag = markerFlag;

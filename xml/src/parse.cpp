@@ -325,8 +325,13 @@ bool plainTree(NodeImpl* doc, std::u16string_view t) {
       if (open.empty()) return false;
       size_t start = i;
       bool blank = true;
-      for (; i < n && t[i] != u'<'; ++i) {
+      for (; i < n; ++i) {
         char16_t c = t[i];
+        if (c >= u'@') {  // above every character looked for here: text, and not blank
+          blank = false;
+          continue;
+        }
+        if (c == u'<') break;
         if (c == u'&' || c == u'\r' || c == 0) return false;
         if (c != u' ' && c != u'\t' && c != u'\n') blank = false;
       }
