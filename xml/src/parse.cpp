@@ -337,7 +337,7 @@ bool plainTree(NodeImpl* doc, std::u16string_view t) {
       }
       if (blank) return false;
       NodePtr text = makeNode(NodeType::Text);
-      text->value.assign(t.substr(start, i - start));
+      text->value.append(t.data() + start, i - start);  // into a new node's empty string
       attachChild(open.back(), std::move(text));
       continue;
     }
@@ -355,7 +355,7 @@ bool plainTree(NodeImpl* doc, std::u16string_view t) {
     std::u16string_view name = plainName(t, i);
     if (name.empty()) return false;
     NodePtr e = makeNode(NodeType::Element);
-    e->name.assign(name);
+    e->name.append(name.data(), name.size());
     // Room for what a record's elements hold (a name and an indicator; a few subfields),
     // so that most lists are allocated once rather than grown step by step.
     e->attrs.reserve(2);
@@ -391,8 +391,8 @@ bool plainTree(NodeImpl* doc, std::u16string_view t) {
       for (const NodePtr& a : element->attrs)
         if (a->name == attr) return false;
       NodePtr a = makeNode(NodeType::Attribute);
-      a->name.assign(attr);
-      a->value.assign(t.substr(start, i - start));
+      a->name.append(attr.data(), attr.size());
+      a->value.append(t.data() + start, i - start);
       a->parent = element;
       a->index = element->attrs.size();
       element->attrs.push_back(std::move(a));
