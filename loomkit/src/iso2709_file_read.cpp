@@ -127,17 +127,6 @@ void RecordScanner::dropBefore(int64_t at) {
   }
 }
 
-char16_t RecordScanner::unit(int64_t at) const {
-  size_t i = size_t(at - bufStart_);
-  if (unit_ == 1) return char16_t(uint8_t(buf_[i]));
-  return unitAt(buf_, i);
-}
-
-bool RecordScanner::isDigitAt(int64_t at) const {
-  char16_t c = unit(at);
-  return c >= u'0' && c <= u'9';
-}
-
 bool RecordScanner::leaderDigits(int64_t at) {
   if (have(at, size_t(24 * unit_)) < size_t(24 * unit_)) return false;
   for (int i : {0, 1, 2, 3, 4, 12, 13, 14, 15, 16})
