@@ -24,35 +24,39 @@ bool isEaccUnit(char16_t c) { return c >= 0x21 && c <= 0x7E; }
 
 // Outside the runs, the two bytes E8 75 that the writer gives for U+00FC come back from the
 // widening as the GBK character U+9465.
-void appendOutside(u16& out, u16v text) {
-  for (char16_t c : text) out.push_back(c == 0x9465 ? char16_t(0x00FC) : c);
+char16_t* appendOutside(char16_t* out, u16v text) {
+  for (char16_t c : text) *out++ = c == 0x9465 ? char16_t(0x00FC) : c;
+  return out;
 }
 
 // One run's units: EACC codes three at a time; units that cannot be part of a code (field and
 // subfield separators, blanks) pass through. Where three units are no code of the table (a
 // unit lost or added in transit, a code missing from the table), one unit is dropped and the
 // next unit tried as the start of a code, so that a broken code costs that code only and the
-// run reads on from the next valid one.
-void appendRun(u16& out, u16v run, u16v escapeIn) {
+// run reads on from the next valid one. Never more units out than in.
+char16_t* appendRun(char16_t* out, u16v run, u16v escapeIn) {
   size_t i = 0;
   while (i < run.size()) {
-    if (run.substr(i, escapeIn.size()) == escapeIn) {  // a repeated escape-in changes nothing
+    char16_t c = run[i];
+    if (c == 0x1B && run.substr(i, escapeIn.size()) == escapeIn) {  // a repeated escape-in changes nothing
       i += escapeIn.size();
       continue;
     }
-    if (!isEaccUnit(run[i])) {
-      out.push_back(run[i++]);
+    if (!isEaccUnit(c)) {
+      *out++ = c;
+      ++i;
       continue;
     }
     if (i + 3 <= run.size() && isEaccUnit(run[i + 1]) && isEaccUnit(run[i + 2])) {
-      if (char16_t u = codetables::unicodeOfEacc(run[i], run[i + 1], run[i + 2])) {
-        out.push_back(u);
+      if (char16_t u = codetables::unicodeOfEacc(c, run[i + 1], run[i + 2])) {
+        *out++ = u;
         i += 3;
         continue;
       }
     }
     ++i;
   }
+  return out;
 }
 
 }  // namespace
@@ -112,26 +116,30 @@ u16 decodeEaccRuns(u16v text, int* markerFlag) {
   }
   if (markerFlag) *markerFlag = flag;
 
-  u16 result;
-  result.reserve(text.size());
+  // Each unit outside a run gives one unit and a run never gives more than it holds, so the
+  // text is written straight into a buffer of the input's size.
+  u16 result(text.size(), u'\0');
+  char16_t* o = result.data();
   size_t pos = 0;
   while (pos < text.size()) {
     size_t start = text.find(in, pos);
     if (start == u16v::npos) {
-      appendOutside(result, text.substr(pos));
+      o = appendOutside(o, text.substr(pos));
       break;
     }
-    appendOutside(result, text.substr(pos, start - pos));
+    o = appendOutside(o, text.substr(pos, start - pos));
     size_t runStart = start + in.size();
     // The run ends at its escape-out, or at the end of its field or record when it has none
     // there: fields always begin outside a run.
     size_t end = runStart;
-    while (end < text.size() && text[end] != kFieldEnd && text[end] != kRecordEnd &&
-           text.substr(end, out.size()) != out)
-      ++end;
-    appendRun(result, text.substr(runStart, end - runStart), in);
+    for (; end < text.size(); ++end) {
+      char16_t c = text[end];
+      if (c == kFieldEnd || c == kRecordEnd || (c == 0x1B && text.substr(end, out.size()) == out)) break;
+    }
+    o = appendRun(o, text.substr(runStart, end - runStart), in);
     pos = end < text.size() && text[end] == 0x1B ? end + out.size() : end;
   }
+  result.resize(size_t(o - result.data()));
   return result;
 }
 

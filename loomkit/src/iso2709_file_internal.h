@@ -76,8 +76,19 @@ class LOOMKIT_API RecordScanner {
   // Makes [at, at + count) available as far as the file reaches; the bytes available from
   // `at` (at most `count`).
   size_t have(int64_t at, size_t count);
-  char16_t unit(int64_t at) const;
-  bool isDigitAt(int64_t at) const;
+  // Everything the buffer holds from `at` on, reading one more block only when it holds
+  // nothing there; 0 at the end of the file.
+  size_t buffered(int64_t at);
+  // Defined here so that the scanning loops inline them.
+  char16_t unit(int64_t at) const {
+    size_t i = size_t(at - bufStart_);
+    if (unit_ == 1) return char16_t(uint8_t(buf_[i]));
+    return char16_t(uint8_t(buf_[i]) | (uint8_t(buf_[i + 1]) << 8));
+  }
+  bool isDigitAt(int64_t at) const {
+    char16_t c = unit(at);
+    return c >= u'0' && c <= u'9';
+  }
   bool leaderDigits(int64_t at);
   long numberAt(int64_t at, int width);
   enum class Dir { Valid, Invalid, TooLong };

@@ -114,22 +114,17 @@ size_t RecordScanner::have(int64_t at, size_t count) {
   return size_t(std::min<int64_t>(end - at, int64_t(count)));
 }
 
+size_t RecordScanner::buffered(int64_t at) {
+  have(at, size_t(unit_));
+  int64_t end = bufStart_ + int64_t(buf_.size());
+  return at >= end ? 0 : size_t(end - at);
+}
+
 void RecordScanner::dropBefore(int64_t at) {
   if (at - bufStart_ > int64_t(kMaxRead)) {
     buf_.erase(0, size_t(at - bufStart_));
     bufStart_ = at;
   }
-}
-
-char16_t RecordScanner::unit(int64_t at) const {
-  size_t i = size_t(at - bufStart_);
-  if (unit_ == 1) return char16_t(uint8_t(buf_[i]));
-  return unitAt(buf_, i);
-}
-
-bool RecordScanner::isDigitAt(int64_t at) const {
-  char16_t c = unit(at);
-  return c >= u'0' && c <= u'9';
 }
 
 bool RecordScanner::leaderDigits(int64_t at) {
@@ -155,7 +150,9 @@ RecordScanner::Dir RecordScanner::directory(int64_t at, int64_t& dirEnd) {
   for (long i = 0;; ++i, p += unit_) {
     if (p - at >= int64_t(kGatherLimit)) return Dir::TooLong;
     if (p + unit_ > available) {
-      size_t n = have(p, kBlockSize);
+      // What is already read is scanned before more is asked for: a record usually lies
+      // whole in the first block.
+      size_t n = buffered(p);
       if (n < size_t(unit_)) break;  // the file ends inside the directory
       available = p + int64_t(n);
     }
@@ -237,7 +234,7 @@ bool RecordScanner::next(Located& out) {
     int64_t p = dirEnd;
     bool found = false, ended = false;
     while (p + unit_ <= limit) {
-      size_t n = have(p, size_t(std::min<int64_t>(limit - p, int64_t(kBlockSize))));
+      size_t n = size_t(std::min<int64_t>(limit - p, int64_t(buffered(p))));
       n -= n % size_t(unit_);
       if (n == 0) {
         ended = true;
@@ -387,7 +384,7 @@ int32_t utf16Text(const Located& rec, size_t capacity, std::u16string& text) {
   blankControls(iso.data(), iso.size());
   // The text can pass the buffer even when the record does not (its end tags are not
   // counted in the 99,999 budget): it is cut at the buffer, still well-formed.
-  text = loomkit::iso2709::isoToJinei(iso, capacity);
+  text = loomkit::iso2709::isoToJinei(std::move(iso), capacity);
   return int32_t(text.size());
 }
 
@@ -463,9 +460,30 @@ int32_t CMarcFile::readText(CFile& file, size_t capacity, std::u16string& text) 
 
 int32_t CMarcFile::byteText(const std::string& bytes, size_t capacity, std::u16string& text) {
   std::u16string iso = platform::toWide(codePage == -2 ? 0 : codePage, bytes);
-  blankControls(iso.data(), iso.size());
-  // Only a record with an escape can hold an EACC run.
-  if (iso.find(u'\x1B') != std::u16string::npos) {
+  // Control characters blanked as blankControls does, noting on the way whether an escape
+  // is left: only a record with one can hold an EACC run.
+  char16_t* u = iso.data();
+  size_t length = iso.size(), leader = std::min<size_t>(length, 24);
+  for (size_t i = 0; i < leader; ++i) u[i] = u[i] < 0x20 ? u' ' : u[i];
+  bool escapes = false;
+  size_t i = leader;
+  // Four units at a time while none is below U+001C (nearly all of a record); a word that
+  // holds one is done unit by unit.
+  constexpr uint64_t kOnes = 0x0001000100010001ull, kHighs = 0x8000800080008000ull;
+  for (; i + 4 <= length; i += 4) {
+    uint64_t w;
+    std::memcpy(&w, u + i, sizeof w);
+    if (((w - kOnes * 0x1C) & ~w & kHighs) == 0) continue;  // every unit is U+001C or above
+    for (size_t k = i; k < i + 4; ++k) {
+      escapes |= u[k] == 0x1B;
+      u[k] = u[k] < 0x1B ? u' ' : u[k];
+    }
+  }
+  for (; i < length; ++i) {
+    escapes |= u[i] == 0x1B;
+    u[i] = u[i] < 0x1B ? u' ' : u[i];
+  }
+  if (escapes) {
     int flag = markerFlag;
     std::u16string decoded = loomkit::iso2709::decodeEaccRuns(iso, &flag);
     if (decoded.size() < iso.size()) {
@@ -476,14 +494,21 @@ int32_t CMarcFile::byteText(const std::string& bytes, size_t capacity, std::u16s
   }
   // A record wider than the buffer is cut like the 99,999 budget cuts: whole trailing
   // fields go, and the text stays well-formed.
-  text = loomkit::iso2709::isoToJinei(iso, capacity);
+  text = loomkit::iso2709::isoToJinei(std::move(iso), capacity);
   return int32_t(text.size());
+}
+
+void CMarcFile::loadInto(CMarc& marc, const std::u16string& text) {
+  // What SetContent does with the text's NUL-terminated copy, without measuring it again:
+  // record text never holds a NUL.
+  marc.document.loadXml(text);
+  marc.loaded();
 }
 
 int32_t CMarcFile::ReadFromIso2709(CMarc& marc, CFile& file, int noLoad) {
   std::u16string text;
   int32_t result = readText(file, kTextBuffer, text);
-  if (result > 0 && noLoad == 0) marc.SetContent(text.c_str());
+  if (result > 0 && noLoad == 0) loadInto(marc, text);
   return result == kPassedOver ? 0 : result;
 }
 
@@ -516,6 +541,6 @@ int32_t CMarcFile::prevText(CFile& file, size_t capacity, std::u16string& text) 
 int32_t CMarcFile::ReadPrevRecord(CMarc& marc, CFile& file) {
   std::u16string text;
   int32_t result = prevText(file, kTextBuffer, text);
-  if (result > 0) marc.SetContent(text.c_str());
+  if (result > 0) loadInto(marc, text);
   return result == kPassedOver ? 0 : result;
 }

@@ -65,7 +65,7 @@ LOOMKIT_API void sortDirectory(char16_t* record, size_t length);
 /// \brief One ISO 2709 record (UTF-16) to internal record text. The text stays within
 /// `capacity` units with its terminating NUL, cut like the 99,999 budget so that it stays
 /// well-formed; empty when not even the header and "</marc>" fit.
-LOOMKIT_API u16 isoToJinei(u16v record, size_t capacity = kNoLimit);
+LOOMKIT_API u16 isoToJinei(u16 record, size_t capacity = kNoLimit);
 
 /// \brief The record as UTF-16 ISO 2709 text: fields in document order, fields of 9,990 units
 /// or more cut to 9,990 (9,989 rather than split a surrogate pair), trailing fields dropped

@@ -17,6 +17,15 @@ u16 fromUtf8(std::string_view s) {
       ++i;
       continue;
     }
+    // The usual well-formed three-byte form (CJK) straight; everything else below.
+    if ((c & 0xF0) == 0xE0 && i + 2 < n && (p[i + 1] & 0xC0) == 0x80 && (p[i + 2] & 0xC0) == 0x80) {
+      uint32_t cp = ((c & 0x0F) << 12) | (uint32_t(p[i + 1] & 0x3F) << 6) | (p[i + 2] & 0x3F);
+      if (cp >= 0x800) {
+        *o++ = char16_t(cp);  // includes three-byte surrogates written by toUtf8
+        i += 3;
+        continue;
+      }
+    }
     int len = 0;
     uint32_t cp = 0, min = 0;
     if ((c & 0xE0) == 0xC0) { len = 2; cp = c & 0x1F; min = 0x80; }

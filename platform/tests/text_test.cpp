@@ -29,6 +29,17 @@ TEST(Text, Utf8RoundTripKeepsLoneSurrogates) {
   s.push_back(char16_t(0xD800));
   EXPECT_EQ(fromUtf8(toUtf8(s)), s);
   EXPECT_EQ(fromUtf8("\xC3\x28"), u"\uFFFD(");
+  // Three-byte forms: whole, a surrogate as toUtf8 writes it, overlong, cut short, broken.
+  const struct {
+    std::string_view bytes;
+    u16 text;
+  } threeByte[] = {
+      {"\xE4\xB8\xAD", u"\u4E2D"},       {"\xED\xA0\x80", u16(1, char16_t(0xD800))},
+      {"\xE0\x80\x80", u"\uFFFD"},       {"\xE0\x9F\xBFz", u"\uFFFDz"},
+      {"\xE4\xB8", u"\uFFFD"},            {"\xE4\xB8(", u"\uFFFD("},
+      {"\xE4(\xAD", u"\uFFFD(\uFFFD"},   {"a\xE4\xB8\xAD\xE4\xB8", u"a\u4E2D\uFFFD"},
+  };
+  for (const auto& c : threeByte) EXPECT_EQ(fromUtf8(c.bytes), c.text) << c.bytes;
   EXPECT_FALSE(isValidUtf8("\xED\xA0\x80"));
   EXPECT_TRUE(isValidUtf8("\xE4\xB8\xAD"));
 }

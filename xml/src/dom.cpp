@@ -169,29 +169,36 @@ constexpr size_t kPoolBlocks = 0;  // every block back to the allocator, so misu
 constexpr size_t kPoolBlocks = 16384;  // per size class and thread
 #endif
 
-// Set when the thread's pools are gone (thread exit): blocks then go straight back.
-thread_local bool poolsGone = false;
+struct FreeBlock {
+  FreeBlock* next;
+};
 
+// The thread's free lists. Plain data with nothing to construct or destroy, so that each
+// allocation reaches them in a single thread-local access (no guard, no second variable).
 struct Pools {
-  struct Free {
-    Free* next;
-  };
-  Free* head[kPoolClasses + 1] = {};
-  size_t count[kPoolClasses + 1] = {};
-  ~Pools() {
-    poolsGone = true;
-    for (Free*& h : head)
+  FreeBlock* head[kPoolClasses + 1];
+  size_t count[kPoolClasses + 1];
+  bool gone;   // the thread is ending and its lists are emptied: blocks go straight back
+  bool armed;  // the clean-up at thread exit is registered
+};
+thread_local Pools pools{};
+
+// Empties the thread's lists when the thread ends; registered when its first block is kept.
+struct PoolsCleanup {
+  ~PoolsCleanup() {
+    pools.gone = true;
+    for (FreeBlock*& h : pools.head)
       while (h) {
-        Free* n = h->next;
+        FreeBlock* n = h->next;
         ::operator delete(h);
         h = n;
       }
   }
 };
 
-Pools& pools() {
-  thread_local Pools p;
-  return p;
+void armCleanup() {
+  thread_local PoolsCleanup cleanup;
+  (void)cleanup;
 }
 
 size_t sizeClass(size_t bytes) { return (bytes + kPoolGrain - 1) / kPoolGrain; }
@@ -200,9 +207,9 @@ size_t sizeClass(size_t bytes) { return (bytes + kPoolGrain - 1) / kPoolGrain; }
 
 void* poolAllocate(size_t bytes) {
   size_t c = sizeClass(bytes);
-  if (c > kPoolClasses || poolsGone) return ::operator new(bytes);
-  Pools& p = pools();
-  Pools::Free* f = p.head[c];
+  Pools& p = pools;
+  if (c > kPoolClasses || p.gone) return ::operator new(bytes);
+  FreeBlock* f = p.head[c];
   if (!f) return ::operator new(c * kPoolGrain);
   p.head[c] = f->next;
   --p.count[c];
@@ -211,10 +218,13 @@ void* poolAllocate(size_t bytes) {
 
 void poolRelease(void* block, size_t bytes) {
   size_t c = sizeClass(bytes);
-  if (c > kPoolClasses || poolsGone) return ::operator delete(block);
-  Pools& p = pools();
-  if (p.count[c] >= kPoolBlocks) return ::operator delete(block);
-  auto* f = static_cast<Pools::Free*>(block);
+  Pools& p = pools;
+  if (c > kPoolClasses || p.gone || p.count[c] >= kPoolBlocks) return ::operator delete(block);
+  if (!p.armed) {
+    p.armed = true;
+    armCleanup();
+  }
+  auto* f = static_cast<FreeBlock*>(block);
   f->next = p.head[c];
   p.head[c] = f;
   ++p.count[c];

@@ -9,6 +9,7 @@
 #include <pugixml.hpp>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <string_view>
 #include <unordered_set>
@@ -300,8 +301,18 @@ bool build(NodeImpl* doc, const pugi::xml_document& pd) {
 // names beyond ASCII, duplicate attributes, text outside the element) sends the document the
 // long way through pugixml, so every rule and parse option applies to it as before.
 
-bool isNameStart(char16_t c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || c == u'_' || c == u':'; }
-bool isNameChar(char16_t c) { return isNameStart(c) || (c >= u'0' && c <= u'9') || c == u'-' || c == u'.'; }
+// What each ASCII character may be in a plain name: 1 a name's start, 2 a later character.
+constexpr std::array<uint8_t, 128> kNameClass = [] {
+  std::array<uint8_t, 128> t{};
+  for (int c = 0; c < 128; ++c) {
+    bool start = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == ':';
+    bool later = start || (c >= '0' && c <= '9') || c == '-' || c == '.';
+    t[size_t(c)] = uint8_t((start ? 1 : 0) | (later ? 2 : 0));
+  }
+  return t;
+}();
+bool isNameStart(char16_t c) { return c < 128 && (kNameClass[c] & 1); }
+bool isNameChar(char16_t c) { return c < 128 && (kNameClass[c] & 2); }
 
 // The name at `i`; empty when there is none in the plain shape.
 std::u16string_view plainName(std::u16string_view t, size_t& i) {
@@ -320,14 +331,19 @@ bool plainTree(NodeImpl* doc, std::u16string_view t) {
       if (open.empty()) return false;
       size_t start = i;
       bool blank = true;
-      for (; i < n && t[i] != u'<'; ++i) {
+      for (; i < n; ++i) {
         char16_t c = t[i];
+        if (c >= u'@') {  // above every character looked for here: text, and not blank
+          blank = false;
+          continue;
+        }
+        if (c == u'<') break;
         if (c == u'&' || c == u'\r' || c == 0) return false;
         if (c != u' ' && c != u'\t' && c != u'\n') blank = false;
       }
       if (blank) return false;
       NodePtr text = makeNode(NodeType::Text);
-      text->value.assign(t.substr(start, i - start));
+      text->value.append(t.data() + start, i - start);  // into a new node's empty string
       attachChild(open.back(), std::move(text));
       continue;
     }
@@ -345,7 +361,7 @@ bool plainTree(NodeImpl* doc, std::u16string_view t) {
     std::u16string_view name = plainName(t, i);
     if (name.empty()) return false;
     NodePtr e = makeNode(NodeType::Element);
-    e->name.assign(name);
+    e->name.append(name.data(), name.size());
     // Room for what a record's elements hold (a name and an indicator; a few subfields),
     // so that most lists are allocated once rather than grown step by step.
     e->attrs.reserve(2);
@@ -381,8 +397,8 @@ bool plainTree(NodeImpl* doc, std::u16string_view t) {
       for (const NodePtr& a : element->attrs)
         if (a->name == attr) return false;
       NodePtr a = makeNode(NodeType::Attribute);
-      a->name.assign(attr);
-      a->value.assign(t.substr(start, i - start));
+      a->name.append(attr.data(), attr.size());
+      a->value.append(t.data() + start, i - start);
       a->parent = element;
       a->index = element->attrs.size();
       element->attrs.push_back(std::move(a));

@@ -88,6 +88,7 @@ class LOOMKIT_API CMarcFile {
   int32_t prevText(CFile& file, size_t capacity, std::u16string& text);
   // A byte record as internal record text in the object's form (EACC runs decoded).
   int32_t byteText(const std::string& bytes, size_t capacity, std::u16string& text);
+  static void loadInto(CMarc& marc, const std::u16string& text);
 
   int32_t codePage;
   int32_t newlineAfterRecord;

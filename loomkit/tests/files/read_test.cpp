@@ -101,6 +101,20 @@ TEST(FileRead, DetectsEveryFormFromTheStartOfTheFile) {
   }
 }
 
+// Control characters are blanked and escapes kept wherever they stand in a byte record (the
+// reader looks at its units several at a time).
+TEST(FileRead, ControlCharactersAreBlankedAtEveryOffset) {
+  for (size_t k = 0; k < 9; ++k) {
+    u16 lead(k, u'x');
+    File file(simple(u"1", lead + u"\x01\x1C\x1B\t\x1A" u"b\u4E2D\x05", 0));
+    CMarcFile m;
+    std::vector<u16> texts = readAll(m, file.fd());
+    ASSERT_EQ(texts.size(), 1u);
+    EXPECT_NE(texts[0].find(titleElement(lead + u"\x11\x1C\x1B\x11\x11" u"b\u4E2D\x11")), u16::npos)
+        << k << " " << platform::toUtf8(texts[0]);
+  }
+}
+
 TEST(FileRead, ATrailingLineBreakIsNoRecord) {
   File file(simple(u"1", u"A", 0) + "\r\n");
   CMarcFile m;

@@ -76,6 +76,19 @@ TEST(Iso2Jinei, FieldShapes) {
   for (const Case& c : cases) EXPECT_EQ(toText(makeRecord(c.fields)), kHead + c.body + u"</marc>") << c.what;
 }
 
+// Separators are looked for several units at a time: each one is found at every offset, in
+// fields of every length.
+TEST(Iso2Jinei, SeparatorsAtEveryOffset) {
+  for (size_t k = 0; k < 10; ++k) {
+    u16 x(k, u'x');
+    std::vector<TestField> fields = {{u"001", x}, {u"200", x + u"\x1F" u"a" + x + u"\x1F" u"by"}, {u"300", u"\x1F" u"c" + x}};
+    u16 body = u"<field name=\"001\">" + x + u"</field><field name=\"200\"" +
+               (k ? u" indicator=\"" + x + u"\"" : u16()) + u"><sf name=\"a\">" + x +
+               u"</sf><sf name=\"b\">y</sf></field><field name=\"300\"><sf name=\"c\">" + x + u"</sf></field>";
+    EXPECT_EQ(toText(makeRecord(fields)), kHead + body + u"</marc>") << k;
+  }
+}
+
 TEST(Iso2Jinei, NoTerminatorAndMissingPieces) {
   EXPECT_EQ(toText(kLeader + u"abc"), kHead + u"</marc>");
   // Two entries, one piece: the text ends at the last piece found.
