@@ -483,6 +483,7 @@ int32_t CMarcFile::byteText(const std::string& bytes, size_t capacity, std::u16s
     escapes |= u[i] == 0x1B;
     u[i] = u[i] < 0x1B ? u' ' : u[i];
   }
+  bool eacc = false;
   if (escapes) {
     int flag = markerFlag;
     std::u16string decoded = loomkit::iso2709::decodeEaccRuns(iso, &flag);
@@ -490,7 +491,15 @@ int32_t CMarcFile::byteText(const std::string& bytes, size_t capacity, std::u16s
       codePage = -2;
       markerFlag = flag;
       iso = std::move(decoded);
+      eacc = true;
     }
+  }
+  // Every unit below U+001B is a blank now, as the tree needs; decoded EACC text is not
+  // looked at again and goes the text's way.
+  if (treeTarget && !eacc) {
+    size_t length = loomkit::iso2709::isoToTree(std::move(iso), capacity, *treeTarget);
+    treeBuilt = length > 0;
+    return int32_t(length);
   }
   // A record wider than the buffer is cut like the 99,999 budget cuts: whole trailing
   // fields go, and the text stays well-formed.
@@ -505,10 +514,29 @@ void CMarcFile::loadInto(CMarc& marc, const std::u16string& text) {
   marc.loaded();
 }
 
+int32_t CMarcFile::loadRecord(CMarc& marc, CFile& file, bool previous) {
+  std::u16string text;
+  treeTarget = &marc.document;
+  treeBuilt = false;
+  int32_t result;
+  try {
+    result = previous ? prevText(file, kTextBuffer, text) : readText(file, kTextBuffer, text);
+  } catch (...) {
+    treeTarget = nullptr;
+    throw;
+  }
+  treeTarget = nullptr;
+  if (result > 0) {
+    if (treeBuilt) marc.loaded();
+    else loadInto(marc, text);
+  }
+  return result == kPassedOver ? 0 : result;
+}
+
 int32_t CMarcFile::ReadFromIso2709(CMarc& marc, CFile& file, int noLoad) {
+  if (noLoad == 0) return loadRecord(marc, file, false);
   std::u16string text;
   int32_t result = readText(file, kTextBuffer, text);
-  if (result > 0 && noLoad == 0) loadInto(marc, text);
   return result == kPassedOver ? 0 : result;
 }
 
@@ -538,9 +566,4 @@ int32_t CMarcFile::prevText(CFile& file, size_t capacity, std::u16string& text) 
   return byteText(rec.bytes, capacity, text);
 }
 
-int32_t CMarcFile::ReadPrevRecord(CMarc& marc, CFile& file) {
-  std::u16string text;
-  int32_t result = prevText(file, kTextBuffer, text);
-  if (result > 0) loadInto(marc, text);
-  return result == kPassedOver ? 0 : result;
-}
+int32_t CMarcFile::ReadPrevRecord(CMarc& marc, CFile& file) { return loadRecord(marc, file, true); }

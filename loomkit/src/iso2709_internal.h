@@ -15,6 +15,7 @@
 
 class CMarc;
 namespace xml {
+class Document;
 class Node;
 }
 
@@ -66,6 +67,12 @@ LOOMKIT_API void sortDirectory(char16_t* record, size_t length);
 /// `capacity` units with its terminating NUL, cut like the 99,999 budget so that it stays
 /// well-formed; empty when not even the header and "</marc>" fit.
 LOOMKIT_API u16 isoToJinei(u16 record, size_t capacity = kNoLimit);
+
+/// \brief The same record built straight into `doc`'s tree: the very nodes that loading
+/// isoToJinei's text gives, for a record whose units below U+0020 are all blanked (as the
+/// file reader blanks them) save the structure marks and escapes. Answers the text's length,
+/// 0 (the document untouched) when not even an empty record fits.
+LOOMKIT_API size_t isoToTree(u16 record, size_t capacity, const xml::Document& doc);
 
 /// \brief The record as UTF-16 ISO 2709 text: fields in document order, fields of 9,990 units
 /// or more cut to 9,990 (9,989 rather than split a surrogate pair), trailing fields dropped

@@ -1,5 +1,6 @@
 // ISO 2709 (UTF-16) to internal record text: the directory sort and the text writer.
 #include <loomkit/MarcFile.h>
+#include <xml/dom.h>
 
 #include "iso2709_internal.h"
 
@@ -8,6 +9,7 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 namespace loomkit::iso2709 {
@@ -94,53 +96,155 @@ constexpr u16v kTagEnd = u"\">";
 constexpr u16v kSubfieldOpen = u"<sf name=\"";
 constexpr u16v kSubfieldEnd = u"</sf>";
 
-// Builds the text element by element. Each element is taken only when it keeps the counted
-// length within the 99,999 budget and the whole text, with the end tags it still needs and
-// its NUL, within the caller's capacity; otherwise the text is closed and ends there.
-class TextWriter {
+// Where a record goes: text (TextSink) or straight into a document's tree (TreeSink). Both
+// count the text's length the same way, so that each element is taken only when it keeps the
+// counted length within the 99,999 budget and the whole text, with the end tags it still
+// needs and its NUL, within the caller's capacity; otherwise the record is closed and ends
+// there. The escapes map one unit to one unit, so a tree's text length is known without it.
+class Budget {
  public:
-  explicit TextWriter(size_t capacity) : capacity_(capacity) {}
-
-  u16& text() { return out_; }
-  void startCounting() { counted_ = out_.size(); }
-
-  // The element written since `mark` is kept when it fits, with `closing` (what must still
-  // follow once it is in); otherwise it is taken out again and the answer is false.
-  bool keep(size_t mark, u16v closing) {
-    size_t length = out_.size() - mark;
-    bool fits = counted_ + length <= kTextBudget &&
-                (capacity_ == kNoLimit || mark + length + closing.size() + 1 <= capacity_);
-    if (!fits) {
-      out_.resize(mark);
-      return false;
-    }
-    counted_ += length;
-    return true;
+  explicit Budget(size_t capacity) : capacity_(capacity) {}
+  void startCounting(size_t at) { counted_ = at; }
+  bool fits(size_t mark, size_t length, u16v closing) const {
+    return counted_ + length <= kTextBudget &&
+           (capacity_ == kNoLimit || mark + length + closing.size() + 1 <= capacity_);
+  }
+  void take(size_t length) { counted_ += length; }
+  // Whether even the empty record's text passes the capacity.
+  bool tooSmall(size_t leader) const {
+    return capacity_ != kNoLimit && kOpen.size() + leader + kHeaderEnd.size() + kMarcEnd.size() + 1 > capacity_;
   }
 
  private:
-  u16 out_;
   size_t counted_ = 0;
   size_t capacity_;
 };
 
-u16 textFromSorted(u16v rec, size_t capacity) {
-  TextWriter w(capacity);
-  u16& out = w.text();
+class TextSink {
+ public:
+  explicit TextSink(size_t capacity) : budget_(capacity) {}
+  u16& text() { return out_; }
+  size_t size() const { return out_.size(); }
+  bool tooSmall(size_t leader) const { return budget_.tooSmall(leader); }
+
+  void begin(u16v leader, size_t recordSize) {
+    // Room for a usual record's text at once (its markup about doubles it).
+    out_.reserve(recordSize * 3 + 256);
+    out_ += kOpen;
+    appendLeader(out_, leader);
+    out_ += kHeaderEnd;
+    budget_.startCounting(out_.size());
+  }
+  void fieldOpen(u16v tag, const u16v* indicator) {
+    out_ += kFieldOpen;
+    appendTag(out_, tag);
+    if (indicator) {
+      out_ += kIndicatorAttr;
+      appendEscaped(out_, *indicator);
+    }
+    out_ += kTagEnd;
+  }
+  void controlData(u16v data) { appendEscaped(out_, data); }
+  void fieldEnd() { out_ += kFieldEndTag; }
+  void subfield(u16v chunk) {
+    out_ += kSubfieldOpen;
+    appendEscaped(out_, chunk.substr(0, 1));
+    out_ += kTagEnd;
+    if (chunk.size() > 1) appendEscaped(out_, chunk.substr(1));
+    out_ += kSubfieldEnd;
+  }
+  // The element written since `mark` is kept when it fits, with `closing`; otherwise it is
+  // taken out again and the answer is false.
+  bool keep(size_t mark, u16v closing, bool /*stillOpen*/) {
+    size_t length = out_.size() - mark;
+    if (!budget_.fits(mark, length, closing)) {
+      out_.resize(mark);
+      return false;
+    }
+    budget_.take(length);
+    return true;
+  }
+  void end() { out_ += kMarcEnd; }
+
+ private:
+  u16 out_;
+  Budget budget_;
+};
+
+class TreeSink {
+ public:
+  TreeSink(size_t capacity, const xml::Document& doc) : budget_(capacity), doc_(doc) {}
+  size_t size() const { return size_; }
+  bool tooSmall(size_t leader) const { return budget_.tooSmall(leader); }
+
+  void begin(u16v leader, size_t) {
+    tree_.emplace(doc_);
+    tree_->open(u"marc");
+    tree_->open(u"header");
+    if (!leader.empty()) appendLeader(tree_->text(), leader);
+    tree_->close();
+    size_ = kOpen.size() + leader.size() + kHeaderEnd.size();
+    budget_.startCounting(size_);
+  }
+  void fieldOpen(u16v tag, const u16v* indicator) {
+    tree_->open(u"field");
+    appendTag(tree_->attribute(u"name"), tag);
+    size_ += kFieldOpen.size() + tag.size() + kTagEnd.size();
+    if (indicator) {
+      appendEscaped(tree_->attribute(u"indicator"), *indicator);
+      size_ += kIndicatorAttr.size() + indicator->size();
+    }
+  }
+  void controlData(u16v data) {
+    if (!data.empty()) appendEscaped(tree_->text(), data);
+    size_ += data.size();
+  }
+  void fieldEnd() {
+    tree_->close();
+    size_ += kFieldEndTag.size();
+  }
+  void subfield(u16v chunk) {
+    tree_->open(u"sf");
+    appendEscaped(tree_->attribute(u"name"), chunk.substr(0, 1));
+    if (chunk.size() > 1) appendEscaped(tree_->text(), chunk.substr(1));
+    tree_->close();
+    size_ += kSubfieldOpen.size() + kTagEnd.size() + chunk.size() + kSubfieldEnd.size();
+  }
+  // As TextSink::keep; `stillOpen` tells that the element to take out is not closed yet.
+  bool keep(size_t mark, u16v closing, bool stillOpen) {
+    size_t length = size_ - mark;
+    if (!budget_.fits(mark, length, closing)) {
+      if (stillOpen) tree_->close();
+      tree_->dropLast();
+      size_ = mark;
+      return false;
+    }
+    budget_.take(length);
+    return true;
+  }
+  void end() {
+    tree_->close();
+    size_ += kMarcEnd.size();
+  }
+
+ private:
+  Budget budget_;
+  const xml::Document& doc_;
+  std::optional<xml::TreeBuilder> tree_;
+  size_t size_ = 0;
+};
+
+// The record's elements, one by one, into `out`; false when not even an empty record fits.
+template <class Sink>
+bool writeSorted(u16v rec, Sink& out) {
   u16v leader = rec.substr(0, std::min(rec.size(), kLeaderLength));
-  if (capacity != kNoLimit && kOpen.size() + leader.size() + kHeaderEnd.size() + kMarcEnd.size() + 1 > capacity)
-    return u16();
-  // Room for a usual record's text at once (its markup about doubles it).
-  out.reserve(rec.size() * 3 + 256);
-  out += kOpen;
-  appendLeader(out, leader);
-  out += kHeaderEnd;
-  w.startCounting();
+  if (out.tooSmall(leader.size())) return false;
+  out.begin(leader, rec.size());
 
   size_t dirEnd = findUnit(rec, kFieldEnd);
   if (dirEnd == u16v::npos) {
-    out += kMarcEnd;
-    return std::move(out);
+    out.end();
+    return true;
   }
   // Entries are counted up to and including the directory's terminator, so that a directory
   // one character short of whole entries still pairs its last field.
@@ -154,24 +258,18 @@ u16 textFromSorted(u16v rec, size_t capacity) {
     u16v tag = rec.substr(kLeaderLength + size_t(k) * kEntryLength, 3);
 
     size_t mark = out.size();
-    out += kFieldOpen;
-    appendTag(out, tag);
     if (isControlTag(tag)) {
-      out += kTagEnd;
-      appendEscaped(out, piece);
-      out += kFieldEndTag;
-      if (!w.keep(mark, kMarcEnd)) break;
+      out.fieldOpen(tag, nullptr);
+      out.controlData(piece);
+      out.fieldEnd();
+      if (!out.keep(mark, kMarcEnd, false)) break;
       continue;
     }
 
     size_t delim = findUnit(piece, kDelimiter);
     u16v indicator = piece.substr(0, delim);
-    if (!indicator.empty()) {
-      out += kIndicatorAttr;
-      appendEscaped(out, indicator);
-    }
-    out += kTagEnd;
-    if (!w.keep(mark, kFieldAndMarcEnd)) break;
+    out.fieldOpen(tag, indicator.empty() ? nullptr : &indicator);
+    if (!out.keep(mark, kFieldAndMarcEnd, true)) break;
 
     bool cut = false;
     while (delim != u16v::npos) {
@@ -183,21 +281,23 @@ u16 textFromSorted(u16v rec, size_t capacity) {
       // empty subfield, so that it survives the way back to ISO 2709.
       if (chunk.empty() && !last) continue;
       mark = out.size();
-      out += kSubfieldOpen;
-      appendEscaped(out, chunk.substr(0, 1));
-      out += kTagEnd;
-      if (chunk.size() > 1) appendEscaped(out, chunk.substr(1));
-      out += kSubfieldEnd;
-      if (!w.keep(mark, kFieldAndMarcEnd)) {
+      out.subfield(chunk);
+      if (!out.keep(mark, kFieldAndMarcEnd, false)) {
         cut = true;
         break;
       }
     }
-    out += kFieldEndTag;
+    out.fieldEnd();
     if (cut) break;
   }
-  out += kMarcEnd;
-  return std::move(out);
+  out.end();
+  return true;
+}
+
+u16 textFromSorted(u16v rec, size_t capacity) {
+  TextSink sink(capacity);
+  if (!writeSorted(rec, sink)) return u16();
+  return std::move(sink.text());
 }
 
 // Start position (characters 7-11) of a 12-character directory entry.
@@ -234,6 +334,18 @@ void sortDirectory(char16_t* record, size_t length) {
 u16 isoToJinei(u16 record, size_t capacity) {
   sortDirectory(record.data(), record.size());
   return textFromSorted(record, capacity);
+}
+
+size_t isoToTree(u16 record, size_t capacity, const xml::Document& doc) {
+  sortDirectory(record.data(), record.size());
+  TreeSink sink(capacity, doc);
+  try {
+    if (!writeSorted(record, sink)) return 0;
+  } catch (...) {
+    xml::Document(doc).clear();
+    throw;
+  }
+  return sink.size();
 }
 
 }  // namespace loomkit::iso2709

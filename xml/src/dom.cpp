@@ -257,6 +257,27 @@ void attachChild(NodeImpl* parent, NodePtr child) {
   parent->children.push_back(std::move(child));
 }
 
+NodeImpl* appendElement(NodeImpl* parent, std::u16string_view name, bool top) {
+  NodePtr e = makeNode(NodeType::Element);
+  e->name.append(name.data(), name.size());
+  // Room for what a record's elements hold (a name and an indicator; a few subfields),
+  // so that most lists are allocated once rather than grown step by step.
+  e->attrs.reserve(2);
+  e->children.reserve(top ? 32 : 4);
+  NodeImpl* element = e.get();
+  attachChild(parent, std::move(e));
+  return element;
+}
+
+std::u16string& appendAttribute(NodeImpl* element, std::u16string_view name) {
+  NodePtr a = makeNode(NodeType::Attribute);
+  a->name.append(name.data(), name.size());
+  a->parent = element;
+  a->index = element->attrs.size();
+  element->attrs.push_back(std::move(a));
+  return element->attrs.back()->value;
+}
+
 void detachChildren(NodeImpl* n) {
   if (n->children.empty()) return;
   std::weak_ptr<NodeImpl> d = docOf(*n);
@@ -661,5 +682,38 @@ void Document::setPreserveWhiteSpace(bool keep) { need().preserveWhiteSpace = ke
 bool Document::preserveWhiteSpace() const { return need().preserveWhiteSpace; }
 void Document::setExactText(bool exact) { need().exactText = exact; }
 bool Document::exactText() const { return need().exactText; }
+
+// ---- TreeBuilder ----------------------------------------------------------------------
+
+TreeBuilder::TreeBuilder(const Document& doc) : doc_(doc.impl().get()) {
+  if (!doc_) throw ComError(E_POINTER);
+  detachChildren(doc_);
+}
+
+void TreeBuilder::open(std::u16string_view name) {
+  guarded([&] { open_.push_back(appendElement(open_.empty() ? doc_ : open_.back(), name, open_.empty())); });
+}
+
+std::u16string& TreeBuilder::attribute(std::u16string_view name) {
+  return guarded([&]() -> std::u16string& { return appendAttribute(open_.back(), name); });
+}
+
+std::u16string& TreeBuilder::text() {
+  return guarded([&]() -> std::u16string& {
+    NodeImpl* parent = open_.back();
+    attachChild(parent, makeNode(NodeType::Text));
+    return parent->children.back()->value;
+  });
+}
+
+void TreeBuilder::close() { open_.pop_back(); }
+
+void TreeBuilder::dropLast() {
+  NodeImpl* parent = open_.empty() ? doc_ : open_.back();
+  if (parent->children.empty()) return;
+  NodePtr last = std::move(parent->children.back());
+  parent->children.pop_back();
+  standAlone(last.get(), last, docOf(*parent));
+}
 
 }  // namespace xml

@@ -360,14 +360,7 @@ bool plainTree(NodeImpl* doc, std::u16string_view t) {
     ++i;
     std::u16string_view name = plainName(t, i);
     if (name.empty()) return false;
-    NodePtr e = makeNode(NodeType::Element);
-    e->name.append(name.data(), name.size());
-    // Room for what a record's elements hold (a name and an indicator; a few subfields),
-    // so that most lists are allocated once rather than grown step by step.
-    e->attrs.reserve(2);
-    e->children.reserve(open.empty() ? 32 : 4);
-    NodeImpl* element = e.get();
-    attachChild(open.empty() ? doc : open.back(), std::move(e));
+    NodeImpl* element = appendElement(open.empty() ? doc : open.back(), name, open.empty());
     for (;;) {
       size_t spaces = i;
       while (i < n && t[i] == u' ') ++i;
@@ -396,12 +389,7 @@ bool plainTree(NodeImpl* doc, std::u16string_view t) {
       if (i >= n) return false;
       for (const NodePtr& a : element->attrs)
         if (a->name == attr) return false;
-      NodePtr a = makeNode(NodeType::Attribute);
-      a->name.append(attr.data(), attr.size());
-      a->value.append(t.data() + start, i - start);
-      a->parent = element;
-      a->index = element->attrs.size();
-      element->attrs.push_back(std::move(a));
+      appendAttribute(element, attr).append(t.data() + start, i - start);
       ++i;
     }
   }

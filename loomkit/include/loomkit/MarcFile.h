@@ -12,6 +12,7 @@ class CFile;
 }
 namespace xml {
 class Node;
+class Document;
 }
 
 class CMarc;
@@ -89,6 +90,9 @@ class LOOMKIT_API CMarcFile {
   // A byte record as internal record text in the object's form (EACC runs decoded).
   int32_t byteText(const std::string& bytes, size_t capacity, std::u16string& text);
   static void loadInto(CMarc& marc, const std::u16string& text);
+  // Reads the next (or, `previous`, the preceding) record into `marc`: a byte record goes
+  // straight into its tree, other forms through their text.
+  int32_t loadRecord(CMarc& marc, CFile& file, bool previous);
 
   int32_t codePage;
   int32_t newlineAfterRecord;
@@ -96,6 +100,9 @@ class LOOMKIT_API CMarcFile {
   // Set while a file read from its start shows no byte above 7F yet: the first record that
   // holds one decides between the ANSI code page and UTF-8. Any attribute setter clears it.
   bool formOpen = false;
+  // While loadRecord runs: the document byteText builds its record in, and whether it did.
+  const xml::Document* treeTarget = nullptr;
+  bool treeBuilt = false;
 };
 
 /// \brief Internal record text to ISO 2709 bytes in `output` (at most 100,000 bytes).

@@ -184,4 +184,26 @@ class Document {
   std::shared_ptr<NodeImpl> impl_;
 };
 
+/// \brief Builds a document's tree straight from a producer that knows the tree's shape,
+/// with no text to write and parse back: elements are opened and closed in document order,
+/// attributes and text go to the element open last. Starting empties the document. The
+/// strings handed back are the new nodes' values, for the caller to fill in place.
+class TreeBuilder {
+ public:
+  explicit TreeBuilder(const Document& doc);
+  /// \brief A new element, child of the one open last (of the document at first), now open.
+  void open(std::u16string_view name);
+  /// \brief A new attribute of the element open last; its value to fill.
+  std::u16string& attribute(std::u16string_view name);
+  /// \brief A new text child of the element open last; its value to fill (not left empty).
+  std::u16string& text();
+  void close();
+  /// \brief Removes the last child of the element open last.
+  void dropLast();
+
+ private:
+  NodeImpl* doc_;
+  std::vector<NodeImpl*> open_;
+};
+
 }  // namespace xml
