@@ -497,7 +497,7 @@ int32_t CMarcFile::byteText(const std::string& bytes, size_t capacity, std::u16s
   // Every unit below U+001B is a blank now, as the tree needs; decoded EACC text is not
   // looked at again and goes the text's way.
   if (treeTarget && !eacc) {
-    size_t length = loomkit::iso2709::isoToTree(std::move(iso), capacity, *treeTarget);
+    size_t length = loomkit::iso2709::isoToTree(std::move(iso), capacity, treeTarget->document, &treeTarget->root);
     treeBuilt = length > 0;
     return int32_t(length);
   }
@@ -516,8 +516,10 @@ void CMarcFile::loadInto(CMarc& marc, const std::u16string& text) {
 
 int32_t CMarcFile::loadRecord(CMarc& marc, CFile& file, bool previous) {
   std::u16string text;
-  treeTarget = &marc.document;
+  treeTarget = &marc;
   treeBuilt = false;
+  // The lookup is rebuilt for the new tree anyway; let go of the old one's nodes now.
+  marc.queryCache.reset();
   int32_t result;
   try {
     result = previous ? prevText(file, kTextBuffer, text) : readText(file, kTextBuffer, text);

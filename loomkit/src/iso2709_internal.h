@@ -71,8 +71,10 @@ LOOMKIT_API u16 isoToJinei(u16 record, size_t capacity = kNoLimit);
 /// \brief The same record built straight into `doc`'s tree: the very nodes that loading
 /// isoToJinei's text gives, for a record whose units below U+0020 are all blanked (as the
 /// file reader blanks them) save the structure marks and escapes. Answers the text's length,
-/// 0 (the document untouched) when not even an empty record fits.
-LOOMKIT_API size_t isoToTree(u16 record, size_t capacity, const xml::Document& doc);
+/// 0 (the document untouched) when not even an empty record fits. `release`, when given, is
+/// a handle on the old tree's root let go of before the tree is rebuilt (so that its nodes
+/// can be used again) and left alone otherwise.
+LOOMKIT_API size_t isoToTree(u16 record, size_t capacity, const xml::Document& doc, xml::Node* release = nullptr);
 
 /// \brief The record as UTF-16 ISO 2709 text: fields in document order, fields of 9,990 units
 /// or more cut to 9,990 (9,989 rather than split a surrogate pair), trailing fields dropped

@@ -173,11 +173,14 @@ class TextSink {
 
 class TreeSink {
  public:
-  TreeSink(size_t capacity, const xml::Document& doc) : budget_(capacity), doc_(doc) {}
+  TreeSink(size_t capacity, const xml::Document& doc, xml::Node* release)
+      : budget_(capacity), doc_(doc), release_(release) {}
   size_t size() const { return size_; }
   bool tooSmall(size_t leader) const { return budget_.tooSmall(leader); }
 
   void begin(u16v leader, size_t) {
+    // The old tree's nodes are built into the new one, save those a handle still holds.
+    if (release_) *release_ = xml::Node();
     tree_.emplace(doc_);
     tree_->open(u"marc");
     tree_->open(u"header");
@@ -230,6 +233,7 @@ class TreeSink {
  private:
   Budget budget_;
   const xml::Document& doc_;
+  xml::Node* release_;
   std::optional<xml::TreeBuilder> tree_;
   size_t size_ = 0;
 };
@@ -336,9 +340,9 @@ u16 isoToJinei(u16 record, size_t capacity) {
   return textFromSorted(record, capacity);
 }
 
-size_t isoToTree(u16 record, size_t capacity, const xml::Document& doc) {
+size_t isoToTree(u16 record, size_t capacity, const xml::Document& doc, xml::Node* release) {
   sortDirectory(record.data(), record.size());
-  TreeSink sink(capacity, doc);
+  TreeSink sink(capacity, doc, release);
   try {
     if (!writeSorted(record, sink)) return 0;
   } catch (...) {

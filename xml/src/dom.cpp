@@ -257,8 +257,8 @@ void attachChild(NodeImpl* parent, NodePtr child) {
   parent->children.push_back(std::move(child));
 }
 
-NodeImpl* appendElement(NodeImpl* parent, std::u16string_view name, bool top) {
-  NodePtr e = makeNode(NodeType::Element);
+NodeImpl* appendElement(NodeImpl* parent, std::u16string_view name, bool top, NodePtr e) {
+  if (!e) e = makeNode(NodeType::Element);
   e->name.append(name.data(), name.size());
   // Room for what a record's elements hold (a name and an indicator; a few subfields),
   // so that most lists are allocated once rather than grown step by step.
@@ -269,8 +269,8 @@ NodeImpl* appendElement(NodeImpl* parent, std::u16string_view name, bool top) {
   return element;
 }
 
-std::u16string& appendAttribute(NodeImpl* element, std::u16string_view name) {
-  NodePtr a = makeNode(NodeType::Attribute);
+std::u16string& appendAttribute(NodeImpl* element, std::u16string_view name, NodePtr a) {
+  if (!a) a = makeNode(NodeType::Attribute);
   a->name.append(name.data(), name.size());
   a->parent = element;
   a->index = element->attrs.size();
@@ -687,21 +687,75 @@ bool Document::exactText() const { return need().exactText; }
 
 TreeBuilder::TreeBuilder(const Document& doc) : doc_(doc.impl().get()) {
   if (!doc_) throw ComError(E_POINTER);
-  detachChildren(doc_);
+  if (doc_->children.empty()) return;
+  std::weak_ptr<NodeImpl> d = docOf(*doc_);
+  auto held = [](const NodePtr& n) { return n.use_count() > 1; };
+  // A spare list that cannot grow lets its node go with the list it is in.
+  auto spare = [](std::vector<NodePtr>& list, NodePtr& n) {
+    try {
+      list.push_back(std::move(n));
+    } catch (const std::bad_alloc&) {
+    }
+  };
+  // Bottom up, so that the walk never meets a node already taken out; a held node is not
+  // gone into (its subtree stays its own).
+  walkTree(
+      doc_, [&](NodeImpl* n) { return n == doc_ || !held(n->parent->children[n->index]); },
+      [&](NodeImpl* n) {
+        if (n != doc_ && held(n->parent->children[n->index])) return;
+        for (NodePtr& c : n->children) {
+          if (held(c)) {
+            standAlone(c.get(), c, d);
+            continue;
+          }
+          for (NodePtr& a : c->attrs) {
+            if (held(a)) {
+              standAlone(a.get(), a, d);
+              continue;
+            }
+            a->name.clear();
+            a->value.clear();
+            a->parent = nullptr;
+            spare(spareAttributes_, a);
+          }
+          c->attrs.clear();
+          c->name.clear();
+          c->value.clear();
+          c->parent = nullptr;
+          if (c->type == NodeType::Element) spare(spareElements_, c);
+          else if (c->type == NodeType::Text) spare(spareTexts_, c);
+        }
+        n->children.clear();
+      });
 }
 
+namespace {
+// The last spare node of a list, or a new one of type `t`.
+NodePtr spareOr(std::vector<NodePtr>& spares, NodeType t) {
+  if (spares.empty()) return makeNode(t);
+  NodePtr n = std::move(spares.back());
+  spares.pop_back();
+  return n;
+}
+}  // namespace
+
 void TreeBuilder::open(std::u16string_view name) {
-  guarded([&] { open_.push_back(appendElement(open_.empty() ? doc_ : open_.back(), name, open_.empty())); });
+  guarded([&] {
+    NodeImpl* parent = open_.empty() ? doc_ : open_.back();
+    open_.push_back(appendElement(parent, name, open_.empty(), spareOr(spareElements_, NodeType::Element)));
+  });
 }
 
 std::u16string& TreeBuilder::attribute(std::u16string_view name) {
-  return guarded([&]() -> std::u16string& { return appendAttribute(open_.back(), name); });
+  return guarded([&]() -> std::u16string& {
+    return appendAttribute(open_.back(), name, spareOr(spareAttributes_, NodeType::Attribute));
+  });
 }
 
 std::u16string& TreeBuilder::text() {
   return guarded([&]() -> std::u16string& {
     NodeImpl* parent = open_.back();
-    attachChild(parent, makeNode(NodeType::Text));
+    attachChild(parent, spareOr(spareTexts_, NodeType::Text));
     return parent->children.back()->value;
   });
 }

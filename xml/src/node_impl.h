@@ -112,11 +112,13 @@ NodePtr sharedOf(const NodeImpl* n);
 void standAlone(NodeImpl* n, const NodePtr& owner, const std::weak_ptr<NodeImpl>& doc);
 /// Appends `child` (which has no parent) to `parent`'s children.
 void attachChild(NodeImpl* parent, NodePtr child);
-/// Appends a new element named `name` to `parent`'s children, with room for a record's
-/// attributes and children (`top`: the record's own element); answers it.
-NodeImpl* appendElement(NodeImpl* parent, std::u16string_view name, bool top);
-/// Appends a new attribute named `name` to `element`; answers its value, to fill.
-std::u16string& appendAttribute(NodeImpl* element, std::u16string_view name);
+/// Appends an element named `name` to `parent`'s children, with room for a record's
+/// attributes and children (`top`: the record's own element); answers it. `e`, when given,
+/// is an empty element without parent to use rather than a new one.
+NodeImpl* appendElement(NodeImpl* parent, std::u16string_view name, bool top, NodePtr e = {});
+/// Appends an attribute named `name` to `element` (`a`, an empty one, when given); answers
+/// its value, to fill.
+std::u16string& appendAttribute(NodeImpl* element, std::u16string_view name, NodePtr a = {});
 /// Detaches every child of `n`.
 void detachChildren(NodeImpl* n);
 /// Serialises the subtree at `n` onto `out`.

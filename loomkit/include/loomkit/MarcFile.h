@@ -101,7 +101,7 @@ class LOOMKIT_API CMarcFile {
   // holds one decides between the ANSI code page and UTF-8. Any attribute setter clears it.
   bool formOpen = false;
   // While loadRecord runs: the document byteText builds its record in, and whether it did.
-  const xml::Document* treeTarget = nullptr;
+  CMarc* treeTarget = nullptr;
   bool treeBuilt = false;
 };
 

@@ -190,6 +190,8 @@ class Document {
 /// strings handed back are the new nodes' values, for the caller to fill in place.
 class TreeBuilder {
  public:
+  /// The document's old tree is taken apart and its nodes built into the new one, save those
+  /// a handle still holds: they stand alone with their subtrees, as when the tree is dropped.
   explicit TreeBuilder(const Document& doc);
   /// \brief A new element, child of the one open last (of the document at first), now open.
   void open(std::u16string_view name);
@@ -204,6 +206,8 @@ class TreeBuilder {
  private:
   NodeImpl* doc_;
   std::vector<NodeImpl*> open_;
+  // The old tree's free nodes, emptied, by kind.
+  std::vector<std::shared_ptr<NodeImpl>> spareElements_, spareAttributes_, spareTexts_;
 };
 
 }  // namespace xml
