@@ -19,7 +19,7 @@
 namespace {
 
 std::u16string content(CMarc& marc) {
-  std::vector<char16_t> out(256000);
+  static std::vector<char16_t> out(256000);
   return marc.GetContent(out.data(), int32_t(out.size())) ? std::u16string(out.data()) : std::u16string(u"<none>");
 }
 
