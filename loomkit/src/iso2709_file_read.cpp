@@ -415,35 +415,8 @@ int32_t CMarcFile::ReadFromIso2709(char16_t* buffer, int32_t size, CFile& file) 
 }
 
 int32_t CMarcFile::readText(CFile& file, size_t capacity, std::u16string& text) {
-  // Most reads go on from the record before: read first and learn where the read began
-  // from the one seek that leaves the file just past the record, offsets counted from the
-  // read's start meanwhile. Only a read from offset 0, which detects the file's form, is
-  // done again the long way; the bytes read from there are the same.
-  std::string block(kBlockSize, '\0');  // handed on to the scanner, not copied
-  size_t n = file.Read(block.data(), kBlockSize);
-  if (n < 24) return kEnd;  // the position stands past what was read, as a full read leaves it
-  block.resize(n);
-  const int unit = codePage == -1 ? 2 : 1;
-  RecordScanner scan(file, 0, unit, std::move(block));
-  Located rec;
-  bool found = scan.next(rec);
-  int64_t end = file.Seek(scan.position() - scan.readEnd(), platform::CFile::current);
-  if (end < 0) return kEnd;
-  int64_t start = end - scan.position();
-  if (start == 0) {
-    file.SeekToBegin();
-    return readTextAt(file, 0, capacity, text);
-  }
-  if (!found) return kEnd;
-  if (unit == 2) return utf16Text(rec, capacity, text);
-  if (codePage == 0 && formOpen && holdsHighByte(rec.bytes)) {
-    formOpen = false;
-    if (LooksLikeUtf8(rec.bytes)) codePage = 65001;
-  }
-  return byteText(rec.bytes, capacity, text);
-}
-
-int32_t CMarcFile::readTextAt(CFile& file, int64_t start, size_t capacity, std::u16string& text) {
+  int64_t start = file.GetPosition();
+  if (start < 0) return kEnd;
   if (start > 0 && codePage == -1) return readUtf16Record(file, start, capacity, text);
 
   std::string block(kBlockSize, '\0');  // handed on to the scanner, not copied
@@ -590,7 +563,7 @@ int32_t CMarcFile::prevText(CFile& file, size_t capacity, std::u16string& text) 
   // The first record of the file is read afresh from offset 0, which detects the form again.
   if (first) {
     file.SeekToBegin();
-    return readTextAt(file, 0, capacity, text);
+    return readText(file, capacity, text);
   }
   return byteText(rec.bytes, capacity, text);
 }
