@@ -44,6 +44,31 @@ TEST(Text, Utf8RoundTripKeepsLoneSurrogates) {
   EXPECT_TRUE(isValidUtf8("\xE4\xB8\xAD"));
 }
 
+// ASCII runs go through several units at a time: what follows a run, at every offset
+// within and after a word, comes out as it does alone.
+TEST(Text, Utf8AsciiRunsAtEveryOffset) {
+  const struct {
+    std::string_view bytes;
+    u16 text;
+  } tails[] = {
+      {"\xE4\xB8\xAD", u"\u4E2D"}, {"\xC3\xA9", u"\u00E9"}, {"\xF0\x9F\x98\x80", u"\U0001F600"},
+      {"\xFF", u"\uFFFD"},         {"\xE4\xB8", u"\uFFFD"},  {"\x80\x80", u"\uFFFD\uFFFD"},
+  };
+  for (size_t run = 0; run <= 17; ++run) {
+    const std::string ascii(run, 'a' + char(run % 26));
+    const u16 wide(ascii.begin(), ascii.end());
+    for (const auto& t : tails) {
+      const std::string bytes = ascii + std::string(t.bytes) + ascii + "z";
+      const u16 text = wide + t.text + wide + u"z";
+      EXPECT_EQ(fromUtf8(bytes), text) << run << " " << bytes;
+      if (t.text.find(u'\uFFFD') == u16::npos) EXPECT_EQ(toUtf8(text), bytes) << run;
+    }
+  }
+  u16 lone = u"abcd";
+  lone.push_back(char16_t(0xDC00));
+  EXPECT_EQ(toUtf8(lone + u"efgh"), "abcd\xED\xB0\x80" "efgh");
+}
+
 TEST(Text, CaseAndCopyOut) {
   EXPECT_TRUE(equalsNoCase(u16v(u"Servers"), u16v(u"SERVERS")));
   EXPECT_FALSE(equalsNoCase(u16v(u"\u00E9"), u16v(u"\u00C9")));  // only A-Z fold
