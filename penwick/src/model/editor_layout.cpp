@@ -13,33 +13,34 @@ constexpr int kDefaultCharWidth = 8;
 CEditorLayout::CEditorLayout()
     : extent_([](std::u16string_view run) { return int(run.size()) * kDefaultCharWidth; }) {}
 
-CEditorGeometry CEditorLayout::CreateGeometry(int width, int height, int requestedTag) {
+namespace {
+
+// Everything of a geometry that follows from the inner size; the tag width is the caller's.
+CEditorGeometry innerGeometry(int innerWidth, int innerHeight) {
   CEditorGeometry g;
-  g.innerWidth = width >= 202 ? width - 2 : 200;
-  g.innerHeight = height >= 102 ? height - 2 : 100;
-  g.textWidth = g.innerWidth - kCaretWidth - kBar;
+  g.innerWidth = innerWidth;
+  g.innerHeight = innerHeight;
+  g.textWidth = g.innerWidth - CEditorLayout::kCaretWidth - CEditorLayout::kBar;
+  g.textBottom = g.innerHeight - CEditorLayout::kBar;
+  g.verticalBar = {g.innerWidth - CEditorLayout::kBar, 0, CEditorLayout::kBar, g.innerHeight - CEditorLayout::kBar};
+  g.horizontalBar = {0, g.innerHeight - CEditorLayout::kBar, g.innerWidth - CEditorLayout::kBar, CEditorLayout::kBar};
+  g.cornerBox = {g.innerWidth - CEditorLayout::kBar, g.innerHeight - CEditorLayout::kBar, CEditorLayout::kBar, CEditorLayout::kBar};
+  g.pictureWidth = g.innerWidth - CEditorLayout::kBar;
+  g.pictureHeight = g.innerHeight - CEditorLayout::kBar;
+  return g;
+}
+
+}  // namespace
+
+CEditorGeometry CEditorLayout::CreateGeometry(int width, int height, int requestedTag) {
+  CEditorGeometry g = innerGeometry(width >= 202 ? width - 2 : 200, height >= 102 ? height - 2 : 100);
   g.tagWidth = requestedTag >= 1 ? requestedTag : std::max(g.textWidth / 4, kMinTagWidth);
-  g.textBottom = g.innerHeight - kBar;
-  g.verticalBar = {g.innerWidth - kBar, 0, kBar, g.innerHeight - kBar};
-  g.horizontalBar = {0, g.innerHeight - kBar, g.innerWidth - kBar, kBar};
-  g.cornerBox = {g.innerWidth - kBar, g.innerHeight - kBar, kBar, kBar};
-  g.pictureWidth = g.innerWidth - kBar;
-  g.pictureHeight = g.innerHeight - kBar;
   return g;
 }
 
 CEditorGeometry CEditorLayout::ResizeGeometry(int cx, int cy) {
-  CEditorGeometry g;
-  g.innerWidth = std::max(cx, 200);
-  g.innerHeight = std::max(cy, 100);
-  g.textWidth = g.innerWidth - kCaretWidth - kBar;
+  CEditorGeometry g = innerGeometry(std::max(cx, 200), std::max(cy, 100));
   g.tagWidth = std::max(g.textWidth * 7 / 24, kMinTagWidth);
-  g.textBottom = g.innerHeight - kBar;
-  g.verticalBar = {g.innerWidth - kBar, 0, kBar, g.innerHeight - kBar};
-  g.horizontalBar = {0, g.innerHeight - kBar, g.innerWidth - kBar, kBar};
-  g.cornerBox = {g.innerWidth - kBar, g.innerHeight - kBar, kBar, kBar};
-  g.pictureWidth = g.innerWidth - kBar;
-  g.pictureHeight = g.innerHeight - kBar;
   return g;
 }
 
