@@ -114,6 +114,8 @@ u16 jineiToIso(const xml::Node& rootHandle) {
 
   // The header's text, padded with "0" or cut to the 24 leader places.
   u16 rec;
+  // Most records fit at once; the rest grow from there.
+  rec.reserve(4096);
   appendText(rec, header);
   // A record with no leader at all would go out with a leader of zeros: write none.
   if (rec.empty()) return u16();

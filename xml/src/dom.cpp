@@ -684,90 +684,110 @@ void Document::setExactText(bool exact) { need().exactText = exact; }
 bool Document::exactText() const { return need().exactText; }
 
 // ---- TreeBuilder ----------------------------------------------------------------------
+//
+// The old tree is built over in place: each new node takes the old node at its place when
+// that one is of its kind and no handle holds it, so a reader that fills one document record
+// after record allocates almost nothing once the first record is in. What the new tree does
+// not reach is let go when its element closes (the document's own children when the top
+// element closes); a held node is never reused and stands alone, with its subtree, as when
+// the tree is dropped.
 
 TreeBuilder::TreeBuilder(const Document& doc) : doc_(doc.impl().get()) {
   if (!doc_) throw ComError(E_POINTER);
-  if (doc_->children.empty()) return;
-  std::weak_ptr<NodeImpl> d = docOf(*doc_);
-  auto held = [](const NodePtr& n) { return n.use_count() > 1; };
-  // A spare list that cannot grow lets its node go with the list it is in.
-  auto spare = [](std::vector<NodePtr>& list, NodePtr& n) {
-    try {
-      list.push_back(std::move(n));
-    } catch (const std::bad_alloc&) {
-    }
-  };
-  // Bottom up, so that the walk never meets a node already taken out; a held node is not
-  // gone into (its subtree stays its own).
-  walkTree(
-      doc_, [&](NodeImpl* n) { return n == doc_ || !held(n->parent->children[n->index]); },
-      [&](NodeImpl* n) {
-        if (n != doc_ && held(n->parent->children[n->index])) return;
-        for (NodePtr& c : n->children) {
-          if (held(c)) {
-            standAlone(c.get(), c, d);
-            continue;
-          }
-          for (NodePtr& a : c->attrs) {
-            if (held(a)) {
-              standAlone(a.get(), a, d);
-              continue;
-            }
-            a->name.clear();
-            a->value.clear();
-            a->parent = nullptr;
-            spare(spareAttributes_, a);
-          }
-          c->attrs.clear();
-          c->name.clear();
-          c->value.clear();
-          c->parent = nullptr;
-          if (c->type == NodeType::Element) spare(spareElements_, c);
-          else if (c->type == NodeType::Text) spare(spareTexts_, c);
-        }
-        n->children.clear();
-      });
 }
 
 namespace {
-// The last spare node of a list, or a new one of type `t`.
-NodePtr spareOr(std::vector<NodePtr>& spares, NodeType t) {
-  if (spares.empty()) return makeNode(t);
-  NodePtr n = std::move(spares.back());
-  spares.pop_back();
-  return n;
+
+bool reusable(const NodePtr& n, NodeType t) { return n->type == t && n.use_count() == 1; }
+
+// Lets go of list[from...]: held nodes stand alone, the rest go with their subtrees.
+void cutList(NodeImpl* owner, NodeList& list, size_t from) {
+  if (from >= list.size()) return;
+  std::weak_ptr<NodeImpl> d;
+  bool haveDoc = false;
+  for (size_t i = from; i < list.size(); ++i) {
+    NodePtr& n = list[i];
+    if (n.use_count() == 1 && n->children.empty() && n->attrs.empty()) continue;
+    if (!haveDoc) {
+      d = docOf(*owner);
+      haveDoc = true;
+    }
+    standAlone(n.get(), n, d);
+  }
+  list.erase(list.begin() + std::ptrdiff_t(from), list.end());
 }
+
+// The node of kind `t` at place `at` of `list` (owned by `owner`): the old one when it can be
+// reused, otherwise a new one put in its place or at the end.
+NodeImpl* placeAt(NodeImpl* owner, NodeList& list, size_t at, NodeType t) {
+  if (at < list.size() && reusable(list[at], t)) return list[at].get();
+  NodePtr fresh = makeNode(t);
+  fresh->parent = owner;
+  fresh->index = at;
+  NodeImpl* made = fresh.get();
+  if (at < list.size()) {
+    NodePtr old = std::move(list[at]);
+    list[at] = std::move(fresh);
+    standAlone(old.get(), old, docOf(*owner));
+  } else {
+    list.push_back(std::move(fresh));
+  }
+  return made;
+}
+
 }  // namespace
+
+TreeBuilder::Level& TreeBuilder::top() { return open_.empty() ? docLevel_ : open_.back(); }
 
 void TreeBuilder::open(std::u16string_view name) {
   guarded([&] {
-    NodeImpl* parent = open_.empty() ? doc_ : open_.back();
-    open_.push_back(appendElement(parent, name, open_.empty(), spareOr(spareElements_, NodeType::Element)));
+    Level& parent = top();
+    bool atTop = open_.empty();
+    NodeImpl* e = placeAt(parent.node, parent.node->children, parent.children, NodeType::Element);
+    ++parent.children;
+    if (e->name != name) e->name.assign(name.data(), name.size());
+    // Room for what a record's elements hold (a name and an indicator; a few subfields),
+    // so that most lists are allocated once rather than grown step by step.
+    e->attrs.reserve(2);
+    e->children.reserve(atTop ? 32 : 4);
+    open_.push_back(Level{e, 0, 0});
   });
 }
 
 std::u16string& TreeBuilder::attribute(std::u16string_view name) {
   return guarded([&]() -> std::u16string& {
-    return appendAttribute(open_.back(), name, spareOr(spareAttributes_, NodeType::Attribute));
+    Level& element = open_.back();
+    NodeImpl* a = placeAt(element.node, element.node->attrs, element.attributes, NodeType::Attribute);
+    ++element.attributes;
+    if (a->name != name) a->name.assign(name.data(), name.size());
+    a->value.clear();
+    return a->value;
   });
 }
 
 std::u16string& TreeBuilder::text() {
   return guarded([&]() -> std::u16string& {
-    NodeImpl* parent = open_.back();
-    attachChild(parent, spareOr(spareTexts_, NodeType::Text));
-    return parent->children.back()->value;
+    Level& parent = open_.back();
+    NodeImpl* t = placeAt(parent.node, parent.node->children, parent.children, NodeType::Text);
+    ++parent.children;
+    t->value.clear();
+    return t->value;
   });
 }
 
-void TreeBuilder::close() { open_.pop_back(); }
+void TreeBuilder::close() {
+  Level done = open_.back();
+  open_.pop_back();
+  cutList(done.node, done.node->children, done.children);
+  cutList(done.node, done.node->attrs, done.attributes);
+  if (open_.empty()) cutList(doc_, doc_->children, docLevel_.children);
+}
 
 void TreeBuilder::dropLast() {
-  NodeImpl* parent = open_.empty() ? doc_ : open_.back();
-  if (parent->children.empty()) return;
-  NodePtr last = std::move(parent->children.back());
-  parent->children.pop_back();
-  standAlone(last.get(), last, docOf(*parent));
+  Level& parent = top();
+  if (parent.children == 0) return;
+  // Left in place until its parent closes: the next node built there may reuse it.
+  --parent.children;
 }
 
 }  // namespace xml

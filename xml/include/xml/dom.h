@@ -186,12 +186,14 @@ class Document {
 
 /// \brief Builds a document's tree straight from a producer that knows the tree's shape,
 /// with no text to write and parse back: elements are opened and closed in document order,
-/// attributes and text go to the element open last. Starting empties the document. The
-/// strings handed back are the new nodes' values, for the caller to fill in place.
+/// attributes and text go to the element open last, and the document ends up holding only
+/// the new tree. The strings handed back are the new nodes' values, for the caller to fill in place.
 class TreeBuilder {
  public:
-  /// The document's old tree is taken apart and its nodes built into the new one, save those
-  /// a handle still holds: they stand alone with their subtrees, as when the tree is dropped.
+  /// The document's old tree is built over: its nodes are reused in place, save those a
+  /// handle still holds, which stand alone with their subtrees as when the tree is dropped.
+  /// What the new tree does not reach goes when its element (the top element, for the
+  /// document's own children) is closed.
   explicit TreeBuilder(const Document& doc);
   /// \brief A new element, child of the one open last (of the document at first), now open.
   void open(std::u16string_view name);
@@ -204,10 +206,16 @@ class TreeBuilder {
   void dropLast();
 
  private:
+  // An element being built, with how many of its children and attributes are new so far.
+  struct Level {
+    NodeImpl* node;
+    size_t children;
+    size_t attributes;
+  };
+  Level& top();
   NodeImpl* doc_;
-  std::vector<NodeImpl*> open_;
-  // The old tree's free nodes, emptied, by kind.
-  std::vector<std::shared_ptr<NodeImpl>> spareElements_, spareAttributes_, spareTexts_;
+  Level docLevel_{doc_, 0, 0};
+  std::vector<Level> open_;
 };
 
 }  // namespace xml
