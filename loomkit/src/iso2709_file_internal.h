@@ -69,6 +69,8 @@ class LOOMKIT_API RecordScanner {
   bool next(Located& out);
   /// \brief Where the scan stands: just past the record last found, or the end of the file.
   int64_t position() const { return pos_; }
+  // Where the file stands after the scanner's reads: the end of what it has read.
+  int64_t readEnd() const { return bufStart_ + int64_t(buf_.size()); }
   /// \brief No record starting at or after `offset` is looked for.
   void stopAt(int64_t offset) { stopAt_ = offset; }
 

@@ -415,8 +415,46 @@ int32_t CMarcFile::ReadFromIso2709(char16_t* buffer, int32_t size, CFile& file) 
 }
 
 int32_t CMarcFile::readText(CFile& file, size_t capacity, std::u16string& text) {
-  int64_t start = file.GetPosition();
-  if (start < 0) return kEnd;
+  // Most reads go on from the record before in a byte form: read first and learn where the
+  // read began from the one seek that leaves the file just past the record, offsets counted
+  // from the read's start meanwhile. A read that turns out to start at offset 0 (which
+  // detects the file's form) is done again the long way; so is every read of a UTF-16 file
+  // and every read of an object that has not settled a byte form yet, whose scan could not
+  // know its unit.
+  if (codePage == -1) {
+    int64_t start = file.GetPosition();
+    if (start < 0) return kEnd;
+    return readTextAt(file, start, capacity, text);
+  }
+  std::string block(kBlockSize, '\0');  // handed on to the scanner, not copied
+  size_t n = file.Read(block.data(), kBlockSize);
+  if (n < 24) return kEnd;  // the position stands past what was read, as a full read leaves it
+  block.resize(n);
+  const auto* b = reinterpret_cast<const unsigned char*>(block.data());
+  if ((b[0] == 0xFF && b[1] == 0xFE) || (b[0] == 0xEF && b[1] == 0xBB && b[2] == 0xBF) || looksLikeUtf16Le(block)) {
+    // What can only stand at the start of a file: read from where the read began.
+    int64_t start = file.Seek(-int64_t(n), platform::CFile::current);
+    if (start < 0) return kEnd;
+    return readTextAt(file, start, capacity, text);
+  }
+  RecordScanner scan(file, 0, 1, std::move(block));
+  Located rec;
+  bool found = scan.next(rec);
+  int64_t end = file.Seek(scan.position() - scan.readEnd(), platform::CFile::current);
+  if (end < 0) return kEnd;
+  if (end - scan.position() == 0) {
+    file.SeekToBegin();
+    return readTextAt(file, 0, capacity, text);
+  }
+  if (!found) return kEnd;
+  if (codePage == 0 && formOpen && holdsHighByte(rec.bytes)) {
+    formOpen = false;
+    if (LooksLikeUtf8(rec.bytes)) codePage = 65001;
+  }
+  return byteText(rec.bytes, capacity, text);
+}
+
+int32_t CMarcFile::readTextAt(CFile& file, int64_t start, size_t capacity, std::u16string& text) {
   if (start > 0 && codePage == -1) return readUtf16Record(file, start, capacity, text);
 
   std::string block(kBlockSize, '\0');  // handed on to the scanner, not copied
@@ -563,7 +601,7 @@ int32_t CMarcFile::prevText(CFile& file, size_t capacity, std::u16string& text) 
   // The first record of the file is read afresh from offset 0, which detects the form again.
   if (first) {
     file.SeekToBegin();
-    return readText(file, capacity, text);
+    return readTextAt(file, 0, capacity, text);
   }
   return byteText(rec.bytes, capacity, text);
 }

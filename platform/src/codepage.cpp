@@ -1,6 +1,8 @@
 #include <platform/codepage.h>
 #include <platform/text.h>
 
+#include "ascii_run.h"
+
 #include <unicode/ucnv.h>
 #include <unicode/ucnv_cb.h>
 
@@ -90,8 +92,7 @@ class Gbk936 {
     for (size_t i = 0, n = in.size(); i < n;) {
       unsigned b = p[i];
       if (b < 0x80) {
-        *o++ = char16_t(b);
-        ++i;
+        detail::widenAsciiRun(p, i, n, o);
       } else if (single_[b - 0x80]) {
         *o++ = single_[b - 0x80];
         ++i;
@@ -110,8 +111,18 @@ class Gbk936 {
   bool encode(std::u16string_view in, std::string& out) const {
     out.resize(in.size() * 2);
     char* o = out.data();
-    for (char16_t c : in) {
-      uint16_t bytes = narrow_[c];
+    constexpr uint64_t kOnes = 0x0001000100010001ull, kHighs = 0x8000800080008000ull;
+    for (size_t i = 0, n = in.size(); i < n;) {
+      // Four ASCII units at a time (U+0000 excepted, which the table does not settle).
+      uint64_t w;
+      if (asciiSame_ && i + 4 <= n && (std::memcpy(&w, in.data() + i, sizeof w), true) &&
+          (w & 0xFF80FF80FF80FF80ull) == 0 && ((w - kOnes) & ~w & kHighs) == 0) {
+        o[0] = char(w), o[1] = char(w >> 16), o[2] = char(w >> 32), o[3] = char(w >> 48);
+        o += 4;
+        i += 4;
+        continue;
+      }
+      uint16_t bytes = narrow_[in[i++]];
       if (!bytes) return false;
       if (bytes < 0x100) {
         *o++ = char(bytes);
@@ -162,8 +173,12 @@ class Gbk936 {
       if (k == 2) narrow_[u] = uint16_t((uint8_t(buf[0]) << 8) | uint8_t(buf[1]));
     }
     ucnv_close(c);
+    asciiSame_ = true;
+    for (unsigned u = 1; u < 0x80; ++u) asciiSame_ = asciiSame_ && narrow_[u] == u;
   }
 
+  // Whether U+0001-U+007F are their own bytes (they are in every 936 table ICU has).
+  bool asciiSame_ = false;
   char16_t single_[128] = {};
   std::vector<char16_t> pair_;
   std::vector<uint16_t> narrow_;

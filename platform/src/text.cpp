@@ -1,5 +1,7 @@
 #include <platform/text.h>
 
+#include "ascii_run.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -15,17 +17,7 @@ u16 fromUtf8(std::string_view s) {
   while (i < n) {
     unsigned c = p[i];
     if (c < 0x80) {
-      // ASCII runs (tags, indicators, codes, Latin text) eight bytes at a time.
-      uint64_t w;
-      while (i + 8 <= n && (std::memcpy(&w, p + i, 8), (w & 0x8080808080808080ull) == 0)) {
-        for (int k = 0; k < 8; ++k) o[k] = char16_t(p[i + k]);
-        o += 8;
-        i += 8;
-      }
-      if (i < n && p[i] < 0x80) {
-        *o++ = char16_t(p[i]);
-        ++i;
-      }
+      detail::widenAsciiRun(p, i, n, o);
       continue;
     }
     // The usual well-formed three-byte form (CJK) straight; everything else below.

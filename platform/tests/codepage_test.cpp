@@ -158,3 +158,23 @@ TEST(CodePage, Table936AgreesWithTheConverter) {
     EXPECT_EQ(platform::toNarrow(936, t + u"\xD800"), platform::toNarrow(936, t) + "?") << from;
   }
 }
+
+TEST(CodePage, AsciiRunsOf936AtEveryLength) {
+  // ASCII goes several characters at a time; runs of every length, around characters that
+  // take two bytes or one high byte, and around a NUL (which takes the converter's road),
+  // must come out as the characters do one by one.
+  const std::u16string others[] = {u"中", u"\u20AC", u"\u00B7", std::u16string(1, u'\0'), u"\x7F"};
+  for (const std::u16string& other : others)
+    for (size_t before = 0; before <= 17; ++before)
+      for (size_t after : {size_t(0), size_t(1), size_t(3), size_t(4), size_t(5), size_t(9)}) {
+        std::u16string a, b;
+        for (size_t i = 0; i < before; ++i) a += char16_t(u'!' + i);
+        for (size_t i = 0; i < after; ++i) b += char16_t(u'a' + i);
+        std::u16string text = a + other + b + other + a;
+        std::string bytes;
+        for (char16_t c : text) bytes += platform::toNarrow(936, std::u16string(1, c));
+        SCOPED_TRACE(std::to_string(before) + " " + std::to_string(after));
+        EXPECT_EQ(platform::toNarrow(936, text), bytes);
+        EXPECT_EQ(platform::toWide(936, bytes), text);
+      }
+}

@@ -86,6 +86,8 @@ class LOOMKIT_API CMarcFile {
   // The readers' cores: internal record text of at most `capacity` units with its NUL;
   // the text's length, -1 at the end, -2 for a record passed over.
   int32_t readText(CFile& file, size_t capacity, std::u16string& text);
+  // readText for a file known to stand at `start`.
+  int32_t readTextAt(CFile& file, int64_t start, size_t capacity, std::u16string& text);
   int32_t prevText(CFile& file, size_t capacity, std::u16string& text);
   // A byte record as internal record text in the object's form (EACC runs decoded).
   int32_t byteText(const std::string& bytes, size_t capacity, std::u16string& text);

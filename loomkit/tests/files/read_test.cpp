@@ -101,6 +101,65 @@ TEST(FileRead, DetectsEveryFormFromTheStartOfTheFile) {
   }
 }
 
+// Reads go on from wherever the caller has put the file: read again from where an earlier
+// read started, in any order and back at offset 0 (which detects the form anew), the same
+// record comes back and the file is left where it was left then.
+TEST(FileRead, ReadingAgainFromAnEarlierStartGivesTheSameRecordAndPosition) {
+  const u16 zh = u"中文";
+  const std::string crlf16 = utf16(u"\r\n");
+  const std::pair<const char*, std::string> files[] = {
+      {"FF FE", "\xFF\xFE" + simple(u"1", zh, -1) + crlf16 + simple(u"2", u"B", -1) + simple(u"3", u"C", -1)},
+      {"UTF-16 without mark", simple(u"1", zh, -1) + simple(u"2", u"B", -1) + simple(u"3", u"C", -1)},
+      {"EF BB BF", "\xEF\xBB\xBF" + simple(u"1", zh, 65001) + simple(u"2", u"B", 65001) + simple(u"3", zh, 65001)},
+      {"GBK", simple(u"1", u"A", 0) + "\r\n" + simple(u"2", zh, 0) + "#!" + simple(u"3", u"C", 0) + "\r\n"},
+  };
+  CMarcFile shared;  // one object over every file in turn, each read from its start
+  for (const auto& [name, bytes] : files) {
+    SCOPED_TRACE(name);
+    File file(bytes);
+    CMarcFile m;
+    std::vector<char16_t> buf(128000);
+    struct Read {
+      long before, after;
+      int32_t result;
+      u16 text;
+    };
+    std::vector<Read> reads;
+    for (int guard = 0; guard < 10; ++guard) {
+      long before = file.position();
+      int32_t n = m.ReadFromIso2709(buf.data(), int32_t(buf.size()), file.fd());
+      reads.push_back({before, file.position(), n, n > 0 ? u16(buf.data(), size_t(n)) : u16()});
+      if (n < 0) break;
+    }
+    ASSERT_EQ(reads.size(), 4u);
+    int32_t cp = 0, nl = 0, marker = 0;
+    m.GetAttributeEx(cp, nl, marker);
+    for (size_t k : {2, 0, 3, 1, 0, 2}) {
+      SCOPED_TRACE(k);
+      ::lseek(file.fd(), reads[k].before, SEEK_SET);
+      int32_t n = m.ReadFromIso2709(buf.data(), int32_t(buf.size()), file.fd());
+      EXPECT_EQ(n, reads[k].result);
+      if (n > 0) {
+        EXPECT_EQ(u16(buf.data(), size_t(n)), reads[k].text);
+      }
+      EXPECT_EQ(file.position(), reads[k].after);
+      int32_t cp2 = 0, marker2 = 0;
+      m.GetAttributeEx(cp2, nl, marker2);
+      EXPECT_EQ(cp2, cp);
+      EXPECT_EQ(marker2, marker);
+    }
+    File again(bytes);
+    for (size_t k = 0; k < 2; ++k) {
+      int32_t n = shared.ReadFromIso2709(buf.data(), int32_t(buf.size()), again.fd());
+      EXPECT_EQ(n, reads[k].result);
+      if (n > 0) {
+        EXPECT_EQ(u16(buf.data(), size_t(n)), reads[k].text);
+      }
+      EXPECT_EQ(again.position(), reads[k].after);
+    }
+  }
+}
+
 // Control characters are blanked and escapes kept wherever they stand in a byte record (the
 // reader looks at its units several at a time).
 TEST(FileRead, ControlCharactersAreBlankedAtEveryOffset) {
