@@ -7,6 +7,7 @@
 #include "iso2709_internal.h"
 #include "../../xml/src/node_impl.h"
 
+#include <array>
 #include <cstring>
 #include <vector>
 
@@ -19,20 +20,27 @@ using xml::NodeType;
 // One unit of content as it goes out: the frame characters (U+0000, U+001D-U+001F) as blanks,
 // as the reader blanks control bytes, so that content never breaks the record's frame; then
 // the content escape undone (U+0011-U+0016 back to blank & < > " ').
-inline char16_t outUnit(char16_t c) {
-  if (c < 0x20) {
-    switch (c) {
-      case 0x00: case 0x1D: case 0x1E: case 0x1F: return u' ';
-      case 0x11: return u' ';
-      case 0x12: return u'&';
-      case 0x13: return u'<';
-      case 0x14: return u'>';
-      case 0x15: return u'"';
-      case 0x16: return u'\'';
-    }
+constexpr char16_t outControl(char16_t c) {
+  switch (c) {
+    case 0x00: case 0x1D: case 0x1E: case 0x1F: return u' ';
+    case 0x11: return u' ';
+    case 0x12: return u'&';
+    case 0x13: return u'<';
+    case 0x14: return u'>';
+    case 0x15: return u'"';
+    case 0x16: return u'\'';
   }
   return c;
 }
+
+// outControl() of every unit below U+0020, looked up rather than branched on.
+constexpr std::array<char16_t, 0x20> kOutControls = [] {
+  std::array<char16_t, 0x20> t{};
+  for (char16_t c = 0; c < t.size(); ++c) t[c] = outControl(c);
+  return t;
+}();
+
+inline char16_t outUnit(char16_t c) { return c < 0x20 ? kOutControls[c] : c; }
 
 void appendContent(u16& out, u16v text) {
   size_t at = out.size();

@@ -18,7 +18,7 @@ namespace {
 // The content escape of field data: the blank and the five characters XML reserves become
 // U+0011-U+0016. A NUL, which no XML text can hold and which would end the record text for
 // every reader of it, is taken as a blank, as the file reader takes control bytes.
-char16_t escaped(char16_t c) {
+constexpr char16_t escaped(char16_t c) {
   switch (c) {
     case 0:
     case u' ': return 0x11;
@@ -40,9 +40,16 @@ void appendMapped(u16& out, u16v text, Map map) {
   for (char16_t c : text) *o++ = map(c);
 }
 
+// escaped() of every unit up to ">", looked up rather than branched on.
+constexpr std::array<char16_t, 0x3F> kEscapes = [] {
+  std::array<char16_t, 0x3F> t{};
+  for (char16_t c = 0; c < t.size(); ++c) t[c] = escaped(c);
+  return t;
+}();
+
 void appendEscaped(u16& out, u16v text) {
   // Everything above ">" is kept as it is; only the few characters below it are looked at.
-  appendMapped(out, text, [](char16_t c) { return c > u'>' ? c : escaped(c); });
+  appendMapped(out, text, [](char16_t c) { return c > u'>' ? c : kEscapes[c]; });
 }
 
 // The leader keeps its other characters raw, but "<" and "&" would end the element or start

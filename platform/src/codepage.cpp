@@ -113,22 +113,24 @@ class Gbk936 {
     char* o = out.data();
     constexpr uint64_t kOnes = 0x0001000100010001ull, kHighs = 0x8000800080008000ull;
     for (size_t i = 0, n = in.size(); i < n;) {
-      // Four ASCII units at a time (U+0000 excepted, which the table does not settle).
+      char16_t c = in[i++];
+      uint16_t bytes = narrow_[c];
+      if (!bytes) return false;
+      if (bytes >= 0x100) {
+        *o++ = char(bytes >> 8);
+        *o++ = char(bytes & 0xFF);
+        continue;
+      }
+      *o++ = char(bytes);
+      if (c >= 0x80 || !asciiSame_) continue;
+      // After an ASCII character, more ASCII four at a time (U+0000 excepted, which the
+      // table does not settle).
       uint64_t w;
-      if (asciiSame_ && i + 4 <= n && (std::memcpy(&w, in.data() + i, sizeof w), true) &&
-          (w & 0xFF80FF80FF80FF80ull) == 0 && ((w - kOnes) & ~w & kHighs) == 0) {
+      while (i + 4 <= n && (std::memcpy(&w, in.data() + i, sizeof w), (w & 0xFF80FF80FF80FF80ull) == 0) &&
+             ((w - kOnes) & ~w & kHighs) == 0) {
         o[0] = char(w), o[1] = char(w >> 16), o[2] = char(w >> 32), o[3] = char(w >> 48);
         o += 4;
         i += 4;
-        continue;
-      }
-      uint16_t bytes = narrow_[in[i++]];
-      if (!bytes) return false;
-      if (bytes < 0x100) {
-        *o++ = char(bytes);
-      } else {
-        *o++ = char(bytes >> 8);
-        *o++ = char(bytes & 0xFF);
       }
     }
     out.resize(size_t(o - out.data()));

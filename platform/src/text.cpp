@@ -20,15 +20,20 @@ u16 fromUtf8(std::string_view s) {
       detail::widenAsciiRun(p, i, n, o);
       continue;
     }
-    // The usual well-formed three-byte form (CJK) straight; everything else below.
-    if ((c & 0xF0) == 0xE0 && i + 2 < n && (p[i + 1] & 0xC0) == 0x80 && (p[i + 2] & 0xC0) == 0x80) {
-      uint32_t cp = ((c & 0x0F) << 12) | (uint32_t(p[i + 1] & 0x3F) << 6) | (p[i + 2] & 0x3F);
-      if (cp >= 0x800) {
-        *o++ = char16_t(cp);  // includes three-byte surrogates written by toUtf8
-        i += 3;
-        continue;
-      }
+    // The usual well-formed three-byte form (CJK) straight, a run of them in one loop;
+    // everything else below.
+    bool three = false;
+    while ((c & 0xF0) == 0xE0 && i + 2 < n) {
+      uint32_t b1 = p[i + 1], b2 = p[i + 2];
+      uint32_t cp = ((c & 0x0F) << 12) | ((b1 & 0x3F) << 6) | (b2 & 0x3F);
+      if ((b1 & 0xC0) != 0x80 || (b2 & 0xC0) != 0x80 || cp < 0x800) break;
+      *o++ = char16_t(cp);  // includes three-byte surrogates written by toUtf8
+      i += 3;
+      three = true;
+      if (i == n) break;
+      c = p[i];
     }
+    if (three) continue;
     int len = 0;
     uint32_t cp = 0, min = 0;
     if ((c & 0xE0) == 0xC0) { len = 2; cp = c & 0x1F; min = 0x80; }
@@ -65,27 +70,38 @@ std::string toUtf8(u16v s) {
   // a buffer of that size.
   std::string out(s.size() * 3, '\0');
   char* o = out.data();
-  for (size_t i = 0; i < s.size(); ++i) {
-    uint32_t c = s[i];
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (s[i + 1] - 0xDC00);
-      ++i;
-    }
+  const size_t n = s.size();
+  for (size_t i = 0; i < n;) {
+    uint32_t c = s[i++];
     if (c < 0x80) {
       *o++ = char(c);
-    } else if (c < 0x800) {
+      // More ASCII four units at a time (tags, indicators, codes, numbers).
+      uint64_t w;
+      while (i + 4 <= n && (std::memcpy(&w, s.data() + i, sizeof w), (w & 0xFF80FF80FF80FF80ull) == 0)) {
+        o[0] = char(w), o[1] = char(w >> 16), o[2] = char(w >> 32), o[3] = char(w >> 48);
+        o += 4;
+        i += 4;
+      }
+      continue;
+    }
+    if (c < 0x800) {
       *o++ = char(0xC0 | (c >> 6));
       *o++ = char(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      *o++ = char(0xE0 | (c >> 12));
-      *o++ = char(0x80 | ((c >> 6) & 0x3F));
-      *o++ = char(0x80 | (c & 0x3F));
-    } else {
+      continue;
+    }
+    if (c >= 0xD800 && c <= 0xDBFF && i < n && s[i] >= 0xDC00 && s[i] <= 0xDFFF) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (s[i] - 0xDC00);
+      ++i;
       *o++ = char(0xF0 | (c >> 18));
       *o++ = char(0x80 | ((c >> 12) & 0x3F));
       *o++ = char(0x80 | ((c >> 6) & 0x3F));
       *o++ = char(0x80 | (c & 0x3F));
+      continue;
     }
+    // Three bytes, lone surrogates included.
+    *o++ = char(0xE0 | (c >> 12));
+    *o++ = char(0x80 | ((c >> 6) & 0x3F));
+    *o++ = char(0x80 | (c & 0x3F));
   }
   out.resize(size_t(o - out.data()));
   return out;
