@@ -42,12 +42,7 @@ constexpr std::array<char16_t, 0x20> kOutControls = [] {
 
 inline char16_t outUnit(char16_t c) { return c < 0x20 ? kOutControls[c] : c; }
 
-void appendContent(u16& out, u16v text) {
-  size_t at = out.size();
-  out.resize(at + text.size());
-  char16_t* p = out.data() + at;
-  for (char16_t c : text) *p++ = outUnit(c);
-}
+void appendContent(u16& out, u16v text) { appendMappedFrom(out, text, 0x20, outUnit); }
 
 // All character data below `n` (text and CDATA, in document order), or the node's own value
 // when it holds no children, as content.

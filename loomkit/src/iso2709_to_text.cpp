@@ -49,7 +49,7 @@ constexpr std::array<char16_t, 0x3F> kEscapes = [] {
 
 void appendEscaped(u16& out, u16v text) {
   // Everything above ">" is kept as it is; only the few characters below it are looked at.
-  appendMapped(out, text, [](char16_t c) { return c > u'>' ? c : kEscapes[c]; });
+  appendMappedFrom(out, text, u'?', [](char16_t c) { return c > u'>' ? c : kEscapes[c]; });
 }
 
 // The leader keeps its other characters raw, but "<" and "&" would end the element or start

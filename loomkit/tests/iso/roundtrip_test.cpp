@@ -54,6 +54,26 @@ TEST(RoundTrip, EveryCodePage) {
   }
 }
 
+// Content is escaped and unescaped several units at a time: escapes and frame characters at
+// every offset of a piece come back as they went (the frame characters as blanks).
+TEST(RoundTrip, EscapesAtEveryOffset) {
+  for (size_t k = 0; k <= 9; ++k) {
+    SCOPED_TRACE(k);
+    const u16 before(k, u'\u4E2D'), after(9 - k, u'\u6587');
+    const u16 escapes = u"\x11\x12\x13\x14\x15\x16" u"0-9";
+    u16 text = u"<marc><header>00000nam\x11\x11" u"2200000\x11\x11\x11" u"4500</header>"
+               u"<field name=\"200\" indicator=\"" + u16(k % 3, u'1') + u"\x11\"><sf name=\"a\">" + before + escapes +
+               after + u"</sf><sf name=\"b\">" + before + u16(1, u'\x1E') + after + u"</sf></field></marc>";
+    for (int cp : {0, 65001}) {
+      std::string bytes = bytesOf(isoOf(text), cp);
+      u16 back = widen(bytes, cp, nullptr);
+      u16 expected = text;
+      expected[expected.find(u'\x1E')] = u'\x11';
+      EXPECT_EQ(u8(textOf(back)), u8(withColumns(expected, back))) << cp;
+    }
+  }
+}
+
 TEST(RoundTrip, ByteFormsCountBytes) {
   u16 iso = isoOf(kUserDefined);
   auto wide = isocheck::check(iso);
