@@ -147,7 +147,8 @@ RecordScanner::Dir RecordScanner::directory(int64_t at, int64_t& dirEnd) {
   // Tags may be any characters; the length and start columns of every entry are digits.
   int64_t p = at + 24 * unit_;
   int64_t available = p;  // what the buffer holds is known up to here
-  for (long i = 0;; ++i, p += unit_) {
+  // The column within the current 12-character entry, counted rather than divided out.
+  for (int column = 0;; column = column == 11 ? 0 : column + 1, p += unit_) {
     if (p - at >= int64_t(kGatherLimit)) return Dir::TooLong;
     if (p + unit_ > available) {
       // What is already read is scanned before more is asked for: a record usually lies
@@ -158,7 +159,7 @@ RecordScanner::Dir RecordScanner::directory(int64_t at, int64_t& dirEnd) {
     }
     char16_t c = unit(p);
     if (c == kFieldEndUnit || c == kRecordEndUnit) break;
-    if (i % 12 >= 3 && (c < u'0' || c > u'9')) return Dir::Invalid;
+    if (column >= 3 && (c < u'0' || c > u'9')) return Dir::Invalid;
   }
   dirEnd = p;
   return Dir::Valid;
