@@ -6,6 +6,7 @@
 #include <platform/codepage.h>
 #include <platform/text.h>
 
+#include <array>
 #include <cstring>
 #include <vector>
 
@@ -96,7 +97,10 @@ namespace {
 bool recomputeInPlace(std::string& bytes, size_t dirEnd, size_t entries) {
   if ((dirEnd - kLeaderLength) % kEntryLength != 0 || bytes.size() > kMaxRecord) return false;
   size_t pos = dirEnd + 1, start = 0;
-  std::vector<size_t> lengths(entries);
+  // The lengths are known before anything is written; most records have few fields.
+  std::array<size_t, 64> few;
+  std::vector<size_t> many(entries > few.size() ? entries : 0);
+  size_t* lengths = entries > few.size() ? many.data() : few.data();
   for (size_t k = 0; k < entries; ++k) {
     const void* hit = std::memchr(bytes.data() + pos, 0x1E, bytes.size() - pos);
     if (!hit) return false;

@@ -694,6 +694,7 @@ bool Document::exactText() const { return need().exactText; }
 
 TreeBuilder::TreeBuilder(const Document& doc) : doc_(doc.impl().get()) {
   if (!doc_) throw ComError(E_POINTER);
+  open_.reserve(4);  // a record's depth: record, field, subfield, with room for a group
 }
 
 namespace {
