@@ -218,3 +218,30 @@ TEST(TreeRoute, HeldFieldsKeepTheirContent) {
   EXPECT_EQ(text(title), titleText);
   EXPECT_EQ(text(note), noteText);
 }
+
+// A record is built over whatever the document held: an instruction and a comment before the
+// old root go, and nodes that handles hold (an attribute, a text deep inside, a whole field)
+// keep their values and stand alone, while the new tree is the one the record's text gives.
+TEST(TreeRoute, BuildsOverAnyOldTree) {
+  const u16 rec = sound({{u"001", u"id1"}, {u"200", u"1 \x1F" u"a题名\x1F" u"f著者"}, {u"300", u"  \x1F" u"ax"}});
+  xml::Document doc = xml::Document::create(), parsed = xml::Document::create();
+  ASSERT_TRUE(parsed.loadXml(iso::isoToJinei(rec, iso::kNoLimit)));
+  ASSERT_TRUE(doc.loadXml(u"<?xml version=\"1.0\"?><!--c--><old a=\"1\"><x>t</x><field name=\"9\">u<sf/></field></old>"));
+  xml::Node root = doc.documentElement();
+  xml::Node attr = root.attributeAt(0), text = root.child(0).child(0), field = root.child(1);
+  root = xml::Node();
+  ASSERT_GT(iso::isoToTree(rec, iso::kNoLimit, doc), 0u);
+  EXPECT_EQ(u8(doc.xml()), u8(parsed.xml()));
+  EXPECT_EQ(outline(doc.asNode()), outline(parsed.asNode()));
+  EXPECT_EQ(u8(attr.value()), "1");
+  EXPECT_EQ(u8(text.value()), "t");
+  EXPECT_TRUE(text.parent().isNull());
+  EXPECT_TRUE(field.parent().isNull());
+  EXPECT_EQ(u8(field.xml()), "<field name=\"9\">u<sf/></field>");
+  // A longer record, then a shorter one, into the same document.
+  const u16 shorter = sound({{u"001", u"id2"}});
+  ASSERT_GT(iso::isoToTree(rec, iso::kNoLimit, doc), 0u);
+  ASSERT_GT(iso::isoToTree(shorter, iso::kNoLimit, doc), 0u);
+  ASSERT_TRUE(parsed.loadXml(iso::isoToJinei(shorter, iso::kNoLimit)));
+  EXPECT_EQ(outline(doc.asNode()), outline(parsed.asNode()));
+}
