@@ -396,6 +396,19 @@ int32_t readUtf16Record(platform::CFile& file, int64_t start, size_t capacity, s
   return utf16Text(rec, capacity, text);
 }
 
+// Whether a unit below U+001B stands anywhere in `text` (four units at a time).
+bool holdsUnitBelowEscape(std::u16string_view text) {
+  size_t i = 0, n = text.size();
+  for (; i + 4 <= n; i += 4) {
+    uint64_t w;
+    std::memcpy(&w, text.data() + i, sizeof w);
+    if (loomkit::iso2709::anyUnitBelow(w, 0x1B)) break;
+  }
+  for (; i < n; ++i)
+    if (text[i] < 0x1B) return true;
+  return false;
+}
+
 bool holdsHighByte(std::string_view bytes) {
   for (char c : bytes)
     if (uint8_t(c) >= 0x80) return true;
@@ -533,9 +546,9 @@ int32_t CMarcFile::byteText(const std::string& bytes, size_t capacity, std::u16s
       eacc = true;
     }
   }
-  // Every unit below U+001B is a blank now, as the tree needs; decoded EACC text is not
-  // looked at again and goes the text's way.
-  if (treeTarget && !eacc) {
+  // Every unit below U+001B is a blank now, as the tree needs; decoded EACC text goes the
+  // text's way only when its runs gave such a unit.
+  if (treeTarget && (!eacc || !holdsUnitBelowEscape(iso))) {
     size_t length = loomkit::iso2709::isoToTree(std::move(iso), capacity, treeTarget->document, &treeTarget->root);
     treeBuilt = length > 0;
     return int32_t(length);
