@@ -54,9 +54,8 @@ void forEachLine(std::string_view text, F f) {
 
 // EACC bytes are 21-7E each: a flat index of 94^3 entries.
 constexpr unsigned kEaccSpan = 94;
-size_t eaccSlot(unsigned b1, unsigned b2, unsigned b3) {
-  return ((b1 - 0x21) * kEaccSpan + (b2 - 0x21)) * kEaccSpan + (b3 - 0x21);
-}
+size_t eaccSlot(unsigned b1, unsigned b2, unsigned b3) { return eaccIndex(b1, b2, b3); }
+static_assert(kEaccSpan == 94);
 bool isEaccByte(unsigned b) { return b >= 0x21 && b <= 0x7E; }
 
 struct CodesIndex {
@@ -137,6 +136,8 @@ std::string_view tableText(Table t) {
 uint32_t eaccOf(char16_t c) { return codesIndex().eaccOfUcs[c]; }
 
 const uint32_t* eaccTable() { return codesIndex().eaccOfUcs.data(); }
+
+const char16_t* unicodeOfEaccTable() { return codesIndex().ucsOfEacc.data(); }
 
 char16_t unicodeOfEacc(unsigned b1, unsigned b2, unsigned b3) {
   if (!isEaccByte(b1) || !isEaccByte(b2) || !isEaccByte(b3)) return 0;

@@ -53,6 +53,12 @@ LOOMKIT_API uint32_t eaccOf(char16_t c);
 LOOMKIT_API const uint32_t* eaccTable();
 /// \brief The UCS-2 code of the "Codes" line for the EACC bytes, or 0 when there is none.
 LOOMKIT_API char16_t unicodeOfEacc(unsigned b1, unsigned b2, unsigned b3);
+/// \brief The whole of unicodeOfEacc as a table, for loops over many codes: the entry of bytes
+/// b1 b2 b3 (each 21-7E) stands at eaccIndex(b1, b2, b3).
+LOOMKIT_API const char16_t* unicodeOfEaccTable();
+constexpr size_t eaccIndex(unsigned b1, unsigned b2, unsigned b3) {
+  return ((b1 - 0x21) * 94 + (b2 - 0x21)) * 94 + (b3 - 0x21);
+}
 /// \brief The Unicode column of the "Latin" line for an extended-Latin byte, or 0.
 LOOMKIT_API char16_t unicodeOfLatin(unsigned char b);
 /// \brief The "Pinyin" line of a GBK character after its two bytes ("     kao;yu"), without

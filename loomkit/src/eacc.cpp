@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 
 namespace loomkit::iso2709 {
 namespace {
@@ -35,6 +36,7 @@ char16_t* appendOutside(char16_t* out, u16v text) {
 // next unit tried as the start of a code, so that a broken code costs that code only and the
 // run reads on from the next valid one. Never more units out than in.
 char16_t* appendRun(char16_t* out, u16v run, u16v escapeIn) {
+  const char16_t* table = codetables::unicodeOfEaccTable();
   size_t i = 0;
   while (i < run.size()) {
     char16_t c = run[i];
@@ -48,7 +50,7 @@ char16_t* appendRun(char16_t* out, u16v run, u16v escapeIn) {
       continue;
     }
     if (i + 3 <= run.size() && isEaccUnit(run[i + 1]) && isEaccUnit(run[i + 2])) {
-      if (char16_t u = codetables::unicodeOfEacc(c, run[i + 1], run[i + 2])) {
+      if (char16_t u = table[codetables::eaccIndex(c, run[i + 1], run[i + 2])]) {
         *out++ = u;
         i += 3;
         continue;
@@ -67,9 +69,17 @@ std::string_view eaccEscapeOut(int markerFlag) { return markerFlag == 3 ? kOutSh
 std::string eaccRecordBytes(u16v record, int markerFlag, size_t limit) {
   std::string_view in = eaccEscapeIn(markerFlag), outEsc = eaccEscapeOut(markerFlag);
   // Written through a pointer into room for the worst case: per character an escape and at
-  // most three bytes, and the escape-out of a last run.
-  std::string out(record.size() * (4 + 3) + 4, '\0');
-  char* p = out.data();
+  // most three bytes, and the escape-out of a last run. The room is kept from record to
+  // record and never cleared: only what is written is read.
+  thread_local std::unique_ptr<char[]> room;
+  thread_local size_t roomSize = 0;
+  const size_t need = record.size() * (4 + 3) + 4;
+  if (roomSize < need) {
+    room = std::make_unique_for_overwrite<char[]>(need);
+    roomSize = need;
+  }
+  char* const start = room.get();
+  char* p = start;
   bool inRun = false;
   const uint32_t* codes = codetables::eaccTable();
   for (char16_t c : record) {
@@ -79,15 +89,16 @@ std::string eaccRecordBytes(u16v record, int markerFlag, size_t limit) {
       *p++ = c == 0x1B ? ' ' : char(c);
       continue;
     }
+    if (uint32_t e = c > 0x00FE ? codes[c] : 0) {  // a "Codes" character: its three bytes
+      if (!inRun) p = std::copy(in.begin(), in.end(), p);
+      inRun = true;
+      p[0] = char(e >> 16), p[1] = char(e >> 8), p[2] = char(e);
+      p += 3;
+      continue;
+    }
     if (c == 0x1B) c = u' ';
     char buf[3];
-    int n;
-    if (uint32_t e = c > 0x00FE ? codes[c] : 0) {  // a "Codes" character: its three bytes
-      buf[0] = char(e >> 16), buf[1] = char(e >> 8), buf[2] = char(e);
-      n = 3;
-    } else {
-      n = codetables::unicodeToEacc(c, buf);
-    }
+    int n = codetables::unicodeToEacc(c, buf);
     if (n == 3) {
       if (!inRun) p = std::copy(in.begin(), in.end(), p);
       inRun = true;
@@ -98,7 +109,7 @@ std::string eaccRecordBytes(u16v record, int markerFlag, size_t limit) {
     for (int i = 0; i < n; ++i) *p++ = buf[i];
   }
   if (inRun) p = std::copy(outEsc.begin(), outEsc.end(), p);  // a record without its terminator still closes its run
-  out.resize(size_t(p - out.data()));
+  std::string out(start, size_t(p - start));
   recomputeIsoDirectory(out, CutRule::Eacc);
   if (out.size() > limit) return {};
   return out;
