@@ -2,10 +2,15 @@
 // code-page form, then read back. Whatever the first conversion normalises (blanked control
 // characters, cut fields, characters a code page lacks), a record written and read back must
 // read the same when it is written and read once more, and every text read back must load.
+// Appending the record object to a file writes the very bytes of the first conversion.
 #include <loomkit/Marc.h>
 #include <loomkit/MarcFile.h>
 #include <platform/codepage.h>
+#include <platform/file.h>
 #include <platform/text.h>
+
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -28,6 +33,20 @@ std::string write(CMarc& marc, int codePage) {
   if (n <= 0) return {};
   size_t bytes = codePage == -1 ? 2 * size_t(n) : size_t(n);
   return std::string(reinterpret_cast<const char*>(out.data()), bytes);
+}
+
+// The record appended to a file in one form, as a writer of record objects does it (the byte
+// forms go from the tree to bytes at once where they can); the file's bytes.
+std::string append(CMarc& marc, int codePage) {
+  int fd = memfd_create("record", 0);
+  if (fd < 0) std::abort();
+  CMarcFile file;
+  file.SetAttributeEx(codePage, 0, codePage == -2 ? 3 : 0);  // no byte-order mark
+  platform::CFile out(fd, true);
+  file.AppendToIso2709(marc, out);
+  std::string bytes(size_t(out.GetLength()), '\0');
+  if (pread(fd, bytes.data(), bytes.size(), 0) != ssize_t(bytes.size())) std::abort();
+  return bytes;
 }
 
 // The bytes of one record back to record text, as the file reader widens them.
@@ -56,6 +75,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (marc.IsNull()) return 0;
   for (int codePage : {-1, -2, 0, 65001}) {
     std::string first = write(marc, codePage);
+    if (append(marc, codePage) != first) {
+      std::fprintf(stderr, "code page %d: appending the record object wrote other bytes\n", codePage);
+      std::abort();
+    }
     if (first.empty()) continue;
     u16 once = read(first, codePage);
     CMarc again;

@@ -44,7 +44,11 @@ int32_t CMarcFile::AppendToIso2709(const char16_t* record, int32_t length, CFile
                            : loomkit::iso2709::codePageRecordBytes(text, codePage, kWriteLimit);
   }
   if (bytes.empty()) return 0;
+  if (!writeRecordBytes(bytes, file)) return 0;
+  return codePage == -1 || codePage == -2 ? length : int32_t(bytes.size());
+}
 
+bool CMarcFile::writeRecordBytes(const std::string& bytes, CFile& file) {
   // Only the forms with a byte-order mark need to know whether the file is still empty.
   std::string mark;
   if (markerFlag != 0 && (codePage == -1 || codePage == 65001) && file.GetPosition() == 0)
@@ -56,11 +60,17 @@ int32_t CMarcFile::AppendToIso2709(const char16_t* record, int32_t length, CFile
     if (newlineAfterRecord != 0) whole += codePage == -1 ? std::string("\r\0\n\0", 4) : std::string("\r\n");
     out = &whole;
   }
-  if (!file.Write(out->data(), uint32_t(out->size()))) return 0;
-  return codePage == -1 || codePage == -2 ? length : int32_t(bytes.size());
+  return file.Write(out->data(), uint32_t(out->size()));
 }
 
 int32_t CMarcFile::AppendToIso2709(CMarc& marc, CFile& file) {
+  // The byte forms go from the tree to bytes at once, unless the record needs cutting or
+  // the converter; then, and in the other forms, through the record's UTF-16 form.
+  if (codePage == 0 || codePage == 936 || codePage == 65001) {
+    size_t units = 0;
+    std::string bytes = loomkit::iso2709::jineiToBytes(marc.root, codePage, units);
+    if (!bytes.empty()) return writeRecordBytes(bytes, file) ? int32_t(units) : 0;
+  }
   std::u16string iso = loomkit::iso2709::jineiToIso(marc.root);
   if (iso.empty()) return 0;
   if (AppendToIso2709(iso.data(), int32_t(iso.size()), file) == 0) return 0;

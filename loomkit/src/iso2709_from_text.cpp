@@ -3,10 +3,12 @@
 #include <loomkit/Marc.h>
 #include <loomkit/MarcFile.h>
 #include <loomkit/SubField.h>
+#include <platform/codepage.h>
 
 #include "iso2709_internal.h"
 #include "../../xml/src/node_impl.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <vector>
@@ -44,17 +46,30 @@ inline char16_t outUnit(char16_t c) { return c < 0x20 ? kOutControls[c] : c; }
 
 void appendContent(u16& out, u16v text) { appendMappedFrom(out, text, 0x20, outUnit); }
 
+// Where a record's characters go: UTF-16 units, or bytes of a code page (ByteSink, below).
+struct UnitSink {
+  u16& out;
+  void content(u16v text) { appendContent(out, text); }
+  void delimiter() { out.push_back(kDelimiter); }
+};
+
 // All character data below `n` (text and CDATA, in document order), or the node's own value
 // when it holds no children, as content.
-void appendText(u16& out, const NodeImpl* n) {
-  if (!n->holdsChildren()) return appendContent(out, n->value);
+template <class Sink>
+void appendText(Sink& out, const NodeImpl* n) {
+  if (!n->holdsChildren()) return out.content(n->value);
   xml::walkTree(
       const_cast<NodeImpl*>(n),
       [&](NodeImpl* x) {
-        if (x->type == NodeType::Text || x->type == NodeType::CData) appendContent(out, x->value);
+        if (x->type == NodeType::Text || x->type == NodeType::CData) out.content(x->value);
         return x->holdsChildren();
       },
       [](NodeImpl*) {});
+}
+
+void appendText(u16& out, const NodeImpl* n) {
+  UnitSink sink{out};
+  appendText(sink, n);
 }
 
 // A subfield's code: its first attribute's value, empty without one.
@@ -72,7 +87,8 @@ bool holdsEntries(const NodeImpl* n) { return !n->children.empty() && n->childre
 
 // Subfields below `field` in document order, groups entered (without recursion: a text can
 // nest groups deeply); text between them is not data.
-void appendSubfields(u16& out, const NodeImpl* field) {
+template <class Sink>
+void appendSubfields(Sink& out, const NodeImpl* field) {
   const NodeImpl* c = field->children.front().get();
   for (;;) {
     if (c->type == NodeType::Element) {
@@ -82,8 +98,8 @@ void appendSubfields(u16& out, const NodeImpl* field) {
           continue;
         }
       } else {
-        out.push_back(kDelimiter);
-        appendContent(out, firstAttribute(c));
+        out.delimiter();
+        out.content(firstAttribute(c));
         appendText(out, c);
       }
     }
@@ -144,7 +160,10 @@ u16 jineiToIso(const xml::Node& rootHandle) {
       appendText(rec, f);
     } else {
       if (f->type == NodeType::Element && f->attrs.size() >= 2) appendContent(rec, f->attrs[1]->value);
-      if (holdsEntries(f)) appendSubfields(rec, f);
+      if (holdsEntries(f)) {
+        UnitSink sink{rec};
+        appendSubfields(sink, f);
+      }
     }
     if (rec.size() - start >= kFieldCut) {
       size_t keep = kFieldCut;
@@ -182,6 +201,110 @@ u16 jineiToIso(const xml::Node& rootHandle) {
   putDigits(rec, 0, rec.size(), 5);
   putDigits(rec, 12, kLeaderLength + kEntryLength * kept + 1, 5);
   return rec;
+}
+
+namespace {
+
+// Content straight into bytes of code page 936 or UTF-8, piece by piece, written at `used`
+// into `out`, which grows as needed and is cut to `used` at the end. Below 20 a byte is one
+// character in both forms, so the content escape is undone and the frame characters are
+// blanked on the bytes. `ok` goes false where the pieces would not give what the whole
+// record's conversion gives: a character the table lacks, or a surrogate at a piece's edge
+// (UTF-8 joins a pair that two pieces split).
+struct ByteSink {
+  std::string& out;
+  int codePage;
+  size_t used;
+  size_t units;  // the UTF-16 record's length so far
+  bool ok = true;
+
+  char* room(size_t bytes) {
+    if (used + bytes > out.size()) out.resize(std::max(out.size() * 2, used + bytes));
+    return out.data() + used;
+  }
+  void content(u16v text) {
+    if (!ok || text.empty()) return;
+    if (isLowSurrogate(text.front()) || isHighSurrogate(text.back())) {
+      ok = false;
+      return;
+    }
+    char* const at = room(text.size() * 3);
+    char* const end = platform::narrowByTable(codePage, text, at);
+    if (!end) {
+      ok = false;
+      return;
+    }
+    // Eight bytes at a time while none is below 20.
+    char* p = at;
+    for (; p + 8 <= end; p += 8) {
+      uint64_t w;
+      std::memcpy(&w, p, sizeof w);
+      if (((w - 0x2020202020202020ull) & ~w & 0x8080808080808080ull) == 0) continue;
+      for (char* q = p; q < p + 8; ++q)
+        if (uint8_t(*q) < 0x20) *q = char(kOutControls[uint8_t(*q)]);
+    }
+    for (; p < end; ++p)
+      if (uint8_t(*p) < 0x20) *p = char(kOutControls[uint8_t(*p)]);
+    used = size_t(end - out.data());
+    units += text.size();
+  }
+  void put(char c) {
+    *room(1) = c;
+    ++used;
+    ++units;
+  }
+  void delimiter() { put(char(kDelimiter)); }
+};
+
+}  // namespace
+
+std::string jineiToBytes(const xml::Node& rootHandle, int codePage, size_t& units) {
+  const NodeImpl* root = rootHandle.impl().get();
+  if (!root || !holdsEntries(root)) return {};
+  const NodeImpl* header = root->children.front().get();
+  if (fieldName(header) != u"000") return {};
+  u16 leader;
+  appendText(leader, header);
+  if (leader.empty()) return {};
+  leader.resize(kLeaderLength, u'0');
+
+  const size_t count = root->children.size() - 1;
+  const size_t base = kLeaderLength + kEntryLength * count + 1;
+  // Room for a usual record at once; the sink grows it when a record needs more.
+  std::string out(base + 4096, '0');
+  for (size_t k = 0; k < kLeaderLength; ++k) out[k] = char(asciiUnit(leader[k]));
+  out[base - 1] = char(kFieldEnd);
+  ByteSink sink{out, codePage, base, base};
+  size_t dataAt = 0;
+  for (size_t i = 0; i < count; ++i) {
+    const NodeImpl* f = root->children[i + 1].get();
+    const size_t entry = kLeaderLength + kEntryLength * i;
+    u16v name = fieldName(f);
+    for (size_t k = 0; k < 3; ++k) out[entry + k] = char(k < name.size() ? asciiUnit(name[k]) : u' ');
+    const size_t start = sink.used, unitsAtStart = sink.units;
+    bool control = (out[entry] == '0' || out[entry] == '-') && out[entry + 1] == '0';
+    if (control) {
+      appendText(sink, f);
+    } else {
+      if (f->type == NodeType::Element && f->attrs.size() >= 2) sink.content(f->attrs[1]->value);
+      if (holdsEntries(f)) appendSubfields(sink, f);
+    }
+    // A field to cut, in characters or in bytes, goes the long way.
+    if (!sink.ok || sink.units - unitsAtStart >= kFieldCut || sink.used - start >= kFieldCut) return {};
+    sink.put(char(kFieldEnd));
+    const size_t length = sink.used - start;
+    putDigits(out, entry + 3, length, 4);
+    putDigits(out, entry + 7, dataAt, 5);
+    dataAt += length;
+  }
+  sink.put(char(kRecordEnd));
+  // So does a record past the length column.
+  if (sink.used > kMaxRecord) return {};
+  out.resize(sink.used);
+  putDigits(out, 0, out.size(), 5);
+  putDigits(out, 12, base, 5);
+  units = sink.units;
+  return out;
 }
 
 }  // namespace loomkit::iso2709

@@ -109,6 +109,11 @@ LOOMKIT_API size_t isoToTree(u16 record, size_t capacity, const xml::Document& d
 /// record has no root or no header. `root` is the record's root element (a null handle when
 /// it has none).
 LOOMKIT_API u16 jineiToIso(const xml::Node& root);
+/// \brief The record's bytes in code page 936 (0 or 936) or UTF-8 (65001) straight from its
+/// tree: what jineiToIso and codePageRecordBytes give together, and `units` the length of
+/// jineiToIso's record. Empty when the record needs their way (a field or the record to cut,
+/// a character the 936 table lacks, no leader, another code page); `units` is then unset.
+LOOMKIT_API std::string jineiToBytes(const xml::Node& root, int codePage, size_t& units);
 
 /// How a field of a byte record may be cut without breaking a character.
 enum class CutRule {

@@ -108,14 +108,24 @@ class Gbk936 {
     return true;
   }
 
+  // Appends the bytes of `in` to `out`; false, with `out` as it was, when the table lacks
+  // one of its characters.
   bool encode(std::u16string_view in, std::string& out) const {
-    out.resize(in.size() * 2);
-    char* o = out.data();
+    const size_t at = out.size();
+    out.resize(at + in.size() * 2);
+    char* end = encodeInto(in, out.data() + at);
+    out.resize(end ? size_t(end - out.data()) : at);
+    return end != nullptr;
+  }
+
+  // Writes the bytes of `in` at `o` (room for two a unit): the end of what was written, or
+  // null when the table lacks one of its characters.
+  char* encodeInto(std::u16string_view in, char* o) const {
     constexpr uint64_t kOnes = 0x0001000100010001ull, kHighs = 0x8000800080008000ull;
     for (size_t i = 0, n = in.size(); i < n;) {
       char16_t c = in[i++];
       uint16_t bytes = narrow_[c];
-      if (!bytes) return false;
+      if (!bytes) return nullptr;
       if (bytes >= 0x100) {
         *o++ = char(bytes >> 8);
         *o++ = char(bytes & 0xFF);
@@ -133,8 +143,7 @@ class Gbk936 {
         i += 4;
       }
     }
-    out.resize(size_t(o - out.data()));
-    return true;
+    return o;
   }
 
  private:
@@ -254,6 +263,11 @@ bool encode(int cp, std::u16string_view in, std::string& out) {
 }
 
 }  // namespace
+
+char* narrowByTable(int cp, std::u16string_view text, char* out) {
+  if (cp == CP_UTF8) return utf8Into(text, out);
+  return cp == CP_ACP || cp == CP_GBK ? Gbk936::get().encodeInto(text, out) : nullptr;
+}
 
 bool isKnownCodePage(int cp) { return cp == CP_UTF8 || cp == CP_UTF16LE || converter(cp) != nullptr; }
 

@@ -66,10 +66,20 @@ u16 fromUtf8(std::string_view s) {
 }
 
 std::string toUtf8(u16v s) {
+  std::string out;
+  appendUtf8(s, out);
+  return out;
+}
+
+void appendUtf8(u16v s, std::string& out) {
   // At most three bytes per unit (a pair of two units takes four): written straight into
-  // a buffer of that size.
-  std::string out(s.size() * 3, '\0');
-  char* o = out.data();
+  // room of that size.
+  const size_t at = out.size();
+  out.resize(at + s.size() * 3);
+  out.resize(size_t(utf8Into(s, out.data() + at) - out.data()));
+}
+
+char* utf8Into(u16v s, char* o) {
   const size_t n = s.size();
   for (size_t i = 0; i < n;) {
     uint32_t c = s[i++];
@@ -103,8 +113,7 @@ std::string toUtf8(u16v s) {
     *o++ = char(0x80 | ((c >> 6) & 0x3F));
     *o++ = char(0x80 | (c & 0x3F));
   }
-  out.resize(size_t(o - out.data()));
-  return out;
+  return o;
 }
 
 bool isValidUtf8(std::string_view s) {

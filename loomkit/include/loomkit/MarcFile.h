@@ -95,6 +95,9 @@ class LOOMKIT_API CMarcFile {
   // Reads the next (or, `previous`, the preceding) record into `marc`: a byte record goes
   // straight into its tree, other forms through their text.
   int32_t loadRecord(CMarc& marc, CFile& file, bool previous);
+  // Writes a record's bytes in the object's form: the byte-order mark at the start of a file
+  // and the line break after it as the attributes ask. False when the write fails.
+  bool writeRecordBytes(const std::string& bytes, CFile& file);
 
   int32_t codePage;
   int32_t newlineAfterRecord;

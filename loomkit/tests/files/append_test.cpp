@@ -1,6 +1,8 @@
 // Appending records: marks, line breaks and results per code page, records that cannot be
 // written, and files that yaz-marcdump reads back.
+#include <loomkit/Marc.h>
 #include <loomkit/MarcFile.h>
+#include <platform/file.h>
 
 #include "fixtures.h"
 
@@ -139,3 +141,55 @@ TEST(FileAppend, WrittenFilesReadBackHereAndInYaz) {
 }
 
 }  // namespace
+
+// A record object appended in a byte form goes from its tree to bytes at once where it can:
+// the bytes and the answer must be those of the way through its UTF-16 form (Jinei2Iso, then
+// CvtCharset), for records that take the direct way and for those that must not.
+TEST(FileAppend, RecordObjectsWriteWhatTheirUtf16FormGives) {
+  const u16 head = u"<marc><header>00000nam\x11\x11" u"2200000\x11\x11\x11" u"4500</header>";
+  auto field = [](const u16& tag, const u16& ind, const u16& body) {
+    return u"<field name=\"" + tag + u"\" indicator=\"" + ind + u"\">" + body + u"</field>";
+  };
+  auto sf = [](const u16& code, const u16& text) { return u"<sf name=\"" + code + u"\">" + text + u"</sf>"; };
+  const u16 han(3330, u'\u4E2D');  // 9,990 bytes in UTF-8, 6,660 in GBK
+  const std::vector<std::pair<const char*, u16>> records = {
+      {"plain", head + u"<field name=\"001\">CAL\x11" u"1</field>" + field(u"200", u"1\x11", sf(u"a", u"中文\x11题名") + sf(u"f", u"王"))},
+      {"escapes and frame characters",
+       head + field(u"200", u"\x12\x13", sf(u"a", u"\x12\x13\x14\x15\x16\x11\x1E\x1F\x1D|\x01") + sf(u"", u""))},
+      {"no subfields, text only", head + field(u"300", u"", u"loose text") + u"<field name=\"001\"></field>"},
+      {"groups and several texts", head + u"<field name=\"200\" indicator=\"1\x11\"><group>" + sf(u"e", u"E1") +
+                                        sf(u"f", u"F1") + u"</group>x" + sf(u"g", u"<![CDATA[c]]>t") + u"</field>"},
+      {"tags and leader outside ASCII",
+       u"<marc><header>0000中nam</header>" + field(u"2中", u"", sf(u"a", u"x")) + field(u"2", u"", sf(u"a", u"y"))},
+      {"a pair whole", head + field(u"200", u"", sf(u"a", u"\U00020000x"))},
+      {"a pair across two texts", head + u"<field name=\"001\">\xD840<![CDATA[\xDC00]]></field>"},
+      {"a lone surrogate", head + field(u"200", u"", sf(u"a", u"a\xDC00" u"b"))},
+      {"a character GBK lacks", head + field(u"200", u"", sf(u"a", u"\u0E01\u00FC"))},
+      {"a NUL", head + u"<field name=\"001\">a&#0;b</field>"},
+      {"a field just short of the cut", head + field(u"330", u"", sf(u"a", han.substr(0, 3329) + u"x"))},
+      {"a field at the cut in UTF-8 bytes", head + field(u"330", u"\x11", sf(u"a", han))},
+      {"a field at the cut in characters", head + field(u"330", u"", sf(u"a", u16(9990, u'x')))},
+      {"a record past 99,999 bytes", [&] {
+         u16 r = head;
+         for (int i = 0; i < 12; ++i) r += field(u"330", u"", sf(u"a", han.substr(0, 3000)));
+         return r;
+       }()},
+      {"an empty header", u"<marc><header></header>" + field(u"200", u"", sf(u"a", u"x"))},
+  };
+  for (const auto& [what, text] : records) {
+    CMarc marc;
+    marc.SetContent((text + u"</marc>").c_str());
+    for (int cp : {0, 936, 65001}) {
+      SCOPED_TRACE(std::string(what) + " in " + std::to_string(cp));
+      CMarcFile m;
+      m.SetAttributeEx(cp, 0, 0);
+      std::vector<char16_t> iso(200000), out(200000);
+      int32_t units = m.Jinei2Iso(marc, iso.data(), int32_t(iso.size()));
+      int32_t bytes = units > 0 ? m.CvtCharset(iso.data(), out.data(), int32_t(out.size())) : 0;
+      File f;
+      platform::CFile file(f.fd());
+      EXPECT_EQ(m.AppendToIso2709(marc, file), bytes > 0 ? units : 0);
+      EXPECT_EQ(f.bytes(), std::string(reinterpret_cast<const char*>(out.data()), size_t(std::max(bytes, 0))));
+    }
+  }
+}

@@ -29,6 +29,12 @@ int WideCharToMultiByte(int cp, const char16_t* src, int srcLen, char* dst, int 
 std::u16string toWide(int cp, std::string_view bytes);
 std::string toNarrow(int cp, std::u16string_view text);
 
+/// \brief Writes `text` in code page `cp` at `out` (room for three bytes a unit) when every
+/// character has bytes of its own there without the converter (code page 936 by its table,
+/// UTF-8 always): the bytes toNarrow gives. The end of what was written; null otherwise
+/// (other code pages included), with what stands at `out` undefined.
+char* narrowByTable(int cp, std::u16string_view text, char* out);
+
 /// \brief True when code page `cp` is known (0, -1, 65001 and every Windows code page ICU maps).
 bool isKnownCodePage(int cp);
 
