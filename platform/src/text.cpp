@@ -23,17 +23,26 @@ u16 fromUtf8(std::string_view s) {
     // The usual well-formed three-byte form (CJK) straight, a run of them in one loop;
     // everything else below.
     bool three = false;
-    while ((c & 0xF0) == 0xE0 && i + 2 < n) {
-      uint32_t b1 = p[i + 1], b2 = p[i + 2];
-      uint32_t cp = ((c & 0x0F) << 12) | ((b1 & 0x3F) << 6) | (b2 & 0x3F);
-      if ((b1 & 0xC0) != 0x80 || (b2 & 0xC0) != 0x80 || cp < 0x800) break;
+    // Four bytes read at once while a fourth is there: the form's three and the next lead.
+    while (i + 4 <= n) {
+      uint32_t w;
+      std::memcpy(&w, p + i, sizeof w);
+      uint32_t cp = ((w & 0x0F) << 12) | ((w >> 2) & 0xFC0) | ((w >> 16) & 0x3F);
+      if ((w & 0xC0C0F0) != 0x8080E0 || cp < 0x800) break;
       *o++ = char16_t(cp);  // includes three-byte surrogates written by toUtf8
       i += 3;
       three = true;
-      if (i == n) break;
-      c = p[i];
     }
     if (three) continue;
+    if ((c & 0xF0) == 0xE0 && i + 2 < n) {
+      uint32_t b1 = p[i + 1], b2 = p[i + 2];
+      uint32_t cp = ((c & 0x0F) << 12) | ((b1 & 0x3F) << 6) | (b2 & 0x3F);
+      if ((b1 & 0xC0) == 0x80 && (b2 & 0xC0) == 0x80 && cp >= 0x800) {
+        *o++ = char16_t(cp);
+        i += 3;
+        continue;
+      }
+    }
     int len = 0;
     uint32_t cp = 0, min = 0;
     if ((c & 0xE0) == 0xC0) { len = 2; cp = c & 0x1F; min = 0x80; }
@@ -94,12 +103,20 @@ char* utf8Into(u16v s, char* o) {
       }
       continue;
     }
+    // Three bytes for all but the first 800 and surrogates: most characters of a record
+    // outside ASCII, so they are looked at first.
+    if (c >= 0x800 && (c & 0xF800) != 0xD800) {
+      *o++ = char(0xE0 | (c >> 12));
+      *o++ = char(0x80 | ((c >> 6) & 0x3F));
+      *o++ = char(0x80 | (c & 0x3F));
+      continue;
+    }
     if (c < 0x800) {
       *o++ = char(0xC0 | (c >> 6));
       *o++ = char(0x80 | (c & 0x3F));
       continue;
     }
-    if (c >= 0xD800 && c <= 0xDBFF && i < n && s[i] >= 0xDC00 && s[i] <= 0xDFFF) {
+    if (c <= 0xDBFF && i < n && s[i] >= 0xDC00 && s[i] <= 0xDFFF) {
       c = 0x10000 + ((c - 0xD800) << 10) + (s[i] - 0xDC00);
       ++i;
       *o++ = char(0xF0 | (c >> 18));

@@ -702,8 +702,7 @@ namespace {
 bool reusable(const NodePtr& n, NodeType t) { return n->type == t && n.use_count() == 1; }
 
 // Lets go of list[from...]: held nodes stand alone, the rest go with their subtrees.
-void cutList(NodeImpl* owner, NodeList& list, size_t from) {
-  if (from >= list.size()) return;
+[[gnu::noinline]] void cutTail(NodeImpl* owner, NodeList& list, size_t from) {
   std::weak_ptr<NodeImpl> d;
   bool haveDoc = false;
   for (size_t i = from; i < list.size(); ++i) {
@@ -718,10 +717,13 @@ void cutList(NodeImpl* owner, NodeList& list, size_t from) {
   list.erase(list.begin() + std::ptrdiff_t(from), list.end());
 }
 
-// The node of kind `t` at place `at` of `list` (owned by `owner`): the old one when it can be
-// reused, otherwise a new one put in its place or at the end.
-NodeImpl* placeAt(NodeImpl* owner, NodeList& list, size_t at, NodeType t) {
-  if (at < list.size() && reusable(list[at], t)) return list[at].get();
+inline void cutList(NodeImpl* owner, NodeList& list, size_t from) {
+  if (from < list.size()) cutTail(owner, list, from);
+}
+
+// A new node of kind `t` put at place `at` of `list` (owned by `owner`), in the place of the
+// node there or at the end.
+[[gnu::noinline]] NodeImpl* placeNew(NodeImpl* owner, NodeList& list, size_t at, NodeType t) {
   NodePtr fresh = makeNode(t);
   fresh->parent = owner;
   fresh->index = at;
@@ -734,6 +736,14 @@ NodeImpl* placeAt(NodeImpl* owner, NodeList& list, size_t at, NodeType t) {
     list.push_back(std::move(fresh));
   }
   return made;
+}
+
+// The node of kind `t` at place `at` of `list`: the old one when it can be reused, otherwise
+// a new one.
+inline NodeImpl* placeAt(NodeImpl* owner, NodeList& list, size_t at, NodeType t) {
+  if (at < list.size() && reusable(list[at], t)) [[likely]]
+    return list[at].get();
+  return placeNew(owner, list, at, t);
 }
 
 }  // namespace
