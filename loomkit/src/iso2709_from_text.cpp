@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 namespace loomkit::iso2709 {
@@ -205,23 +206,41 @@ u16 jineiToIso(const xml::Node& rootHandle) {
 
 namespace {
 
+// Room for a record's bytes, kept by each thread from record to record and never cleared:
+// only what is written is read.
+class Room {
+ public:
+  char* data() { return room_.get(); }
+  // Makes room for `size` bytes, keeping the first `keep`.
+  char* reserve(size_t size, size_t keep) {
+    if (size > size_) {
+      size_t grown = std::max(size, size_ * 2);
+      auto bigger = std::make_unique_for_overwrite<char[]>(grown);
+      if (keep) std::memcpy(bigger.get(), room_.get(), keep);
+      room_ = std::move(bigger);
+      size_ = grown;
+    }
+    return room_.get();
+  }
+
+ private:
+  std::unique_ptr<char[]> room_;
+  size_t size_ = 0;
+};
+
 // Content straight into bytes of code page 936 or UTF-8, piece by piece, written at `used`
-// into `out`, which grows as needed and is cut to `used` at the end. Below 20 a byte is one
-// character in both forms, so the content escape is undone and the frame characters are
-// blanked on the bytes. `ok` goes false where the pieces would not give what the whole
-// record's conversion gives: a character the table lacks, or a surrogate at a piece's edge
-// (UTF-8 joins a pair that two pieces split).
+// into the room. Below 20 a byte is one character in both forms, so the content escape is
+// undone and the frame characters are blanked on the bytes. `ok` goes false where the pieces
+// would not give what the whole record's conversion gives: a character the table lacks, or a
+// surrogate at a piece's edge (UTF-8 joins a pair that two pieces split).
 struct ByteSink {
-  std::string& out;
+  Room& out;
   int codePage;
   size_t used;
   size_t units;  // the UTF-16 record's length so far
   bool ok = true;
 
-  char* room(size_t bytes) {
-    if (used + bytes > out.size()) out.resize(std::max(out.size() * 2, used + bytes));
-    return out.data() + used;
-  }
+  char* room(size_t bytes) { return out.reserve(used + bytes, used) + used; }
   void content(u16v text) {
     if (!ok || text.empty()) return;
     if (isLowSurrogate(text.front()) || isHighSurrogate(text.back())) {
@@ -245,7 +264,7 @@ struct ByteSink {
     }
     for (; p < end; ++p)
       if (uint8_t(*p) < 0x20) *p = char(kOutControls[uint8_t(*p)]);
-    used = size_t(end - out.data());
+    used += size_t(end - at);
     units += text.size();
   }
   void put(char c) {
@@ -270,19 +289,20 @@ std::string jineiToBytes(const xml::Node& rootHandle, int codePage, size_t& unit
 
   const size_t count = root->children.size() - 1;
   const size_t base = kLeaderLength + kEntryLength * count + 1;
-  // Room for a usual record at once; the sink grows it when a record needs more.
-  std::string out(base + 4096, '0');
+  thread_local Room room;
+  char* out = room.reserve(base + 4096, 0);
   for (size_t k = 0; k < kLeaderLength; ++k) out[k] = char(asciiUnit(leader[k]));
   out[base - 1] = char(kFieldEnd);
-  ByteSink sink{out, codePage, base, base};
+  ByteSink sink{room, codePage, base, base};
   size_t dataAt = 0;
   for (size_t i = 0; i < count; ++i) {
     const NodeImpl* f = root->children[i + 1].get();
     const size_t entry = kLeaderLength + kEntryLength * i;
     u16v name = fieldName(f);
-    for (size_t k = 0; k < 3; ++k) out[entry + k] = char(k < name.size() ? asciiUnit(name[k]) : u' ');
+    char tag[3];
+    for (size_t k = 0; k < 3; ++k) tag[k] = char(k < name.size() ? asciiUnit(name[k]) : u' ');
     const size_t start = sink.used, unitsAtStart = sink.units;
-    bool control = (out[entry] == '0' || out[entry] == '-') && out[entry + 1] == '0';
+    bool control = (tag[0] == '0' || tag[0] == '-') && tag[1] == '0';
     if (control) {
       appendText(sink, f);
     } else {
@@ -293,6 +313,8 @@ std::string jineiToBytes(const xml::Node& rootHandle, int codePage, size_t& unit
     if (!sink.ok || sink.units - unitsAtStart >= kFieldCut || sink.used - start >= kFieldCut) return {};
     sink.put(char(kFieldEnd));
     const size_t length = sink.used - start;
+    out = room.data();  // the room may have moved
+    std::memcpy(out + entry, tag, 3);
     putDigits(out, entry + 3, length, 4);
     putDigits(out, entry + 7, dataAt, 5);
     dataAt += length;
@@ -300,11 +322,11 @@ std::string jineiToBytes(const xml::Node& rootHandle, int codePage, size_t& unit
   sink.put(char(kRecordEnd));
   // So does a record past the length column.
   if (sink.used > kMaxRecord) return {};
-  out.resize(sink.used);
-  putDigits(out, 0, out.size(), 5);
+  out = room.data();
+  putDigits(out, 0, sink.used, 5);
   putDigits(out, 12, base, 5);
   units = sink.units;
-  return out;
+  return std::string(out, sink.used);
 }
 
 }  // namespace loomkit::iso2709

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 class CMarc;
 namespace xml {
@@ -78,10 +79,11 @@ void appendMappedFrom(u16& out, u16v text, char16_t limit, Map map) {
 }
 
 /// \brief Writes `value` as `width` decimal digits with leading zeros over s[at..at+width).
-template <class String>
-void putDigits(String& s, size_t at, size_t value, int width) {
+template <class Text>
+void putDigits(Text&& s, size_t at, size_t value, int width) {
+  using Unit = std::remove_cvref_t<decltype(s[0])>;
   for (int i = width - 1; i >= 0; --i) {
-    s[at + size_t(i)] = typename String::value_type('0' + value % 10);
+    s[at + size_t(i)] = Unit('0' + value % 10);
     value /= 10;
   }
 }
