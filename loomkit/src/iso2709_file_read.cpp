@@ -143,12 +143,33 @@ long RecordScanner::numberAt(int64_t at, int width) {
   return v;
 }
 
+namespace {
+
+// Whether the 12 bytes at `e` are a directory entry of a byte record: no terminator among the
+// tag's three, digits in the other nine.
+bool isWholeEntry(const char* e) {
+  for (int k = 0; k < 3; ++k)
+    if (e[k] == '\x1D' || e[k] == '\x1E') return false;
+  uint64_t w;
+  std::memcpy(&w, e + 3, sizeof w);
+  // Each byte minus "0" and plus 0x46 keeps its high bit clear only for "0"-"9".
+  constexpr uint64_t kZeros = 0x3030303030303030ull, kPast = 0x4646464646464646ull, kHighs = 0x8080808080808080ull;
+  return (((w - kZeros) | (w + kPast)) & kHighs) == 0 && e[11] >= '0' && e[11] <= '9';
+}
+
+}  // namespace
+
 RecordScanner::Dir RecordScanner::directory(int64_t at, int64_t& dirEnd) {
   // Tags may be any characters; the length and start columns of every entry are digits.
   int64_t p = at + 24 * unit_;
   int64_t available = p;  // what the buffer holds is known up to here
   // The column within the current 12-character entry, counted rather than divided out.
   for (int column = 0;; column = column == 11 ? 0 : column + 1, p += unit_) {
+    // A whole byte entry at once where it lies in the buffer: a tag that ends nothing and nine
+    // digits. Anything else is looked at unit by unit.
+    while (unit_ == 1 && column == 0 && p + 12 <= available && p + 12 - at < int64_t(kGatherLimit) &&
+           isWholeEntry(buf_.data() + (p - bufStart_)))
+      p += 12;
     if (p - at >= int64_t(kGatherLimit)) return Dir::TooLong;
     if (p + unit_ > available) {
       // What is already read is scanned before more is asked for: a record usually lies

@@ -163,6 +163,26 @@ TEST(FileSteps, ACandidateNeedsLeaderAndDirectoryDigits) {
   }
 }
 
+// Directory entries are checked a whole entry at a time where they can be: a letter in any
+// number column of any entry still fails the record, a letter in a tag does not, and a field
+// terminator anywhere in the directory ends it there.
+TEST(FileSteps, EveryDirectoryPlaceIsChecked) {
+  const std::string good = record({{u"001", u"id"}, {u"200", u"  \x1F" u"at"}, {u"210", u"x"}, {u"300", u"y"}}, 0);
+  const size_t entries = 4;
+  for (size_t at = 24; at < 24 + 12 * entries; ++at) {
+    const size_t column = (at - 24) % 12;
+    SCOPED_TRACE(at);
+    std::string letter = good, end = good;
+    letter[at] = 'x';
+    end[at] = '\x1E';
+    File f(letter), g(end);
+    EXPECT_EQ(scanAll(f, 1).records.size(), column < 3 ? 1u : 0u);
+    Scan s = scanAll(g, 1);
+    ASSERT_EQ(s.records.size(), 1u);
+    EXPECT_EQ(s.records[0].bytes, end);
+  }
+}
+
 TEST(FileSteps, WalkBackFindsThePreviousRecord) {
   // Records of 3,000 bytes, so that the walk crosses blocks.
   const std::string a = simple(u"a", u16(3000, u'a'), 0), b = simple(u"b", u16(3000, u'b'), 0),
