@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <memory>
 
 namespace loomkit::iso2709 {
 namespace {
@@ -71,14 +70,8 @@ std::string eaccRecordBytes(u16v record, int markerFlag, size_t limit) {
   // Written through a pointer into room for the worst case: per character an escape and at
   // most three bytes, and the escape-out of a last run. The room is kept from record to
   // record and never cleared: only what is written is read.
-  thread_local std::unique_ptr<char[]> room;
-  thread_local size_t roomSize = 0;
-  const size_t need = record.size() * (4 + 3) + 4;
-  if (roomSize < need) {
-    room = std::make_unique_for_overwrite<char[]>(need);
-    roomSize = need;
-  }
-  char* const start = room.get();
+  thread_local Room room;
+  char* const start = room.reserve(record.size() * (4 + 3) + 4, 0);
   char* p = start;
   bool inRun = false;
   const uint32_t* codes = codetables::eaccTable();

@@ -542,11 +542,10 @@ int32_t CMarcFile::byteText(const std::string& bytes, size_t capacity, std::u16s
   size_t i = leader;
   // Four units at a time while none is below U+001C (nearly all of a record); a word that
   // holds one is done unit by unit.
-  constexpr uint64_t kOnes = 0x0001000100010001ull, kHighs = 0x8000800080008000ull;
   for (; i + 4 <= length; i += 4) {
     uint64_t w;
     std::memcpy(&w, u + i, sizeof w);
-    if (((w - kOnes * 0x1C) & ~w & kHighs) == 0) continue;  // every unit is U+001C or above
+    if (!loomkit::iso2709::anyUnitBelow(w, 0x1C)) continue;
     for (size_t k = i; k < i + 4; ++k) {
       escapes |= u[k] == 0x1B;
       u[k] = u[k] < 0x1B ? u' ' : u[k];

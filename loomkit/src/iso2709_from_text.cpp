@@ -206,28 +206,6 @@ u16 jineiToIso(const xml::Node& rootHandle) {
 
 namespace {
 
-// Room for a record's bytes, kept by each thread from record to record and never cleared:
-// only what is written is read.
-class Room {
- public:
-  char* data() { return room_.get(); }
-  // Makes room for `size` bytes, keeping the first `keep`.
-  char* reserve(size_t size, size_t keep) {
-    if (size > size_) {
-      size_t grown = std::max(size, size_ * 2);
-      auto bigger = std::make_unique_for_overwrite<char[]>(grown);
-      if (keep) std::memcpy(bigger.get(), room_.get(), keep);
-      room_ = std::move(bigger);
-      size_ = grown;
-    }
-    return room_.get();
-  }
-
- private:
-  std::unique_ptr<char[]> room_;
-  size_t size_ = 0;
-};
-
 // Content straight into bytes of code page 936 or UTF-8, piece by piece, written at `used`
 // into the room. Below 20 a byte is one character in both forms, so the content escape is
 // undone and the frame characters are blanked on the bytes. `ok` goes false where the pieces

@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <type_traits>
@@ -77,6 +78,28 @@ void appendMappedFrom(u16& out, u16v text, char16_t limit, Map map) {
   }
   for (; i < n; ++i) o[i] = map(t[i]);
 }
+
+/// \brief Room for a record's bytes that a writer keeps (one per thread) from record to
+/// record and never clears: only what is written is read.
+class Room {
+ public:
+  char* data() { return room_.get(); }
+  /// \brief Makes room for `size` bytes, keeping the first `keep`.
+  char* reserve(size_t size, size_t keep) {
+    if (size > size_) {
+      size_t grown = size > 2 * size_ ? size : 2 * size_;
+      auto bigger = std::make_unique_for_overwrite<char[]>(grown);
+      if (keep) __builtin_memcpy(bigger.get(), room_.get(), keep);
+      room_ = std::move(bigger);
+      size_ = grown;
+    }
+    return room_.get();
+  }
+
+ private:
+  std::unique_ptr<char[]> room_;
+  size_t size_ = 0;
+};
 
 /// \brief Writes `value` as `width` decimal digits with leading zeros over s[at..at+width).
 template <class Text>
