@@ -31,15 +31,6 @@ constexpr char16_t escaped(char16_t c) {
   return c;
 }
 
-// Appends `text` through `map`, written straight into the string's new tail.
-template <class Map>
-void appendMapped(u16& out, u16v text, Map map) {
-  size_t at = out.size();
-  out.resize(at + text.size());
-  char16_t* o = out.data() + at;
-  for (char16_t c : text) *o++ = map(c);
-}
-
 // escaped() of every unit up to ">", looked up rather than branched on.
 constexpr std::array<char16_t, 0x3F> kEscapes = [] {
   std::array<char16_t, 0x3F> t{};
@@ -55,13 +46,13 @@ void appendEscaped(u16& out, u16v text) {
 // The leader keeps its other characters raw, but "<" and "&" would end the element or start
 // an entity and make the whole record text unparseable, so they get the content escape too.
 void appendLeader(u16& out, u16v leader) {
-  appendMapped(out, leader,
-               [](char16_t c) { return c == u' ' || c == u'<' || c == u'&' || c == 0 ? escaped(c) : c; });
+  appendMappedFrom(out, leader, u'=',
+                   [](char16_t c) { return c == u' ' || c == u'<' || c == u'&' || c == 0 ? escaped(c) : c; });
 }
 
 // A tag stands in an attribute value: the five XML characters are escaped, the blank is not.
 void appendTag(u16& out, u16v tag) {
-  appendMapped(out, tag, [](char16_t c) { return c == u' ' || c == 0 ? u' ' : escaped(c); });
+  appendMappedFrom(out, tag, u'?', [](char16_t c) { return c == u' ' || c == 0 ? u' ' : escaped(c); });
 }
 
 // The first `c` in `s` from `from` on (npos when none), as u16v::find gives it, four units at

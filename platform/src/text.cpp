@@ -75,17 +75,11 @@ u16 fromUtf8(std::string_view s) {
 }
 
 std::string toUtf8(u16v s) {
-  std::string out;
-  appendUtf8(s, out);
-  return out;
-}
-
-void appendUtf8(u16v s, std::string& out) {
   // At most three bytes per unit (a pair of two units takes four): written straight into
   // room of that size.
-  const size_t at = out.size();
-  out.resize(at + s.size() * 3);
-  out.resize(size_t(utf8Into(s, out.data() + at) - out.data()));
+  std::string out(s.size() * 3, '\0');
+  out.resize(size_t(utf8Into(s, out.data()) - out.data()));
+  return out;
 }
 
 char* utf8Into(u16v s, char* o) {

@@ -165,7 +165,8 @@ TEST(FileSteps, ACandidateNeedsLeaderAndDirectoryDigits) {
 
 // Directory entries are checked a whole entry at a time where they can be: a letter in any
 // number column of any entry still fails the record, a letter in a tag does not, and a field
-// terminator anywhere in the directory ends it there.
+// terminator anywhere in the directory ends it there (a letter in a number column after it
+// then no longer counts).
 TEST(FileSteps, EveryDirectoryPlaceIsChecked) {
   const std::string good = record({{u"001", u"id"}, {u"200", u"  \x1F" u"at"}, {u"210", u"x"}, {u"300", u"y"}}, 0);
   const size_t entries = 4;
@@ -175,6 +176,7 @@ TEST(FileSteps, EveryDirectoryPlaceIsChecked) {
     std::string letter = good, end = good;
     letter[at] = 'x';
     end[at] = '\x1E';
+    if (at < 24 + 12 * (entries - 1)) end[24 + 12 * (entries - 1) + 5] = 'x';
     File f(letter), g(end);
     EXPECT_EQ(scanAll(f, 1).records.size(), column < 3 ? 1u : 0u);
     Scan s = scanAll(g, 1);

@@ -17,8 +17,6 @@ using u16v = std::u16string_view;
 u16 fromUtf8(std::string_view s);
 /// \brief UTF-16 to UTF-8; a lone surrogate is written as its three-byte form instead of being lost.
 std::string toUtf8(u16v s);
-/// \brief toUtf8 of `s` appended to `out`.
-void appendUtf8(u16v s, std::string& out);
 /// \brief toUtf8 of `s` written at `out`, which has room for three bytes a unit; the end of
 /// what was written.
 char* utf8Into(u16v s, char* out);
