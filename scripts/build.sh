@@ -12,9 +12,14 @@ case "$kind" in
                -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++) ;;
   *) echo "usage: build.sh [normal|sanitize|fuzz]" >&2; exit 2 ;;
 esac
+# A compiler cache speeds up rebuilds where one is installed; QORVEL_JOBS caps the parallel jobs.
+if command -v ccache >/dev/null; then
+  extra+=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+fi
+jobs=${QORVEL_JOBS:-$(nproc)}
 cmake -S "$top" -B "$dir" -G Ninja "${extra[@]}"
 if [ "$kind" = fuzz ]; then
-  cmake --build "$dir" -j "$(nproc)" --target fuzz_iso2709_read fuzz_record_roundtrip fuzz_xml_parse
+  cmake --build "$dir" -j "$jobs" --target fuzz_iso2709_read fuzz_record_roundtrip fuzz_xml_parse
 else
-  cmake --build "$dir" -j "$(nproc)"
+  cmake --build "$dir" -j "$jobs"
 fi

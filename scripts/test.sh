@@ -8,7 +8,7 @@ export QT_QPA_PLATFORM=offscreen
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=0:strict_string_checks=1}
 export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$top/scripts/lsan.supp:print_suppressions=0}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
-jobs=$(nproc)
+jobs=${QORVEL_JOBS:-$(nproc)}
 status=0
 for kind in normal sanitize; do
   "$top/scripts/build.sh" "$kind"
