@@ -3,44 +3,130 @@
 #include <platform/file.h>
 #include <platform/paths.h>
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <thread>
 
 namespace platform::profile {
 namespace {
 
+// How long a writer waits for another writer's lock before the write fails.
+std::atomic<int> lockWaitMs{5000};
+
+thread_local int lastWriteError = 0;
+
 // An flock on a file of its own: the INI file itself is replaced by every write, so a lock
-// on it would be held on a file that is no longer there.
+// on it would be held on a file that is no longer there. The lock file is its owner's alone
+// and never a link (a link planted under its name would make us create or lock the file it
+// points to), and a lock that another program keeps is waited for a few seconds only.
 class WriteLock {
  public:
   explicit WriteLock(const std::string& path) {
     std::string lock = joinPath(folderOf(path), "." + fileNameOf(path) + ".lock");
-    fd_ = ::open(lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-    if (fd_ < 0) return;
-    while (flock(fd_, LOCK_EX) != 0) {
-      if (errno != EINTR) {
-        ::close(fd_);
-        fd_ = -1;
+    // Read access is all that flock needs, so a lock file of another writer of a shared
+    // folder can still be taken.
+    fd_ = ::open(lock.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+    if (fd_ < 0) {
+      error_ = errno;
+      return;
+    }
+    struct stat st{};
+    if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
+      release(EINVAL);
+      return;
+    }
+    // Lock files of earlier versions were made open to all.
+    if (st.st_uid == ::geteuid() && (st.st_mode & 077)) ::fchmod(fd_, st.st_mode & 0700);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(lockWaitMs.load());
+    auto pause = std::chrono::milliseconds(1);
+    while (flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+      if (errno == EINTR) continue;
+      if (errno != EWOULDBLOCK || std::chrono::steady_clock::now() >= deadline) {
+        release(errno == EWOULDBLOCK ? ETIMEDOUT : errno);
         return;
       }
+      std::this_thread::sleep_for(pause);
+      pause = std::min(pause * 2, std::chrono::milliseconds(25));
     }
   }
   ~WriteLock() {
     if (fd_ >= 0) ::close(fd_);  // closing releases the lock
   }
   bool held() const { return fd_ >= 0; }
+  int error() const { return error_; }
 
  private:
+  void release(int error) {
+    ::close(fd_);
+    fd_ = -1;
+    error_ = error;
+  }
   int fd_ = -1;
+  int error_ = 0;
 };
+
+// Keys and values that carry a password: the file that holds one is for its owner's eyes.
+bool isPasswordKey(u16v key) {
+  const u16 k = toLowerAscii(key);
+  for (u16v part : {u16v(u"password"), u16v(u"passwd"), u16v(u"pwd"), u16v(u"口令"), u16v(u"密码")})
+    if (k.find(part) != u16::npos) return true;
+  return k == u"pass";
+}
+bool carriesPassword(u16v value) {
+  const u16 v = toLowerAscii(value);
+  // A server list entry's "?p=user/password", a connection text's "Password=...".
+  return v.find(u"?p=") != u16::npos || v.find(u"password=") != u16::npos;
+}
+bool holdsPassword(const Document& doc) {
+  for (const Line& l : doc.lines)
+    if (l.kind() == Line::Entry && (isPasswordKey(l.key()) || carriesPassword(l.value()))) return true;
+  return false;
+}
+
+// Takes group and other out of the file's mode; false when it stays open to them.
+bool makePrivate(const std::string& path) {
+  struct stat st{};
+  if (::stat(path.c_str(), &st) != 0) return false;
+  return (st.st_mode & 077) == 0 || ::chmod(path.c_str(), st.st_mode & 07700) == 0;
+}
+
+// The temporary files of writes whose process was killed before its rename: named
+// ".<name>.<pid>-..." beside the file; those of a process that is gone are removed. Called
+// under the file's lock, so no write of a living writer is touched either way.
+void removeStaleTemporaries(const std::string& path) {
+  const std::string start = "." + fileNameOf(path) + ".";
+  DIR* dir = ::opendir(folderOf(path).c_str());
+  if (!dir) return;
+  while (const dirent* e = ::readdir(dir)) {
+    std::string_view name = e->d_name;
+    if (name.size() <= start.size() || name.substr(0, start.size()) != start) continue;
+    name.remove_prefix(start.size());
+    const size_t dash = name.find('-');
+    if (dash == 0 || dash == std::string_view::npos || dash > 9 ||
+        name.substr(0, dash).find_first_not_of("0123456789") != std::string_view::npos)
+      continue;
+    const pid_t pid = pid_t(std::stol(std::string(name.substr(0, dash))));
+    if (pid <= 0 || pid == ::getpid() || ::kill(pid, 0) == 0 || errno != ESRCH) continue;
+    ::unlinkat(::dirfd(dir), e->d_name, 0);
+  }
+  ::closedir(dir);
+}
 
 }  // namespace
 
-bool isPrivateFile(const std::string& path) { return equalsNoCase(std::string_view(fileNameOf(path)), "Loomstore.ini"); }
+bool isPrivateFile(const std::string& path) {
+  const std::string_view name = fileNameOf(path);
+  return equalsNoCase(name, "Loomstore.ini") || equalsNoCase(name, "Gleanex.ini");
+}
 
 Document load(const std::string& path) {
   std::string bytes;
@@ -49,14 +135,20 @@ Document load(const std::string& path) {
 }
 
 bool update(const std::string& givenPath, const std::function<bool(Document&)>& edit) {
+  lastWriteError = EINVAL;
   if (givenPath.empty()) return false;
   std::string path = fileBehindLink(givenPath);  // the file locked, read and rewritten
   WriteLock lock(path);
-  if (!lock.held()) return false;
+  if (!lock.held()) {
+    lastWriteError = lock.error();
+    return false;
+  }
+  removeStaleTemporaries(path);
 
   struct stat st{};
   bool exists = ::stat(path.c_str(), &st) == 0;
   std::string bytes;
+  lastWriteError = EACCES;
   if (exists) {
     // Renaming would get round a file that may not be written: honour its permissions.
     if (!S_ISREG(st.st_mode) || access(path.c_str(), R_OK | W_OK) != 0) return false;
@@ -66,13 +158,31 @@ bool update(const std::string& givenPath, const std::function<bool(Document&)>& 
   }
 
   Document doc = Document::parse(bytes);
+  lastWriteError = 0;
   if (!edit(doc)) return true;
-  return replaceFileContents(path, doc.serialize(), isPrivateFile(path) ? 0600 : 0666);
+  const bool secret = isPrivateFile(path) || holdsPassword(doc);
+  // A rewrite keeps the file's mode: one that now holds a password is closed first, and
+  // once more after the rename when it could not be closed before (a file of another owner,
+  // which becomes ours by the rename).
+  const bool closed = !secret || !exists || makePrivate(path);
+  if (!replaceFileContents(path, doc.serialize(), secret ? 0600 : 0666)) {
+    lastWriteError = errno ? errno : EIO;
+    return false;
+  }
+  if (!closed && !makePrivate(path)) {
+    lastWriteError = EPERM;
+    return false;
+  }
+  return true;
 }
 
 }  // namespace platform::profile
 
 namespace platform {
+
+int setProfileLockWait(int milliseconds) { return profile::lockWaitMs.exchange(milliseconds); }
+
+int lastProfileWriteError() { return profile::lastWriteError; }
 
 std::string profilePath(u16v file) {
   if (file.empty()) return {};

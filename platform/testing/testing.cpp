@@ -12,6 +12,7 @@
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
+#include <grp.h>
 #include <unistd.h>
 
 namespace qtest {
@@ -116,6 +117,50 @@ void obeyFilePermissions() {
     d.permitted &= ~overrides;
   }
   syscall(SYS_capset, &header, data);
+}
+
+bool canActAsOtherUser() { return ::geteuid() == 0; }
+
+unsigned otherUid() { return 65534; }
+unsigned otherGid() { return 65534; }
+
+bool becomeOtherUser() {
+  return ::setgroups(0, nullptr) == 0 && ::setgid(gid_t(otherGid())) == 0 && ::setuid(uid_t(otherUid())) == 0 &&
+         ::geteuid() == otherUid();
+}
+
+OtherUserProcess::OtherUserProcess(const std::function<bool()>& setup) {
+  int ready[2];
+  if (::pipe(ready) != 0) return;
+  std::fflush(nullptr);
+  pid_ = fork();
+  if (pid_ == 0) {
+    ::close(ready[0]);
+    bool ok = false;
+    try {
+      ok = becomeOtherUser() && setup();
+    } catch (...) {
+    }
+    const char answer = ok ? '1' : '0';
+    [[maybe_unused]] ssize_t n = ::write(ready[1], &answer, 1);
+    for (;;) ::pause();  // until the test is done with it
+  }
+  ::close(ready[1]);
+  char answer = '0';
+  if (pid_ > 0) {
+    while (::read(ready[0], &answer, 1) < 0 && errno == EINTR) {
+    }
+  }
+  ::close(ready[0]);
+  ok_ = answer == '1';
+}
+
+OtherUserProcess::~OtherUserProcess() {
+  if (pid_ <= 0) return;
+  ::kill(pid_, SIGKILL);
+  int status = 0;
+  while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+  }
 }
 
 bool writeOdsPackage(const std::filesystem::path& p, const std::string& rows) {

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -344,4 +347,145 @@ TEST_F(Profile, UnwritableFileIsNotReplaced) {
 TEST_F(Profile, MissingFolderFailsTheWrite) {
   EXPECT_FALSE(writeProfileString((dir / "no/such/dir.ini").string(), u"S", u"k", u"v"));
   EXPECT_FALSE(writeProfileString(u"", u"S", u"k", u"v"));
+}
+
+// ---- Settings files on a machine shared with other users ----
+
+namespace {
+
+// A folder that every user may enter and write, as /tmp or an install folder open to all.
+void openToAll(const std::filesystem::path& p) { ASSERT_EQ(chmod(p.c_str(), 01777), 0); }
+
+// Whether the second user can open the file for reading.
+bool otherUserReads(const std::string& path) {
+  return qtest::inChildProcess([&] {
+           if (!qtest::becomeOtherUser()) return 2;
+           int fd = open(path.c_str(), O_RDONLY);
+           if (fd >= 0) close(fd);
+           return fd >= 0 ? 1 : 0;
+         }) == 1;
+}
+
+// The lock wait shortened for a test and given back after it.
+class ShortLockWait {
+ public:
+  ShortLockWait() : old_(setProfileLockWait(200)) {}
+  ~ShortLockWait() { setProfileLockWait(old_); }
+
+ private:
+  int old_;
+};
+
+}  // namespace
+
+// Files with passwords are their owner's alone, whatever the umask, whether new or rewritten;
+// files without keep their mode.
+TEST_F(Profile, FilesWithPasswordsAreTheOwnersAlone) {
+  if (!qtest::canActAsOtherUser()) GTEST_SKIP() << "not root: no second user to try the files with";
+  ASSERT_EQ(chmod(dir.path().c_str(), 0755), 0);
+  struct Case {
+    const char* name;
+    const char* before;  // the file's text before the write; nullptr: no file yet
+    const char16_t* key;
+    const char16_t* value;
+    mode_t mode;
+  } cases[] = {
+      {"Gleanex.ini", nullptr, u"预处理", u"0", 0600},           // by its name, from its first key
+      {"GLEANEX.INI", "[源数据]\n预处理=0\n", u"用户名", u"root", 0600},  // and when rewritten
+      {"a.ini", nullptr, u"口令字", u"secret", 0600},
+      {"b.ini", "[S]\nk=v\n", u"Password", u"secret", 0600},      // a file open to all is closed
+      {"c.ini", "[S]\nk=v\n", u"1", u"qzap://main/books?p=cat/secret?r=no", 0600},
+      {"d.ini", "[S]\nk=v\n", u"Connection", u"host=db user=cat password=secret", 0600},
+      {"e.ini", "[S]\npwd=x\n", u"k", u"v", 0600},                 // a password already there
+      {"f.ini", nullptr, u"k", u"v", 0644},
+      {"g.ini", "[S]\nk=v\n", u"passage", u"v", 0666},  // keeps its mode
+  };
+  const mode_t oldMask = umask(0);
+  for (const Case& c : cases) {
+    const std::string path = (dir / c.name).string();
+    if (c.before) {
+      qtest::writeFile(path, c.before);
+      chmod(path.c_str(), 0666);
+    }
+    umask(c.before ? 0 : 022);
+    ASSERT_TRUE(writeProfileString(path, u"S", c.key, c.value)) << c.name;
+    EXPECT_EQ(modeOf(path), c.mode) << c.name;
+    EXPECT_EQ(otherUserReads(path), c.mode != 0600) << c.name;
+    std::filesystem::remove(path);
+  }
+  umask(oldMask);
+}
+
+// The lock beside a file is its owner's alone; another user who holds it makes the write
+// fail after the lock wait, never hang, and the file keeps its text.
+TEST_F(Profile, ALockHeldByAnotherUserFailsTheWriteInTime) {
+  if (!qtest::canActAsOtherUser()) GTEST_SKIP() << "not root: no second user to hold the lock";
+  ini("[S]\nk=v\n");
+  const mode_t oldMask = umask(0);
+  ASSERT_TRUE(writeProfileString(file, u"S", u"k", u"mine"));
+  umask(oldMask);
+  const std::string lock = (dir / ".test.ini.lock").string();
+  EXPECT_EQ(modeOf(lock), 0600u);
+  openToAll(dir.path());
+  EXPECT_FALSE(otherUserReads(lock));
+
+  // In a folder open to all, the other user makes the lock file before us and keeps it locked.
+  const std::string shared = (dir / "shared.ini").string();
+  const std::string sharedLock = (dir / ".shared.ini.lock").string();
+  qtest::OtherUserProcess holder([&] {
+    int fd = open(sharedLock.c_str(), O_RDWR | O_CREAT, 0644);
+    return fd >= 0 && flock(fd, LOCK_EX) == 0;
+  });
+  ASSERT_TRUE(holder.ok());
+  qtest::writeFile(shared, "[S]\nk=v\n");
+  ShortLockWait wait;
+  EXPECT_FALSE(writeProfileString(shared, u"S", u"k", u"changed"));
+  EXPECT_EQ(lastProfileWriteError(), ETIMEDOUT);
+  EXPECT_EQ(qtest::readFile(shared), "[S]\nk=v\n");
+  EXPECT_TRUE(writeProfileString(file, u"S", u"k", u"again")) << "other files' locks are free";
+  EXPECT_EQ(lastProfileWriteError(), 0);
+}
+
+// A link planted under the lock file's name is never followed: nothing is made or locked
+// where it points, and the write fails.
+TEST_F(Profile, APlantedLockLinkIsNotFollowed) {
+  if (!qtest::canActAsOtherUser()) GTEST_SKIP() << "not root: no second user to plant the link";
+  openToAll(dir.path());
+  qtest::TempDir elsewhere;
+  const std::string target = (elsewhere / "nologin").string();
+  const std::string lock = (dir / ".test.ini.lock").string();
+  ASSERT_EQ(qtest::inChildProcess([&] { return qtest::becomeOtherUser() && symlink(target.c_str(), lock.c_str()) == 0 ? 0 : 1; }), 0);
+  ini("[S]\nk=v\n");
+  EXPECT_FALSE(writeProfileString(file, u"S", u"k", u"changed"));
+  EXPECT_FALSE(std::filesystem::exists(target));
+  EXPECT_EQ(bytes(), "[S]\nk=v\n");
+}
+
+// The temporary file of a write killed before its rename goes with the next write of the
+// file once its process is gone; those of living writers and of other files stay.
+TEST_F(Profile, TemporariesOfKilledWritesAreRemoved) {
+  pid_t gone = fork();
+  ASSERT_GE(gone, 0);
+  if (gone == 0) _exit(0);
+  ASSERT_EQ(waitpid(gone, nullptr, 0), gone);
+  pid_t living = fork();
+  ASSERT_GE(living, 0);
+  if (living == 0) {
+    pause();
+    _exit(0);
+  }
+  const std::string dead = ".test.ini." + std::to_string(gone) + "-0-4711";
+  const std::vector<std::string> kept = {
+      ".test.ini." + std::to_string(living) + "-0-4711",  // a writer still at work
+      ".other.ini." + std::to_string(gone) + "-0-4711",   // another file's
+      ".test.ini.lock", ".test.ini.x-1", "test.ini.bak",
+  };
+  ini("[S]\nk=v\n");
+  qtest::writeFile(dir / dead, "[S]\nk=ha");
+  for (const std::string& k : kept) qtest::writeFile(dir / k, "");
+  ASSERT_TRUE(writeProfileString(file, u"S", u"k", u"w"));
+  kill(living, SIGKILL);
+  waitpid(living, nullptr, 0);
+  EXPECT_FALSE(std::filesystem::exists(dir / dead));
+  for (const std::string& k : kept) EXPECT_TRUE(std::filesystem::exists(dir / k)) << k;
 }

@@ -19,8 +19,15 @@
 // takes an flock on ".<name>.lock" beside the file, reads the file, changes it, writes a
 // temporary file in the same folder and renames it over the file: readers see the old or the
 // new file, never half of one, and concurrent writers (threads or processes) lose nothing.
-// A rewritten file keeps its mode; a new file gets 0666 less the umask, except a file named
-// "Loomstore.ini" (in any letter case), which holds passwords and is created 0600.
+// The lock file is made 0600 and never followed when it is a symbolic link; a lock that
+// another program holds longer than the lock wait (a few seconds) fails the write. A write
+// also removes the temporary files ".<name>.<pid>-..." that writers killed before their
+// rename left beside the file, once their process is gone.
+// A rewritten file keeps its mode; a new file gets 0666 less the umask, except a file that
+// holds passwords: "Loomstore.ini" and "Gleanex.ini" (in any letter case), and any file with
+// a key named like a password (password, passwd, pwd, pass, 口令, 密码) or a value that
+// carries one ("?p=user/password", "Password=..."). Such a file is created 0600 and, when it
+// is rewritten, loses whatever group and others could do with it.
 #pragma once
 
 #include <platform/text.h>
@@ -106,6 +113,13 @@ bool deleteProfileKey(const ProfileFile& file, u16v section, u16v key);
 bool deleteProfileSection(const ProfileFile& file, u16v section);
 /// \brief Replaces the lines of a section ("key=value" each).
 bool writeProfileSection(const ProfileFile& file, u16v section, const std::vector<u16>& lines);
+
+/// \brief Sets how long a write waits for the lock that another writer holds (5,000 ms at
+/// first); returns the wait it replaces.
+int setProfileLockWait(int milliseconds);
+/// \brief Why this thread's last write failed (0 after one that succeeded): ETIMEDOUT when
+/// another program held the file's lock for the whole lock wait, else the system's error.
+int lastProfileWriteError();
 
 /// \brief Where a profile file name leads: a name without '/' lies in the Windows directory.
 std::string profilePath(u16v file);

@@ -61,6 +61,33 @@ void limitFileSize(uint64_t bytes);
 /// \brief In a child process: gives up the rights to ignore file permissions (what root has),
 /// so that a read-only file or folder is read-only to it as well.
 void obeyFilePermissions();
+/// \brief True when the test may act as a second, unprivileged user of the machine (it runs
+/// as root); tests that need one skip with a message otherwise.
+bool canActAsOtherUser();
+/// \brief The second user's ids: the account "nobody" (65534).
+unsigned otherUid();
+unsigned otherGid();
+/// \brief In a child process: becomes the second user for good (no extra groups, its group,
+/// its uid); false when that fails.
+bool becomeOtherUser();
+
+/// A forked child that acts as the second user while the test goes on: `setup` runs in it
+/// after it has become that user, and the constructor returns once `setup` has; the child
+/// then stays alive, holding what it opened or locked, until the object goes.
+class OtherUserProcess {
+ public:
+  explicit OtherUserProcess(const std::function<bool()>& setup);
+  ~OtherUserProcess();
+  OtherUserProcess(const OtherUserProcess&) = delete;
+  OtherUserProcess& operator=(const OtherUserProcess&) = delete;
+  /// \brief True when the child became the second user and `setup` answered true.
+  bool ok() const { return ok_; }
+
+ private:
+  int pid_ = -1;
+  bool ok_ = false;
+};
+
 /// \brief Writes an OpenDocument spreadsheet of one sheet whose rows are `rows` (the
 /// table:table-row elements), packed by the zip command with the mimetype first and stored,
 /// as office programs do; false when zip failed.
