@@ -4,6 +4,8 @@
 #include <platform/profile.h>
 #include <ui/modal.h>
 
+#include <cerrno>
+
 namespace {
 
 constexpr char16_t kSource[] = u"源数据";
@@ -20,6 +22,9 @@ constexpr const char16_t* kDatabaseKeys[3] = {u"转入库1", u"转入库2", u"�
 
 constexpr int kMaxServers = 100;
 
+constexpr char16_t kSettingsLocked[] = u"设置文件[%s]正被其他程序锁定，设置未能保存!";
+constexpr char16_t kSettingsNotSaved[] = u"设置文件[%s]保存失败，设置未能保存!";
+
 u16 readText(const u16& file, u16v section, u16v key, u16v def = u"") {
   return platform::profileString(file, section, key, def, 256);
 }
@@ -32,8 +37,8 @@ void readRule(const u16& file, u16v section, CHitRule& rule) {
 
 bool writeRule(const u16& file, u16v section, const CHitRule& rule) {
   bool ok = platform::writeProfileString(file, section, kScript, rule.script);
-  ok &= platform::writeProfileString(file, section, kOutputFile, rule.output);
-  for (int i = 0; i < 3; ++i) ok &= platform::writeProfileString(file, section, kDatabaseKeys[i], rule.database[i]);
+  ok = ok && platform::writeProfileString(file, section, kOutputFile, rule.output);
+  for (int i = 0; i < 3; ++i) ok = ok && platform::writeProfileString(file, section, kDatabaseKeys[i], rule.database[i]);
   return ok;
 }
 
@@ -79,35 +84,44 @@ void CAppSettings::Load(const u16& file) {
   waitSeconds = platform::profileInt(file, kSystem, u"等待时间", 12);
 }
 
+// Stops at the first write that fails: the next ones would fail the same way (each after
+// its own lock wait when another program keeps the file's lock).
 bool CAppSettings::Save(const u16& file) const {
   bool ok = platform::writeProfileString(file, kSource, u"预处理", flag(sourceRuleOn));
-  ok &= platform::writeProfileString(file, kSource, u"预处理文件", sourceRuleScript);
-  ok &= platform::writeProfileString(file, kSource, u"Excel方案", schemeName);
+  ok = ok && platform::writeProfileString(file, kSource, u"预处理文件", sourceRuleScript);
+  ok = ok && platform::writeProfileString(file, kSource, u"Excel方案", schemeName);
 
   const char16_t* charset = u"gbk";
   if (codePage == -2) charset = marker == 4 ? u"eacc4" : u"eacc3";
   else if (codePage == -1) charset = u"ucs2";
   else if (codePage == 65001) charset = u"utf8";
-  ok &= platform::writeProfileString(file, kOutput, u"字符集", charset);
+  ok = ok && platform::writeProfileString(file, kOutput, u"字符集", charset);
   if (codePage == -1 || codePage == 65001)
-    ok &= platform::writeProfileString(file, kOutput, u"文件头", flag(marker != 0));
-  ok &= platform::writeProfileString(file, kOutput, u"记录分隔", flag(recordSeparator));
+    ok = ok && platform::writeProfileString(file, kOutput, u"文件头", flag(marker != 0));
+  ok = ok && platform::writeProfileString(file, kOutput, u"记录分隔", flag(recordSeparator));
 
   // The list is written whole, renumbered from 1, however long it is.
   std::vector<u16> lines;
   for (size_t i = 0; i < servers.size(); ++i)
     lines.push_back(platform::fromUtf8(std::to_string(i + 1)) + u"=" + servers[i]);
-  ok &= platform::writeProfileSection(file, kServerList, lines);
+  ok = ok && platform::writeProfileSection(file, kServerList, lines);
 
-  ok &= writeRule(file, kOneHit, oneHit);
-  ok &= platform::writeProfileString(file, kMulti, u"选择策略", platform::fromUtf8(std::to_string(multiStrategy)));
-  ok &= platform::writeProfileString(file, kMulti, kOutputFile, multiOutput);
-  ok &= writeRule(file, kNoHit, noHit);
+  ok = ok && writeRule(file, kOneHit, oneHit);
+  ok = ok && platform::writeProfileString(file, kMulti, u"选择策略", platform::fromUtf8(std::to_string(multiStrategy)));
+  ok = ok && platform::writeProfileString(file, kMulti, kOutputFile, multiOutput);
+  ok = ok && writeRule(file, kNoHit, noHit);
 
-  ok &= platform::writeProfileString(file, kSystem, u"用户名", userName);
-  ok &= platform::writeProfileString(file, kSystem, u"口令字", password);
-  ok &= platform::writeProfileString(file, kSystem, u"等待时间", platform::fromUtf8(std::to_string(waitSeconds)));
+  ok = ok && platform::writeProfileString(file, kSystem, u"用户名", userName);
+  ok = ok && platform::writeProfileString(file, kSystem, u"口令字", password);
+  ok = ok && platform::writeProfileString(file, kSystem, u"等待时间", platform::fromUtf8(std::to_string(waitSeconds)));
   return ok;
+}
+
+bool CGleanexApp::SaveSettings() {
+  if (settings.Save(settingsPath)) return true;
+  if (platform::lastProfileWriteError() == ETIMEDOUT) theReporter()(kSettingsLocked, settingsPath);
+  else theReporter()(kSettingsNotSaved, settingsPath);
+  return false;
 }
 
 void CGleanexApp::SetProgramFolder(u16v folder) {

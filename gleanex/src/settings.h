@@ -53,7 +53,9 @@ class CGleanexApp {
   /// \brief Sets the program folder (a "/" is added when missing) and the settings path.
   void SetProgramFolder(u16v folder);
   void LoadSettings() { settings.Load(settingsPath); }
-  void SaveSettings() { settings.Save(settingsPath); }
+  /// \brief Writes the settings file; a file that cannot be written (its lock kept by another
+  /// program, a full disk, no right to write) is named in a message and false is returned.
+  bool SaveSettings();
 };
 
 /// \brief The one application object.

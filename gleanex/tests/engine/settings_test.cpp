@@ -3,8 +3,16 @@
 
 #include <platform/profile.h>
 #include <qorvel_testing/testing.h>
+#include <ui_testing/modal_script.h>
 
 #include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 namespace {
 
@@ -133,6 +141,69 @@ TEST_F(SettingsFile, RoundTripWithTheFileKeys) {
       EXPECT_EQ(get(u"输出MARC", u"文件头"), c.marker ? u"1" : u"0");
     }
   }
+}
+
+}  // namespace
+
+// ---- Gleanex.ini on a machine shared with other users ----
+
+namespace {
+
+// Gleanex.ini holds the record server's password and the server list's: readable by its
+// owner only, from its first write on, whatever the umask.
+TEST_F(SettingsFile, TheFileIsItsOwnersAlone) {
+  if (!qtest::canActAsOtherUser()) GTEST_SKIP() << "not root: no second user to try the file with";
+  ASSERT_EQ(chmod(dir.path().c_str(), 0755), 0);
+  const std::string file = platform::toUtf8(path);
+  const mode_t oldMask = umask(0);
+  CAppSettings s;
+  s.password = u"secret";
+  s.servers = {u"qzap://b/books?p=cat/x?r=no?n=0"};
+  ASSERT_TRUE(s.Save(path));
+  umask(oldMask);
+  struct stat st{};
+  ASSERT_EQ(stat(file.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  EXPECT_EQ(qtest::inChildProcess([&] {
+              if (!qtest::becomeOtherUser()) return 2;
+              return open(file.c_str(), O_RDONLY) < 0 && errno == EACCES ? 0 : 1;
+            }),
+            0);
+}
+
+// A second user who keeps the file's lock makes 退出 and 确定 say so, naming the file, after
+// the lock wait; the file keeps what it held.
+TEST_F(SettingsFile, ALockKeptByAnotherUserIsToldNotWaitedFor) {
+  if (!qtest::canActAsOtherUser()) GTEST_SKIP() << "not root: no second user to keep the lock";
+  ASSERT_EQ(chmod(dir.path().c_str(), 01777), 0);
+  CGleanexApp app;
+  app.SetProgramFolder(platform::fromUtf8(dir.path().string()));
+  app.settings.userName = u"cat";
+  ASSERT_TRUE(app.SaveSettings());
+  const std::string before = qtest::readFile(dir / "Gleanex.ini");
+  const std::string lock = (dir / ".Gleanex.ini.lock").string();
+  ASSERT_EQ(unlink(lock.c_str()), 0);  // so that the other user can make it and keep it
+  qtest::OtherUserProcess holder([&] {
+    int fd = open(lock.c_str(), O_RDONLY | O_CREAT, 0644);
+    return fd >= 0 && flock(fd, LOCK_EX) == 0;
+  });
+  ASSERT_TRUE(holder.ok());
+
+  const int oldWait = platform::setProfileLockWait(100);
+  uitest::ModalScript script;
+  app.settings.userName = u"dog";
+  EXPECT_FALSE(app.SaveSettings());
+  platform::setProfileLockWait(oldWait);
+  ASSERT_EQ(script.messages().size(), 1u);
+  EXPECT_EQ(script.messages()[0].text.toStdU16String(),
+            u"设置文件[" + app.settingsPath + u"]正被其他程序锁定，设置未能保存!");
+  EXPECT_EQ(qtest::readFile(dir / "Gleanex.ini"), before);
+
+  // Any other failure says the file could not be saved.
+  app.SetProgramFolder(platform::fromUtf8((dir / "gone").string()));
+  EXPECT_FALSE(app.SaveSettings());
+  ASSERT_EQ(script.messages().size(), 2u);
+  EXPECT_EQ(script.messages()[1].text.toStdU16String(), u"设置文件[" + app.settingsPath + u"]保存失败，设置未能保存!");
 }
 
 }  // namespace
