@@ -50,6 +50,54 @@ bool IsPrivateFolder(const std::string& path) {
          (st.st_mode & 077) == 0;
 }
 
+// The same for a folder already open.
+bool IsPrivateFolder(int dir) {
+  struct stat st;
+  return ::fstat(dir, &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() && (st.st_mode & 077) == 0;
+}
+
+// The folder of a cache file, opened when it is a private folder of this user's own (the
+// folder itself not a link); -1 otherwise. Whatever is done inside goes through it, so the
+// folder cannot be swapped under us between the check and the use.
+int OpenPrivateFolder(const std::string& file) {
+  int dir = ::open(platform::folderOf(file).c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (dir >= 0 && !IsPrivateFolder(dir)) {
+    ::close(dir);
+    dir = -1;
+  }
+  return dir;
+}
+
+// A cache file opened for reading when it is this user's own: a plain file, not a link,
+// owned by the user, in a private folder of the user's. A name in a folder that others may
+// enter (the temporary folder cleaned and the folder made again by someone else) or a file
+// of another owner counts as no cache at all. -1 otherwise.
+int OpenOwnCacheFile(const std::string& path) {
+  const int dir = OpenPrivateFolder(path);
+  if (dir < 0) return -1;
+  int fd = ::openat(dir, platform::fileNameOf(path).c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  ::close(dir);
+  struct stat st;
+  if (fd >= 0 && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid() || st.st_nlink != 1)) {
+    ::close(fd);
+    fd = -1;
+  }
+  return fd;
+}
+
+// Whether a mapped cache file name may be written again: it lies in a private folder of the
+// user's, and nothing stands under its name but a plain file of the user's own.
+bool IsReusableCacheName(const std::string& path) {
+  const int dir = OpenPrivateFolder(path);
+  if (dir < 0) return false;
+  struct stat st;
+  const bool reusable = ::fstatat(dir, platform::fileNameOf(path).c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0
+                            ? errno == ENOENT
+                            : S_ISREG(st.st_mode) && st.st_uid == ::geteuid();
+  ::close(dir);
+  return reusable;
+}
+
 // The folder of this user's cache files inside the shared temporary folder: "qorvelmarc-<uid>"
 // made with mode 0700. When that name is taken by something that is not our own private
 // folder (another user's, a link, a loose mode) a fresh private folder of a unique name is
@@ -85,50 +133,52 @@ std::string MakeTempFile(const std::string& folder, const std::string& prefix) {
 
 bool EndsWith(u16v text, u16v tail) { return text.size() >= tail.size() && text.substr(text.size() - tail.size()) == tail; }
 
-// Opens the cache file for writing, empty: made anew (mode 0600) when it is missing, else
-// only when it is a plain file of our own. A link under its name is never followed.
-int OpenCacheForWriting(const std::string& path) {
-  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-  if (fd >= 0 || errno != EEXIST) return fd;
-  fd = ::open(path.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return -1;
-  struct stat st;
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid() || ::ftruncate(fd, 0) != 0) {
-    ::close(fd);
-    return -1;
-  }
-  ::fchmod(fd, 0600);
-  return fd;
-}
-
+// Writes the cache file whole or not at all: FF FE and the text go into a new file beside
+// it, which is renamed over it once every byte is on disk. A write that fails or falls short
+// (a full disk, a file-size limit) removes the new file and the cache file both, so a cut
+// document is never found under the cache file's name, however the write ended.
 bool WriteCacheFile(const std::string& path, u16v text) {
-  int fd = OpenCacheForWriting(path);
-  if (fd < 0) return false;
+  const int dir = OpenPrivateFolder(path);
+  if (dir < 0) return false;
+  const std::string name = platform::fileNameOf(path);
   std::string bytes = "\xFF\xFE";
   bytes.reserve(2 + 2 * text.size());
   for (char16_t c : text) {
     bytes.push_back(char(c & 0xFF));
     bytes.push_back(char(c >> 8));
   }
-  for (size_t done = 0; done < bytes.size();) {
+  std::string part;
+  int fd = -1;
+  for (unsigned n = 0; fd < 0 && n < 100; ++n) {
+    part = "." + name + "." + std::to_string(::getpid()) + "-" + std::to_string(n);
+    fd = ::openat(dir, part.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0 && errno != EEXIST) break;
+  }
+  bool whole = fd >= 0;
+  for (size_t done = 0; whole && done < bytes.size();) {
     ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    done += size_t(n);
+    if (n <= 0) whole = false;
+    else done += size_t(n);
   }
-  ::close(fd);
-  return true;
+  if (fd >= 0) {
+    whole = whole && ::fsync(fd) == 0;
+    whole = ::close(fd) == 0 && whole;
+  }
+  whole = whole && ::renameat(dir, part.c_str(), dir, name.c_str()) == 0;
+  if (!whole) {
+    if (fd >= 0) ::unlinkat(dir, part.c_str(), 0);
+    ::unlinkat(dir, name.c_str(), 0);
+  }
+  ::close(dir);
+  return whole;
 }
 
-// The whole file, or nothing when it cannot be read.
-std::optional<std::string> ReadBytes(const std::string& path) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+// The whole of a cache file of the user's own, or nothing when there is none or it cannot
+// be read.
+std::optional<std::string> ReadOwnCache(const std::string& path) {
+  int fd = OpenOwnCacheFile(path);
   if (fd < 0) return std::nullopt;
-  struct stat st;
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd);
-    return std::nullopt;
-  }
   std::string bytes;
   char chunk[65536];
   for (;;) {
@@ -209,8 +259,8 @@ int32_t CQzConfig::GetContent(const char16_t* user, const char16_t* password) {
   return Fetch(user, password, nullptr);
 }
 
-int32_t CQzConfig::Fetch(const char16_t* user, const char16_t* password, bool* loginRefused) {
-  if (loginRefused) *loginRefused = false;
+int32_t CQzConfig::Fetch(const char16_t* user, const char16_t* password, bool* noDocument) {
+  if (noDocument) *noDocument = false;
   com::CoInitialize(nullptr);
   const size_t first = m_name.find(u'/');
   const size_t second = first == u16::npos ? u16::npos : m_name.find(u'/', first + 1);
@@ -230,7 +280,6 @@ int32_t CQzConfig::Fetch(const char16_t* user, const char16_t* password, bool* l
     }
     if (server.Login(user ? user : u"", password ? password : u"") != 0) {
       server.Disconnect();
-      if (loginRefused) *loginRefused = true;
       return ShowFailure(loomstore::msg::defaultLoginFailed());
     }
     if (dbase.Open(server.m_lpDispatch, database) != 0) {
@@ -238,6 +287,8 @@ int32_t CQzConfig::Fetch(const char16_t* user, const char16_t* password, bool* l
       return ShowFailure(loomstore::msg::openFailed());
     }
     text = dbase.GetDocument(document);
+    // An empty text is the server's own answer only when it reports no failure with it.
+    if (text.empty() && noDocument) *noDocument = server.GetErrorCode() == 0;
     server.Disconnect();
   } catch (const platform::ComError&) {
     return ShowFailure(loomstore::msg::connectFailed());
@@ -246,7 +297,8 @@ int32_t CQzConfig::Fetch(const char16_t* user, const char16_t* password, bool* l
 
   const platform::ProfileFile mapping(m_mappingFile);
   u16 cache = platform::profileString(mapping, kMappingSection, m_name, u"", kMappingSize);
-  if (cache.empty()) {
+  // A name whose folder is no longer the user's own private one is given up for a new name.
+  if (cache.empty() || !IsReusableCacheName(platform::pathFromWide(cache))) {
     const std::string temp = TempFolder();
     if (temp.size() > kTempFolderChars) return -1;
     const std::string folder = CacheFolder(temp);
@@ -258,7 +310,10 @@ int32_t CQzConfig::Fetch(const char16_t* user, const char16_t* password, bool* l
       made += ".htm";
     }
     cache = platform::pathToWide(made);
-    platform::writeProfileString(mapping, kMappingSection, m_name, cache);
+    if (!platform::writeProfileString(mapping, kMappingSection, m_name, cache)) {
+      ::unlink(made.c_str());
+      return -1;
+    }
   }
   if (!WriteCacheFile(platform::pathFromWide(cache), text)) return -1;
   return int32_t(text.size());
@@ -267,10 +322,11 @@ int32_t CQzConfig::Fetch(const char16_t* user, const char16_t* password, bool* l
 int32_t CQzConfig::ReadCache(const u16& file, char16_t* buf, int32_t size) {
   const std::string path = platform::pathFromWide(file);
   if (size <= 2) {
-    struct stat st;
-    return ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) ? 0 : -1;
+    const int fd = OpenOwnCacheFile(path);
+    if (fd >= 0) ::close(fd);
+    return fd >= 0 ? 0 : -1;
   }
-  std::optional<std::string> bytes = ReadBytes(path);
+  std::optional<std::string> bytes = ReadOwnCache(path);
   if (!bytes) return -1;
   const size_t chars = bytes->size() / 2;
   if (chars >= size_t(size)) return 0;
@@ -290,27 +346,32 @@ int32_t CQzConfig::GetContent(char16_t* buf, int32_t size, const char16_t* user,
     cache = platform::profileString(mapping, kMappingSection, m_name, u"", kMappingSize);
     if (cache.empty()) return -1;
   }
-  if (ReadCache(cache, buf, size) < 0 && GetContent(user, password) <= 0) return -1;
+  if (int32_t n = ReadCache(cache, buf, size); n >= 0) return n;
+  // Missing, unreadable or not the user's own: fetched again, maybe under a new name.
+  if (GetContent(user, password) <= 0) return -1;
+  cache = platform::profileString(mapping, kMappingSection, m_name, u"", kMappingSize);
   return ReadCache(cache, buf, size);
 }
 
 int CQzConfig::GetLimitation(const char16_t* path, const char16_t* user, const char16_t* password,
                              const char16_t* key) {
   m_name = u16(path ? path : u"") + u"/*/limit";
-  // A server that cannot be reached, or a database without a limit document, limits
-  // nothing; but a refused log-in is no right at all: a wrong password must not open every
-  // key.
-  bool loginRefused = false;
-  if (Fetch(user, password, &loginRefused) <= 0) return loginRefused ? 0 : 1;
+  // Only the server's own answer that the database holds no limit document leaves every key
+  // open. Anything else that keeps the document from us denies: a server out of reach, a
+  // refused log-in, a cache that cannot be written whole, a cache that is not the user's own,
+  // a document that does not parse (a cut one among them).
+  bool noDocument = false;
+  if (Fetch(user, password, &noDocument) <= 0) return noDocument ? 1 : 0;
   const u16 cache =
       platform::profileString(platform::ProfileFile(m_mappingFile), kMappingSection, m_name, u"", kMappingSize);
   if (cache.empty()) return 0;
-  std::optional<std::string> bytes = ReadBytes(platform::pathFromWide(cache));
-  u16 text = bytes ? DecodeUtf16Le(*bytes) : u16();
+  std::optional<std::string> bytes = ReadOwnCache(platform::pathFromWide(cache));
+  if (!bytes) return 0;
+  u16 text = DecodeUtf16Le(*bytes);
   if (!text.empty() && text.front() == u'\xFEFF') text.erase(0, 1);
 
   xml::Document doc = xml::Document::create();
-  if (!doc.loadXml(text) || !doc.documentElement()) return 1;
+  if (!doc.loadXml(text) || !doc.documentElement()) return 0;
   // Looked up by exact element name: a user name that is no element name finds nobody.
   if (!user || !*user) return 0;
   std::vector<xml::Node> found = doc.documentElement().childElements(user);

@@ -8,6 +8,8 @@
 
 #include <filesystem>
 
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -169,12 +171,18 @@ TEST_F(QzConfigTest, Limitation) {
   EXPECT_TRUE(script_.records().empty());
 }
 
+// Only the server's answer that it holds no limit document opens every key; a document that
+// cannot be had or read denies.
 TEST_F(QzConfigTest, LimitationWithoutALimitDocument) {
   putDocument(u"books", u"*/limit", u"not xml");
   EXPECT_EQ(config_.GetLimitation(u"main/catalog.xml", u"cat", u"secret", u"read"), 1) << "no document";
-  EXPECT_EQ(config_.GetLimitation(u"main/books", u"cat", u"secret", u"read"), 1) << "no root element";
+  EXPECT_EQ(config_.GetLimitation(u"main/books", u"cat", u"secret", u"read"), 0) << "no root element";
+  putDocument(u"books", u"*/limit", u"<limit><cat><enable>read</enable></cat><ann><enab");
+  EXPECT_EQ(config_.GetLimitation(u"main/books", u"cat", u"secret", u"read"), 0) << "a cut document";
   EXPECT_TRUE(script_.records().empty());
-  EXPECT_EQ(config_.GetLimitation(u"down/books", u"cat", u"secret", u"read"), 1) << "a server out of reach";
+  EXPECT_EQ(config_.GetLimitation(u"down/books", u"cat", u"secret", u"read"), 0) << "a server out of reach";
+  ASSERT_EQ(script_.messages().size(), 1u);
+  EXPECT_EQ(script_.messages()[0].text, kConnectFailed);
 }
 
 // A wrong password grants nothing, whether or not the database has a limit document.
@@ -215,19 +223,22 @@ TEST_F(QzConfigTest, CacheFilesAreTheUsersOwn) {
   ASSERT_EQ(lstat(file.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0600u);
 
-  // Someone swaps the cache file for a link to a file of the user's: the next fetch into that
-  // name fails rather than write through the link, and a read does not read through it.
+  // Someone swaps the cache file for a link to a file of the user's: a read does not read
+  // through it, and the document is fetched anew into a file of its own rather than through
+  // the link.
   const std::string victim = (tmp_ / "victim.txt").string();
-  qtest::writeFile(victim, "keep me");
+  qtest::writeFile(victim, std::string("\xFF\xFEk\0e\0e\0p\0", 10));
   fs::remove(file);
   fs::create_symlink(victim, file);
-  EXPECT_EQ(config_.GetContent(u"public", u""), -1);
-  EXPECT_EQ(content().first, -1);
-  EXPECT_EQ(qtest::readFile(victim), "keep me");
+  EXPECT_EQ(content(), std::make_pair(5, std::u16string(u"\xFEFF<a/>")));
+  EXPECT_NE(mapping(), platform::fromUtf8(file));
+  EXPECT_EQ(config_.GetContent(u"public", u""), 4);
+  EXPECT_EQ(qtest::readFile(victim), std::string("\xFF\xFEk\0e\0e\0p\0", 10));
   EXPECT_TRUE(fs::is_symlink(file));
 
   // The folder's name taken by a link to a folder open to all: a folder of our own is made.
   fs::remove(file);
+  fs::remove(platform::toUtf8(mapping()));
   fs::rename(privateFolder(), (tmp_ / "old").string());
   const fs::path open = tmp_ / "open";
   fs::create_directory(open);
@@ -242,6 +253,121 @@ TEST_F(QzConfigTest, CacheFilesAreTheUsersOwn) {
   ASSERT_EQ(lstat(platform::folderOf(other).c_str(), &st), 0);
   EXPECT_TRUE(S_ISDIR(st.st_mode));
   EXPECT_EQ(st.st_mode & 0777, 0700u);
+}
+
+// The temporary folder is cleaned, and another user makes the user's cache folder again and
+// plants files under the names QzConfig.ini keeps: none of them is read, nor written, and no
+// key opens for it.
+TEST_F(QzConfigTest, ACacheFolderMadeAgainByAnotherUserIsNotRead) {
+  if (!qtest::canActAsOtherUser()) GTEST_SKIP() << "not root: no second user to plant the files";
+  ASSERT_EQ(chmod(tmp_.path().c_str(), 01777), 0);  // as /tmp
+  putDocument(u"catalog.xml", u"help.htm", u"<p>帮助</p>");
+  putDocument(u"books", u"*/limit", u"<limit><public><disable>read</disable></public><cat><enable>read</enable></cat></limit>");
+  config_.SetProperty(u"main/catalog.xml", u"help.htm");
+  ASSERT_EQ(content().first, 10);
+  const std::string help = platform::toUtf8(mapping());
+  ASSERT_EQ(config_.GetLimitation(u"main/books", u"public", u"", u"read"), 0);
+  const std::string limit = platform::toUtf8(mapping());
+  ASSERT_EQ(platform::folderOf(limit), privateFolder());
+
+  const std::string folder = privateFolder();
+  fs::remove_all(folder);
+  const std::string page = std::string("\xFF\xFE<\0b\0>\0", 8), limitless = std::string("\xFF\xFE<\0x\0/\0>\0", 10);
+  ASSERT_EQ(qtest::inChildProcess([&] {
+              if (!qtest::becomeOtherUser() || mkdir(folder.c_str(), 0777) != 0 || chmod(folder.c_str(), 0777) != 0) return 1;
+              qtest::writeFile(help, page);
+              qtest::writeFile(limit, limitless);
+              return chmod(help.c_str(), 0666) == 0 && chmod(limit.c_str(), 0666) == 0 ? 0 : 1;
+            }),
+            0);
+
+  const std::pair<int32_t, std::u16string> served = content(2);
+  EXPECT_EQ(served.first, 0) << "the planted file counts as no cache, and a new one is fetched";
+  config_.SetProperty(u"main/catalog.xml", u"help.htm");
+  EXPECT_EQ(content(), std::make_pair(10, std::u16string(u"\xFEFF<p>帮助</p>")));
+  const std::string fresh = platform::toUtf8(mapping());
+  EXPECT_NE(platform::folderOf(fresh), privateFolder());
+  struct stat st;
+  ASSERT_EQ(lstat(platform::folderOf(fresh).c_str(), &st), 0);
+  EXPECT_TRUE(S_ISDIR(st.st_mode) && st.st_uid == geteuid() && (st.st_mode & 0777) == 0700);
+  EXPECT_EQ(config_.GetLimitation(u"main/books", u"public", u"", u"read"), 0);
+  EXPECT_EQ(config_.GetLimitation(u"main/books", u"cat", u"secret", u"admin"), 0);
+  EXPECT_EQ(config_.GetLimitation(u"main/books", u"cat", u"secret", u"read"), 1);
+  EXPECT_EQ(qtest::readFile(help), page) << "nothing is written into the other user's folder";
+  EXPECT_EQ(qtest::readFile(limit), limitless);
+  EXPECT_TRUE(script_.records().empty());
+}
+
+// A cache that cannot be written whole, on a full temporary disk or past a file-size limit:
+// the fetch fails, no part of the document is left under any name, every key is denied, and
+// once there is room again the document is fetched and served whole.
+class QzConfigFullDisk : public QzConfigTest {
+ protected:
+  static constexpr int kNoMount = 77;
+
+  void SetUp() override {
+    QzConfigTest::SetUp();
+    // A limit document of about 40 KB, larger than the room there is.
+    std::u16string users = u"<limit><cat><enable>read</enable></cat>";
+    for (int i = 0; i < 800; ++i) users += u"<user" + platform::fromUtf8(std::to_string(i)) + u"><enable>x</enable></user" + platform::fromUtf8(std::to_string(i)) + u">";
+    putDocument(u"books", u"*/limit", users + u"</limit>");
+    putDocument(u"catalog.xml", u"big.xml", users + u"</limit>");
+  }
+
+  // What a user sees while there is no room: each step's failure is a bit of the result.
+  int checkWithoutRoom() {
+    int failures = 0;
+    CQzConfig config;
+    config.SetProperty(u"main/catalog.xml", u"big.xml");
+    if (config.GetContent(u"public", u"") != -1) failures |= 1;
+    std::u16string buf(64, u'?');
+    if (config.GetContent(buf.data(), 64, u"public", u"") != -1 || buf[0] != 0) failures |= 2;
+    if (config.GetLimitation(u"main/books", u"cat", u"secret", u"read") != 0) failures |= 4;
+    if (!leftovers().empty()) failures |= 8;
+    return failures;
+  }
+
+  // Every file in the temporary folder and below it.
+  std::vector<std::string> leftovers() const {
+    std::vector<std::string> files;
+    for (const auto& e : fs::recursive_directory_iterator(tmp_.path()))
+      if (!e.is_directory()) files.push_back(e.path().string());
+    return files;
+  }
+
+  void checkWithRoomAgain() {
+    config_.SetProperty(u"main/catalog.xml", u"big.xml");
+    const int32_t length = config_.GetContent(u"public", u"");
+    EXPECT_GT(length, 20000);
+    std::u16string buf(size_t(length) + 2, u'?');
+    EXPECT_EQ(config_.GetContent(buf.data(), length + 2, u"public", u""), length + 1);
+    EXPECT_EQ(std::u16string_view(buf.c_str()).substr(length - 7), u"</limit>");
+    EXPECT_EQ(config_.GetLimitation(u"main/books", u"cat", u"secret", u"read"), 1);
+    EXPECT_EQ(config_.GetLimitation(u"main/books", u"cat", u"secret", u"admin"), 0);
+    EXPECT_TRUE(script_.records().empty());
+  }
+};
+
+TEST_F(QzConfigFullDisk, OnAFullTemporaryDisk) {
+  const int rc = qtest::inChildProcess([&] {
+    // A mount of the child's own, gone with it: a 16 KiB disk over the temporary folder.
+    if (unshare(CLONE_NEWNS) != 0 || mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        mount("tmpfs", tmp_.path().c_str(), "tmpfs", 0, "size=16k,mode=0700") != 0)
+      return kNoMount;
+    return checkWithoutRoom();
+  });
+  if (rc == kNoMount) GTEST_SKIP() << "mounting a small tmpfs is refused here; the file-size limit test stands in";
+  EXPECT_EQ(rc, 0) << "1: fetched, 2: served, 4: allowed, 8: a file left behind";
+  checkWithRoomAgain();
+}
+
+TEST_F(QzConfigFullDisk, PastAFileSizeLimit) {
+  const int rc = qtest::inChildProcess([&] {
+    qtest::limitFileSize(16384);
+    return checkWithoutRoom();
+  });
+  EXPECT_EQ(rc, 0) << "1: fetched, 2: served, 4: allowed, 8: a file left behind";
+  checkWithRoomAgain();
 }
 
 }  // namespace
