@@ -1,6 +1,7 @@
 // Accounts keep salted hashes only, on both backends; a local file of the first layout,
 // which kept passwords as typed, is hashed when opened; local files are their owner's alone.
 #include "kelvra_fixture.h"
+#include "store/password.h"
 
 #include <sys/stat.h>
 
@@ -50,6 +51,36 @@ TEST_P(KelvraAccounts, KeepOnlySaltedHashes) {
   EXPECT_EQ(store->accounts(), (std::vector<std::u16string>{u"cat", u"cat2", u"dog", u"public"}));
   EXPECT_EQ(store->removeAccount(u"DOG"), 0);
   EXPECT_EQ(store->removeAccount(u"dog"), kelvra::kLoginFailed);
+}
+
+// The cost part of a hash: "$argon2id$v=19$m=...,t=...,p=...", without salt and digest.
+std::string costOf(const std::string& hash) {
+  size_t end = 0;
+  for (int i = 0; i < 3 && end != std::string::npos; ++i) end = hash.find('$', end + 1);
+  return hash.substr(0, end);
+}
+
+// A log-in to an account that does not exist does the hashing work of one with a wrong
+// password: one check against a hash of the same cost, so its answer comes as late.
+TEST_P(KelvraAccounts, AnUnknownAccountIsCheckedLikeAWrongPassword) {
+  struct Case {
+    const char16_t* user;
+    const char16_t* password;
+    bool ok;
+  } cases[] = {{u"cat", u"secret", true}, {u"cat", u"wrong", false}, {u"dog", u"secret", false},
+               {u"", u"", false}, {u"dog", u"", false}};
+  for (const Case& c : cases) {
+    const uint64_t before = kelvra::passwordChecks();
+    int32_t error = -1;
+    EXPECT_EQ(store->checkLogin(c.user, c.password, &error), c.ok) << platform::toUtf8(c.user);
+    EXPECT_EQ(error, c.ok ? 0 : kelvra::kLoginFailed);
+    EXPECT_EQ(kelvra::passwordChecks() - before, 1u) << platform::toUtf8(c.user);
+  }
+  const std::string account = sql("SELECT hash FROM accounts WHERE \"user\" = 'cat'");
+  EXPECT_EQ(costOf(kelvra::standInHash()), costOf(account));
+  EXPECT_EQ(costOf(kelvra::standInHash()), "$argon2id$v=19$m=65536,t=2,p=1");
+  // Its password is nobody's: not even the empty one of a new server's "public".
+  for (const char16_t* password : {u"", u"public", u"secret"}) EXPECT_FALSE(kelvra::verifyPassword(kelvra::standInHash(), password));
 }
 
 KELVRA_ON_BOTH_BACKENDS(KelvraAccounts);

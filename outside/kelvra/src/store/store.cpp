@@ -291,7 +291,9 @@ bool Store::checkLogin(std::u16string_view user, std::u16string_view password, i
     setError(error, rc);
     return false;
   }
-  bool ok = !rows.empty() && verifyPassword(platform::toUtf8(rows.text(0, 0)), password);
+  // An unknown account costs one password check too: the time of the answer does not tell
+  // an account that is missing from a wrong password.
+  bool ok = verifyPassword(rows.empty() ? standInHash() : platform::toUtf8(rows.text(0, 0)), password) && !rows.empty();
   setError(error, ok ? kOk : kLoginFailed);
   return ok;
 }
