@@ -59,4 +59,10 @@ int message(QWidget* parent, const QString& text, ui::Icon icon = ui::Icon::None
 /// \brief The dialogs' parent: the host's active window, none when it has none.
 QWidget* hostWindow();
 
+/// \brief Whether `file`, a path inside the install folder `folder`, may be written: no part
+/// of it below the folder is a symbolic link, or every link that is belongs to the folder's
+/// owner, and the file (or, when it does not exist yet, the folder it would be made in) lies
+/// inside the folder once every link is followed. A link that leads nowhere is refused.
+bool staysInFolder(const std::string& folder, const std::string& file);
+
 }  // namespace setuply

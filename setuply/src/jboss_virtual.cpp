@@ -6,6 +6,7 @@
 
 #include <com/create.h>
 #include <platform/codepage.h>
+#include <platform/paths.h>
 #include <xml/dom.h>
 
 #include <cstring>
@@ -80,7 +81,9 @@ SETUPLY_API int JBossVirtual(const char* xmlFile, const char* name, const char* 
   xml::Document doc = xml::Document::create();
   // White space between elements is kept, so that the file keeps its layout.
   doc.setPreserveWhiteSpace(true);
-  if (!doc.load(setuply::pathArg(xmlFile)) || !doc.documentElement()) {
+  // A link planted under the file's name that leads out of its folder is neither read nor written.
+  const std::string file = setuply::pathArg(xmlFile);
+  if (!setuply::staysInFolder(platform::folderOf(file), file) || !doc.load(file) || !doc.documentElement()) {
     setuply::message(nullptr, QStringLiteral("为JBoss添加虚拟目录未成功!"), ui::Icon::Information);
     return 0;
   }

@@ -25,9 +25,16 @@ SETUPLY_API int Z3950Server(const char* installDir) {
   std::string dir = setuply::pathArg(installDir);
   if (dir.empty()) dir.push_back('.');
   const std::string ini = platform::joinPath(dir, "Bibliora.ini");
+  const std::string config = platform::joinPath(platform::joinPath(dir, "bin"), "Config.xml");
+  auto failed = [] {
+    setuply::message(nullptr, QStringLiteral("添加Z39.50服务器信息未成功!"), ui::Icon::Information);
+    return 0;
+  };
 
+  // A planted link under a file's name, or a write that fails, writes nothing and says so.
   auto cancelled = [&] {
-    platform::writeProfileString(ini, u"Bibliora", u"Default", u"1");
+    if (!setuply::staysInFolder(dir, ini) || !platform::writeProfileString(ini, u"Bibliora", u"Default", u"1"))
+      return failed();
     return 2;
   };
   // Without a display the sheet cannot be shown: that counts as Cancel.
@@ -36,26 +43,21 @@ SETUPLY_API int Z3950Server(const char* installDir) {
   auto* page = new CPageZ39;
   sheet.AddPage(page);
   if (sheet.exec() != ui::IDOK) return cancelled();
-  platform::writeProfileString(ini, u"Bibliora", u"Default", u"0");
+  if (!setuply::staysInFolder(dir, ini) || !setuply::staysInFolder(dir, config) ||
+      !platform::writeProfileString(ini, u"Bibliora", u"Default", u"0"))
+    return failed();
   const std::u16string remoteHost = platform::format(u"%s:%ld", ui::toU16(page->m_strHost), page->m_nPort);
   com::CoInitialize(nullptr);
 
-  const std::string config = platform::joinPath(platform::joinPath(dir, "bin"), "Config.xml");
   xml::Document doc = xml::Document::create();
   doc.setPreserveWhiteSpace(true);
-  if (!doc.load(config) || !doc.documentElement()) {
-    setuply::message(nullptr, QStringLiteral("添加Z39.50服务器信息未成功!"), ui::Icon::Information);
-    return 0;
-  }
+  if (!doc.load(config) || !doc.documentElement()) return failed();
   xml::Node zs = doc.documentElement().selectSingleNode(u"./ZServer");
   if (!zs) return 2;
   replaceAttribute(zs, u"RemoteHost", remoteHost);
   replaceAttribute(zs, u"User", ui::toU16(page->m_strAccount));
   replaceAttribute(zs, u"Password", ui::toU16(page->m_strPassword));
   replaceAttribute(zs, u"Database", ui::toU16(page->m_strDatabase));
-  if (!doc.save(config)) {
-    setuply::message(nullptr, QStringLiteral("添加Z39.50服务器信息未成功!"), ui::Icon::Information);
-    return 0;
-  }
+  if (!doc.save(config)) return failed();
   return 2;
 }

@@ -184,4 +184,48 @@ TEST_F(JBossVirtualTest, FailedSaveKeepsTheFile) {
   EXPECT_EQ(qtest::readFile(file), kServerXml);
 }
 
+// A configuration file that another user has swapped for a link to a file elsewhere is
+// neither read nor written; a link of the folder's owner inside the folder is followed.
+TEST_F(JBossVirtualTest, APlantedLinkIsNotFollowed) {
+  if (!qtest::canActAsOtherUser()) GTEST_SKIP() << "not root: no second user to plant the link";
+  qtest::TempDir outside;
+  const fs::path elsewhere = outside / "server.xml", inside = dir / "conf" / "server.xml";
+  fs::create_directories(dir / "conf");
+  fs::permissions(dir.path(), fs::perms::all);
+  struct Case {
+    const char* name;
+    fs::path target;
+    bool byOther;
+    int result;
+  } cases[] = {
+      {"another user's link outside", elsewhere, true, 0},
+      {"the owner's link outside", elsewhere, false, 0},
+      {"another user's link inside", inside, true, 0},
+      {"the owner's link inside", inside, false, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    qtest::writeFile(elsewhere, kServerXml);
+    qtest::writeFile(inside, kServerXml);
+    fs::remove(file);
+    ASSERT_EQ(qtest::inChildProcess([&] {
+                if (c.byOther && !qtest::becomeOtherUser()) return 1;
+                return symlink(c.target.c_str(), file.c_str()) == 0 ? 0 : 1;
+              }),
+              0);
+    script.clear();
+    EXPECT_EQ(call("qorvel", "C:\\web"), c.result);
+    EXPECT_EQ(qtest::readFile(elsewhere), kServerXml);
+    EXPECT_TRUE(fs::is_symlink(file));
+    if (c.result) {
+      EXPECT_TRUE(script.messages().empty());
+      EXPECT_NE(qtest::readFile(inside), kServerXml);
+    } else {
+      ASSERT_EQ(script.messages().size(), 1u);
+      EXPECT_EQ(script.messages()[0].text, QStringLiteral("为JBoss添加虚拟目录未成功!"));
+      EXPECT_EQ(qtest::readFile(inside), kServerXml);
+    }
+  }
+}
+
 }  // namespace

@@ -207,4 +207,74 @@ TEST_F(Z3950ServerTest, TestButtonAgainstZtest) {
   }
 }
 
+// An install folder that other users may write: a link that one of them plants under a
+// file's name is not followed, nothing at all is written and the export says it failed; a
+// link of the folder's owner that stays inside the folder is written through.
+TEST_F(Z3950ServerTest, LinksPlantedInTheInstallFolderAreNotFollowed) {
+  if (!qtest::canActAsOtherUser()) GTEST_SKIP() << "not root: no second user to plant the links";
+  fs::permissions(dir.path(), fs::perms::owner_all | fs::perms::others_exec);
+  qtest::TempDir outside;
+  const fs::path passwd = outside / "passwd", foreignXml = outside / "Config.xml", nologin = outside / "nologin";
+  const std::string passwdText = "root:x:0:0:root:/root:/bin/bash\n";
+  struct Case {
+    const char* name;
+    fs::path link, target;
+    bool byOther;    // planted by the second user, else by the folder's owner
+    int okResult;    // what OK answers: 2 when it wrote, 0 when it refused
+    int cancelResult;  // Cancel writes Bibliora.ini only
+  };
+  const Case cases[] = {
+      {"Bibliora.ini to a file outside", install / "Bibliora.ini", passwd, true, 0, 0},
+      {"its lock file to a file outside", install / ".Bibliora.ini.lock", nologin, true, 0, 0},
+      {"Config.xml to a file outside", install / "bin" / "Config.xml", foreignXml, true, 0, 2},
+      {"bin to a folder outside", install / "bin", outside.path(), true, 0, 2},
+      {"the owner's link that leads outside", install / "Bibliora.ini", passwd, false, 0, 0},
+      {"another user's link inside", install / "Bibliora.ini", install / "conf" / "Bibliora.ini", true, 0, 0},
+      {"the owner's link inside", install / "Bibliora.ini", install / "conf" / "Bibliora.ini", false, 2, 2},
+  };
+  for (bool ok : {true, false}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(c.name) + (ok ? " (OK)" : " (Cancel)"));
+      fs::remove_all(install);
+      fs::create_directories(install / "bin");
+      fs::create_directories(install / "conf");
+      for (const fs::path& d : {install, install / "bin"}) fs::permissions(d, fs::perms::all);
+      qtest::writeFile(config, kConfig);
+      qtest::writeFile(install / "conf" / "Bibliora.ini", "[Bibliora]\nDefault=7\n");
+      qtest::writeFile(passwd, passwdText);
+      qtest::writeFile(foreignXml, kConfig);
+      fs::remove(nologin);
+      if (c.link == install / "bin") fs::remove_all(install / "bin");
+      if (c.link == config) fs::remove(config);
+      ASSERT_EQ(qtest::inChildProcess([&] {
+                  if (c.byOther && !qtest::becomeOtherUser()) return 1;
+                  return symlink(c.target.c_str(), c.link.c_str()) == 0 ? 0 : 1;
+                }),
+                0);
+      script.clear();
+      const int result = ok ? c.okResult : c.cancelResult;
+      EXPECT_EQ(run([&](QDialog& d, CPageZ39& p) {
+                  fill(p, "h", "210", "db");
+                  uitest::click(&d, ok ? ui::IDOK : ui::IDCANCEL);
+                }),
+                result);
+      EXPECT_EQ(qtest::readFile(passwd), passwdText);
+      EXPECT_EQ(qtest::readFile(foreignXml), kConfig);
+      EXPECT_FALSE(fs::exists(nologin));
+      EXPECT_FALSE(fs::exists(outside / ".passwd.lock"));
+      EXPECT_FALSE(fs::exists(outside / ".Config.xml.lock"));
+      if (result == 2) {
+        EXPECT_TRUE(messageTexts().empty());
+        EXPECT_EQ(platform::profileString(install / "Bibliora.ini", u"Bibliora", u"Default"), ok ? u"0" : u"1");
+      } else {
+        EXPECT_EQ(messageTexts(), std::vector<QString>{QStringLiteral("添加Z39.50服务器信息未成功!")});
+        EXPECT_EQ(qtest::readFile(install / "conf" / "Bibliora.ini"), "[Bibliora]\nDefault=7\n");
+        if (c.link != install / "Bibliora.ini") EXPECT_FALSE(fs::exists(install / "Bibliora.ini"));
+        if (c.link != install / "bin" && c.link != config) EXPECT_EQ(qtest::readFile(config), kConfig);
+      }
+      if (c.link == install / "Bibliora.ini") EXPECT_TRUE(fs::is_symlink(c.link));
+    }
+  }
+}
+
 }  // namespace
