@@ -65,7 +65,11 @@ bool deleteSubtree(HKEY parent, const u16& name) {
 CFileAssoc::CFileAssoc() = default;
 CFileAssoc::~CFileAssoc() = default;
 
+int CanAssociateProgram(const char16_t* exePath) { return loomkit::desktop::usableProgramPath(text(exePath)) ? 1 : 0; }
+
 void CFileAssoc::CreateTypeAssociation(const char16_t* ext, const char16_t* fileType, const char16_t* exePath) {
+  // A program path that the desktop cannot be told safely is refused whole, registry and all.
+  if (!CanAssociateProgram(exePath)) return;
   {
     RegKey k;
     if (RegCreateKeyEx(HKEY_CLASSES_ROOT, text(ext).c_str(), k.put()) == ERROR_SUCCESS)

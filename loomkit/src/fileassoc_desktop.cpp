@@ -130,7 +130,10 @@ bool writePackage(const std::string& path, const std::string& mimeType, const st
 }
 
 // An argument of Exec: quoted when it holds anything but plain path characters, with the
-// quoting rules' escapes, "%" doubled, and backslashes escaped once more as in any value.
+// quoting rules' escapes, "%" doubled, and backslashes escaped once more as in any value; a
+// tab, line feed or carriage return (kept inside the quotes) is written as its value escape,
+// so that it neither ends the line nor stands raw in it. Other control characters have no
+// escape: usableProgramPath refuses a path with one before anything is written.
 std::string execArgument(const std::string& path) {
   bool plain = !path.empty();
   for (unsigned char c : path)
@@ -150,6 +153,9 @@ std::string execArgument(const std::string& path) {
   for (char c : arg) {
     if (c == '%') out += "%%";
     else if (c == '\\') out += "\\\\";
+    else if (c == '\t') out += "\\t";
+    else if (c == '\n') out += "\\n";
+    else if (c == '\r') out += "\\r";
     else out.push_back(c);
   }
   return out;
@@ -264,6 +270,15 @@ bool anyPackageLeft(const std::string& data, u16v fileType) {
 }
 
 }  // namespace
+
+bool usableProgramPath(u16v exePath) {
+  if (exePath.empty()) return false;
+  for (char16_t c : exePath) {
+    const bool escaped = c == u'\t' || c == u'\n' || c == u'\r';
+    if ((c < 0x20 && !escaped) || (c >= 0x7F && c <= 0x9F)) return false;
+  }
+  return true;
+}
 
 std::string mimeTypeOf(u16v fileType) {
   if (platform::equalsNoCase(fileType, u"marc_iso2709_file")) return "application/marc";

@@ -19,6 +19,10 @@ void associate(std::u16string_view ext, std::u16string_view fileType, std::u16st
 /// user had before (when it is still ours).
 void dissociate(std::u16string_view ext, std::u16string_view fileType);
 
+/// \brief Whether a desktop entry can name `exePath` as its program: not empty, and no control
+/// character but tab, line feed and carriage return (which the entry escapes).
+bool usableProgramPath(std::u16string_view exePath);
+
 /// \brief The MIME type the desktop knows `fileType` by: application/marc, the registered
 /// type of MARC records, for the suite's own file type; application/x-<name> for others.
 std::string mimeTypeOf(std::u16string_view fileType);

@@ -4,6 +4,7 @@
 
 #include <loomkit/FileAssoc.h>
 #include <platform/registry.h>
+#include <ui/modal.h>
 
 #include <QCheckBox>
 #include <QLabel>
@@ -67,6 +68,15 @@ void CFileTypesDlg::onInitDialog() {
 
 void CFileTypesDlg::onOK() {
   bool anyTicked = false;
+  // A program path that no desktop entry can name: nothing is changed.
+  bool creating = false;
+  for (const Extension& e : kExtensions) creating = creating || ui::isChecked(this, e.checkBox);
+  if (creating && !CanAssociateProgram(exePath_.c_str())) {
+    ui::messageBox(this, QStringLiteral("Scrivo程序所在的路径中含有控制字符，不能设置MARC文件的打开方式!"), QString(),
+                   ui::Icon::Error);
+    endDialog(ui::IDCANCEL);
+    return;
+  }
   for (const Extension& e : kExtensions) {
     CFileAssoc assoc;
     if (ui::isChecked(this, e.checkBox)) {

@@ -76,3 +76,23 @@ TEST(FileTypes, AssociatesAndRemovesTheExtensions) {
   // Nothing left to remove: still fine.
   EXPECT_TRUE(RemoveMarcFileType());
 }
+
+// A program path that no desktop entry can carry (a control character in a folder's name):
+// OK says so and changes nothing.
+TEST(FileTypes, AProgramPathWithControlCharactersIsRefused) {
+  qtest::TempHome home;
+  const std::u16string exe = u"/opt/qorvel\x1B/Scrivo";
+  uitest::ModalScript script;
+  script.act([&](QDialog& d) {
+    ui::setChecked(&d, 1001, true);
+    uitest::click(&d, ui::IDOK);
+  });
+  CFileTypesDlg dlg(exe);
+  EXPECT_EQ(dlg.exec(), ui::IDCANCEL);
+  ASSERT_EQ(script.messages().size(), 1u);
+  EXPECT_EQ(script.messages()[0].text, QStringLiteral("Scrivo程序所在的路径中含有控制字符，不能设置MARC文件的打开方式!"));
+  EXPECT_EQ(script.messages()[0].icon, ui::Icon::Error);
+  CFileAssoc a;
+  EXPECT_EQ(a.QueryTypeAssociation(u".mrc", kMarcFileType, exe.c_str()), 0);
+  EXPECT_FALSE(fileTypeKeyExists());
+}

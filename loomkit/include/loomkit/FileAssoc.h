@@ -11,7 +11,8 @@ class LOOMKIT_API CFileAssoc {
 
   /// \brief Points HKEY_CLASSES_ROOT\ext at fileType, gives fileType the open command
   /// "\"exePath\" \"%1\"", removes the user's own program choice for ext and tells the shell.
-  /// Steps that cannot be done are skipped silently.
+  /// Steps that cannot be done are skipped silently; a program path that CanAssociateProgram
+  /// refuses changes nothing at all.
   void CreateTypeAssociation(const char16_t* ext, const char16_t* fileType, const char16_t* exePath);
   /// \brief Removes HKEY_CLASSES_ROOT\ext with its subkeys when it names fileType; otherwise
   /// removes the user's program choice for ext when it names exePath. fileType stays.
@@ -23,3 +24,8 @@ class LOOMKIT_API CFileAssoc {
  private:
   int CommandMatches(const char16_t* fileType, const char16_t* exePath);
 };
+
+/// \brief 1 when exePath can be made the program of an association, 0 when it is empty or holds
+/// a control character that a desktop entry cannot carry (any but tab, line feed and carriage
+/// return, which are escaped): the caller tells the user, CreateTypeAssociation does nothing.
+LOOMKIT_API int CanAssociateProgram(const char16_t* exePath);

@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
@@ -195,6 +197,66 @@ TEST_F(DesktopAssoc, ExecQuotesThePath) {
       EXPECT_EQ(qtest::run("desktop-file-validate '" + entry.string() + "' >/dev/null 2>&1"), 0) << c.exec;
     }
   }
+}
+
+// What GLib makes of our desktop entry when it opens `file` with it: the program it starts
+// and its arguments, as that program saw them (each followed by a NUL). Debian's python3 with
+// GLib's introspection data launches the entry for real.
+std::string launchedBy(const fs::path& entry, const fs::path& file, const fs::path& out) {
+  fs::remove(out);
+  const std::string script =
+      "import sys, gi\n"
+      "gi.require_version('Gio', '2.0')\n"
+      "from gi.repository import Gio\n"
+      "info = Gio.DesktopAppInfo.new_from_filename(sys.argv[1])\n"
+      "sys.exit(0 if info and info.launch([Gio.File.new_for_path(sys.argv[2])], None) else 1)\n";
+  qtest::writeFile(out.string() + ".py", script);
+  if (qtest::run("/usr/bin/python3 '" + out.string() + ".py' '" + entry.string() + "' '" + file.string() + "'") != 0)
+    return "launch failed";
+  // The program runs on its own: wait for what it leaves (it renames its file into place).
+  for (int i = 0; i < 6000 && !fs::exists(out); ++i) usleep(10000);
+  return qtest::readFile(out);
+}
+
+// Control characters in the program's path. Tab, line feed and carriage return are written
+// as escapes inside the quoted path: the entry keeps its own lines (a line feed cannot start
+// a key of its own), desktop-file-validate takes it, and GLib starts exactly that program with
+// the file. Any other control character is refused: nothing is written, registry or desktop.
+// (No "%" here: GLib looks for the program before it turns "%%" back into "%", so it loads
+// no entry whose program path holds one.)
+TEST_F(DesktopAssoc, ControlCharactersInTheProgramPath) {
+  ASSERT_EQ(qtest::run("desktop-file-validate --help >/dev/null 2>&1"), 0) << "desktop-file-validate is not installed";
+  ASSERT_EQ(qtest::run("/usr/bin/python3 -c 'import gi; gi.require_version(\"Gio\", \"2.0\")' 2>/dev/null"), 0)
+      << "python3-gi is not installed";
+  const fs::path out = files.path() / "launched";
+  const fs::path record = files.path() / "a record.mrc";
+  const fs::path entry = data / "applications" / kEntry;
+  for (const char* folder : {"line\nMimeType=text/plain;\nfeed", "a\ttab", "carriage\rreturn", "all \t\n\r $HOME \\ \"`"}) {
+    const fs::path program = files.path() / folder / "Scrivo";
+    fs::create_directories(program.parent_path());
+    qtest::writeFile(program, "#!/bin/sh\nprintf '%s\\0' \"$0\" \"$@\" > '" + out.string() + ".part' && mv '" +
+                                  out.string() + ".part' '" + out.string() + "'\n");
+    fs::permissions(program, fs::perms::owner_all);
+    create(u".mrc", platform::fromUtf8(program.string()).c_str());
+    const std::string text = qtest::readFile(entry);
+    EXPECT_EQ(text.find('\t'), std::string::npos) << folder;
+    EXPECT_EQ(text.find('\r'), std::string::npos) << folder;
+    EXPECT_EQ(text.find("\nMimeType=text/plain"), std::string::npos) << folder;
+    EXPECT_EQ(qtest::run("desktop-file-validate '" + entry.string() + "' >/dev/null 2>&1"), 0) << folder;
+    EXPECT_EQ(launchedBy(entry, record, out), program.string() + '\0' + record.string() + '\0') << folder;
+  }
+
+  fs::remove_all(data);
+  fs::remove_all(config);
+  fs::create_directories(config);
+  for (const char16_t* path : {u"/opt/a\x01" u"b/Scrivo", u"/opt/esc\x1B[0m/Scrivo", u"/opt/del\x7F/Scrivo", u"/opt/c1\x85/Scrivo", u""}) {
+    EXPECT_EQ(CanAssociateProgram(path), 0);
+    create(u".mrc", path);
+    EXPECT_EQ(assoc.QueryTypeAssociation(u".mrc", kType, path), 0);
+    EXPECT_TRUE(ours().empty());
+    EXPECT_FALSE(fs::exists(config / "mimeapps.list"));
+  }
+  EXPECT_EQ(CanAssociateProgram(u"/opt/a\tb/书目/Scrivo"), 1);
 }
 
 // Without the cache tools the files are still written and the registry still holds.
