@@ -124,8 +124,8 @@ void removeStaleTemporaries(const std::string& path) {
 }  // namespace
 
 bool isPrivateFile(const std::string& path) {
-  const std::string_view name = fileNameOf(path);
-  return equalsNoCase(name, "Loomstore.ini") || equalsNoCase(name, "Gleanex.ini");
+  const std::string name = fileNameOf(path);
+  return equalsNoCase(std::string_view(name), "Loomstore.ini") || equalsNoCase(std::string_view(name), "Gleanex.ini");
 }
 
 Document load(const std::string& path) {
