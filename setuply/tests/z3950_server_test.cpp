@@ -269,10 +269,16 @@ TEST_F(Z3950ServerTest, LinksPlantedInTheInstallFolderAreNotFollowed) {
       } else {
         EXPECT_EQ(messageTexts(), std::vector<QString>{QStringLiteral("添加Z39.50服务器信息未成功!")});
         EXPECT_EQ(qtest::readFile(install / "conf" / "Bibliora.ini"), "[Bibliora]\nDefault=7\n");
-        if (c.link != install / "Bibliora.ini") EXPECT_FALSE(fs::exists(install / "Bibliora.ini"));
-        if (c.link != install / "bin" && c.link != config) EXPECT_EQ(qtest::readFile(config), kConfig);
+        if (c.link != install / "Bibliora.ini") {
+          EXPECT_FALSE(fs::exists(install / "Bibliora.ini"));
+        }
+        if (c.link != install / "bin" && c.link != config) {
+          EXPECT_EQ(qtest::readFile(config), kConfig);
+        }
       }
-      if (c.link == install / "Bibliora.ini") EXPECT_TRUE(fs::is_symlink(c.link));
+      if (c.link == install / "Bibliora.ini") {
+        EXPECT_TRUE(fs::is_symlink(c.link));
+      }
     }
   }
 }
