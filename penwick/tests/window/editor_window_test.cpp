@@ -849,6 +849,11 @@ TEST_F(Window, BackspaceAtTheTopRowScrollsTheRowAboveIn) {
   EXPECT_EQ(data(1), u"  " + SF + u"a" + note.substr(0, size_t(offset - 3)) + note.substr(size_t(offset - 2)));
   EXPECT_EQ(field->RowOffset(w->caretRow, w->caretColumn), offset - 1);
   EXPECT_TRUE(caretDrawn(w));
+  // What the scroll and the edit left on the screen is what a full paint draws.
+  drain();
+  const QImage partial = onScreen(w);
+  w->repaint();
+  EXPECT_EQ(partial, onScreen(w));
 }
 
 // A file dragged from a file manager comes as a list of URLs and as their text: the path,
