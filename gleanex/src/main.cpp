@@ -6,6 +6,7 @@
 #include <com/create.h>
 #include <platform/paths.h>
 #include <ui/modal.h>
+#include <ui/translations.h>
 
 #include <QApplication>
 
@@ -16,6 +17,7 @@
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Gleanex"));
+  ui::loadQtTranslations();
   com::CoInitialize(nullptr);
 
   CGleanexApp& gleanex = theApp();

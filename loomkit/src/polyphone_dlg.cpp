@@ -8,6 +8,7 @@
 #include <platform/text.h>
 #include <ui/fonts.h>
 #include <ui/modal.h>
+#include <ui/translations.h>
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -174,6 +175,7 @@ namespace {
 class DialogChooser : public PolyphoneChooser {
  public:
   PolyphoneAnswer choose(const PolyphoneQuestion& q) override {
+    ui::loadQtTranslations();
     CPolyphoneDlg d;
     d.m_character = std::u16string(1, q.character);
     d.m_readings = q.readings;

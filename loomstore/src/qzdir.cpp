@@ -2,11 +2,14 @@
 
 #include "dir_tree_ctrl.h"
 
+#include <ui/translations.h>
+
 CQzDir::CQzDir() : m_pTree(new CDirTreeCtrl) {}
 
 CQzDir::~CQzDir() { delete m_pTree; }
 
 int CQzDir::Dirs(QWidget* parent, QRect rect, int32_t id) {
+  ui::loadQtTranslations();
   m_pTree->Create(parent, rect, id);
   return 1;
 }

@@ -3,6 +3,7 @@
 #include "viewer_app.h"
 
 #include <ui/fonts.h>
+#include <ui/translations.h>
 
 #include <QApplication>
 
@@ -10,6 +11,7 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Scrivo"));
   ui::installFonts();
+  ui::loadQtTranslations();
   CViewerApp viewer;
   viewer.InitInstance(CommandLineOf(argc, argv));
   return viewer.ExitInstance();

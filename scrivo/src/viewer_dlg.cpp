@@ -2,6 +2,7 @@
 
 #include "about_dlg.h"
 #include "file_types_dlg.h"
+#include "record_cut.h"
 #include "record_xml.h"
 #include "viewer_app.h"
 
@@ -43,6 +44,7 @@ constexpr int32_t kMaxEditorChars = 64 * 1024 * 1024;
 
 void errorBox(QWidget* parent, const QString& text) { ui::messageBox(parent, text, QString(), ui::Icon::Error); }
 void infoBox(QWidget* parent, const QString& text) { ui::messageBox(parent, text, QString(), ui::Icon::Information); }
+void warningBox(QWidget* parent, const QString& text) { ui::messageBox(parent, text, QString(), ui::Icon::Warning); }
 
 // A chosen font as the editor's font description (the height in pixels, negative: the
 // character height, as the font dialog gives it).
@@ -166,7 +168,24 @@ void CViewerDlg::SetRecordNumber(int32_t n) { ui::setControlText(this, IDC_RECOR
 void CViewerDlg::ShowRecord(CMarc& marc) {
   std::vector<char16_t> text(static_cast<size_t>(kRecordChars), 0);
   marc.GetContent(text.data(), kRecordChars);
-  editor.SetText(text.data(), int32_t(std::char_traits<char16_t>::length(text.data())), -1);
+  const std::u16string_view shown(text.data(), std::char_traits<char16_t>::length(text.data()));
+  editor.SetText(shown.data(), int32_t(shown.size()), -1);
+  TellWhenCut(shown);
+}
+
+void CViewerDlg::TellWhenCut(std::u16string_view shown) {
+  // The record just read ends where the file now stands.
+  int32_t codePage = 0, newline = 0, marker = 0;
+  ViewerReader().GetAttributeEx(codePage, newline, marker);
+  const std::u16string record = scrivo::RecordEndingAt(recordFile, recordFile.GetPosition(), codePage);
+  if (record.empty()) return;
+  const scrivo::RecordExtent whole = scrivo::ExtentOfRecord(record);
+  const scrivo::RecordExtent seen = scrivo::ExtentOfText(shown);
+  if (seen.fields < whole.fields || seen.subfields < whole.subfields)
+    warningBox(this, ui::qs(platform::format(u"本记录过长，只显示了前%ld个字段（共%ld个字段），后面的内容未显示",
+                                             seen.fields, whole.fields)));
+  else if (whole.longField)
+    warningBox(this, QStringLiteral("本记录中有字段长于9990个字符，只显示了该字段的前9990个字符"));
 }
 
 bool CViewerDlg::OnNextRecord() {

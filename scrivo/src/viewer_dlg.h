@@ -95,6 +95,9 @@ class CViewerDlg : public ui::Dialog {
 
  private:
   void ShowRecord(CMarc& marc);
+  /// Says so when the record just read from the file is shown without some of its fields,
+  /// subfields or text (the toolkit's limits on a record's text).
+  void TellWhenCut(std::u16string_view shown);
   void SetRecordNumber(int32_t n);
   bool OpenRecordFile(const std::u16string& path);
 };

@@ -58,21 +58,25 @@ struct IsoField {
   u16 data;
 };
 
-// An ISO 2709 record in the ANSI code page (GBK) from a leader's fixed parts and fields.
-inline std::string isoRecordOf(const std::vector<IsoField>& fields) {
+// An ISO 2709 record from a leader's fixed parts and fields, in the ANSI code page (GBK) or
+// another code page's form (-1: UTF-16LE units), lengths and starts in that form's units.
+inline std::string isoRecordOf(const std::vector<IsoField>& fields, int cp = 0) {
+  const size_t unit = cp == -1 ? 2 : 1;
+  auto encode = [cp](const u16& s) { return platform::toNarrow(cp, s); };
+  auto ascii = [&](const std::string& s) { return encode(u16(s.begin(), s.end())); };
   std::string directory, body;
   for (const IsoField& f : fields) {
     u16 data = f.data;
     for (char16_t& c : data)
       if (c == u'$') c = 0x1F;
-    const std::string bytes = platform::toNarrow(0, data) + "\x1E";
-    directory += f.tag + digits(long(bytes.size()), 4) + digits(long(body.size()), 5);
-    body += bytes;
+    const std::string piece = encode(data + u"\x1E");
+    directory += ascii(f.tag + digits(long(piece.size() / unit), 4) + digits(long(body.size() / unit), 5));
+    body += piece;
   }
-  directory += "\x1E";
-  const long base = 24 + long(directory.size());
-  const long total = base + long(body.size()) + 1;
-  return digits(total, 5) + "nam0 22" + digits(base, 5) + "   450 " + directory + body + "\x1D";
+  directory += encode(u"\x1E");
+  const long base = 24 + long(directory.size() / unit);
+  const long total = base + long(body.size() / unit) + 1;
+  return ascii(digits(total, 5) + "nam0 22" + digits(base, 5) + "   450 ") + directory + body + encode(u"\x1D");
 }
 
 // A CNMARC record of a Chinese book as a cataloguer makes it, with the fields in common use.

@@ -3,6 +3,7 @@
 // to the editor's notifications, WM_PASTE and the About item.
 #include "viewer_support.h"
 
+#include "record_cut.h"
 #include "record_xml.h"
 #include "viewer_app.h"
 
@@ -438,4 +439,103 @@ TEST_F(ViewerTest, SavesARecordLongerThanTheRecordBuffer) {
   dlg->OnSaveXml();
   EXPECT_EQ(takeMessages(), (std::vector<std::pair<QString, ui::Icon>>{
                                 {QStringLiteral("指定的XML数据文件打开失败"), ui::Icon::Error}}));
+}
+
+namespace {
+
+// `count` fields 500, each of `subfields` subfields $a holding one letter.
+std::vector<IsoField> manySubfields(int count, int subfields) {
+  u16 data = u"  ";
+  for (int i = 0; i < subfields; ++i) data += u"$ax";
+  return std::vector<IsoField>(size_t(count), IsoField{"500", data});
+}
+
+}  // namespace
+
+// The toolkit makes a record's text of whole elements within 99,999 characters: a longer
+// record is shown without its later subfields and fields, and the viewer says so, paging
+// forwards and backwards, in every form, with stray text between the records.
+TEST_F(ViewerTest, SaysSoWhenARecordIsShownCut) {
+  struct Case {
+    const char* what;
+    int fields, subfields;
+    bool cut;
+  } cases[] = {
+      {"30 fields of 1000 subfields (90 KB)", 30, 1000, true},
+      {"the second of two fields cut inside", 2, 3000, true},
+      {"4 fields of 1000 subfields: shown whole", 4, 1000, false},
+  };
+  const struct {
+    const char* name;
+    int cp;
+    std::string head;
+  } forms[] = {{"GBK", 0, ""}, {"UTF-16", -1, "\xFF\xFE"}, {"UTF-8", 65001, ""}};
+  for (const auto& form : forms) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(form.name) + ": " + c.what);
+      const std::string bytes = form.head + isoRecord(u"1", u"甲书", form.cp) +
+                                platform::toNarrow(form.cp, u"导出于2026-01-05 10:30\r\n") +
+                                isoRecordOf(manySubfields(c.fields, c.subfields), form.cp) +
+                                isoRecord(u"3", u"丙书", form.cp);
+      start(platform::fromUtf8(writeFile(std::string(form.name) + ".mrc", bytes).string()));
+      ASSERT_TRUE(shows(u"甲书"));
+      EXPECT_TRUE(takeMessages().empty());
+      for (const bool forwards : {true, false}) {
+        ASSERT_TRUE(forwards ? dlg->OnNextRecord() : dlg->OnPrevRecord());
+        const u16 text = shown();
+        const scrivo::RecordExtent seen = scrivo::ExtentOfText(text);
+        ASSERT_GE(seen.fields, 1);
+        std::vector<std::pair<QString, ui::Icon>> expected;
+        if (c.cut) {
+          EXPECT_LT(seen.subfields, c.fields * c.subfields);
+          expected.emplace_back(ui::qs(platform::format(u"本记录过长，只显示了前%ld个字段（共%ld个字段），后面的内容未显示",
+                                                       seen.fields, c.fields)),
+                                ui::Icon::Warning);
+        } else {
+          EXPECT_EQ(seen.fields, c.fields);
+          EXPECT_EQ(seen.subfields, c.fields * c.subfields);
+        }
+        EXPECT_EQ(takeMessages(), expected) << (forwards ? ">>" : "<<");
+        if (forwards) {
+          ASSERT_TRUE(dlg->OnNextRecord());
+          EXPECT_TRUE(shows(u"丙书"));
+          EXPECT_TRUE(takeMessages().empty());
+        }
+      }
+      dlg.reset();
+    }
+  }
+}
+
+// Records shown whole are not taken for cut, whatever their shape; a field longer than the
+// toolkit's 9,990 characters is shown cut, and said to be.
+TEST_F(ViewerTest, OnlyARecordShownCutIsSaidToBe) {
+  auto swapEntries = [](std::string record) {
+    // The directory's first two entries the other way round: paired by their starts.
+    std::swap_ranges(record.begin() + 24, record.begin() + 36, record.begin() + 36);
+    return record;
+  };
+  const std::vector<IsoField> odd = {{"001", u"a$b"},  // a delimiter in a control field is data
+                                     {"500", u"  $$a两个分隔符$b末尾$"},
+                                     {"300", u"  附注"},
+                                     {"200", u"1 $a题名"}};
+  struct Case {
+    const char* what;
+    std::string record;
+    const char16_t* message;  // null: none
+  } cases[] = {
+      {"delimiters doubled and last, a field without subfields", isoRecordOf(odd), nullptr},
+      {"directory out of order", swapEntries(isoRecordOf(odd)), nullptr},
+      {"a field of 9,990 characters", isoRecordOf({{"001", u16(9990, u'x')}}), nullptr},
+      {"a field of 9,995 characters", isoRecordOf({{"500", u"  $a" + u16(9991, u'x')}, {"200", u"1 $a题名"}}),
+       u"本记录中有字段长于9990个字符，只显示了该字段的前9990个字符"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    start(platform::fromUtf8(writeFile("odd.mrc", c.record).string()));
+    std::vector<std::pair<QString, ui::Icon>> expected;
+    if (c.message) expected.emplace_back(QString::fromUtf16(c.message), ui::Icon::Warning);
+    EXPECT_EQ(takeMessages(), expected);
+    dlg.reset();
+  }
 }

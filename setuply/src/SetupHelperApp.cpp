@@ -6,6 +6,7 @@
 #include <platform/codepage.h>
 #include <platform/text.h>
 #include <ui/fonts.h>
+#include <ui/translations.h>
 #include <ui/win.h>
 
 #include <QApplication>
@@ -39,7 +40,10 @@ bool CSetupHelperApp::InitGui() {
 namespace setuply {
 
 bool canShowDialog(const char* exportName) {
-  if (theApp.InitGui()) return true;
+  if (theApp.InitGui()) {
+    ui::loadQtTranslations();
+    return true;
+  }
   std::fprintf(stderr, "Setuply: %s: no display to show the dialog on; answered as Cancel\n", exportName);
   return false;
 }

@@ -5,6 +5,7 @@
 
 #include <platform/text.h>
 #include <ui/modal.h>
+#include <ui/translations.h>
 #include <xml/dom.h>
 
 #include <QApplication>
@@ -165,6 +166,7 @@ int32_t CXlsFile::Configure() {
   if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return 0;
   std::vector<Row> sample;
   for (size_t i = 0; open_ && i < rows_.size() && i < 2; ++i) sample.push_back(book_.sheets.front().rows[rows_[i]]);
+  ui::loadQtTranslations();
   CXlsSchemeDlg dlg(scheme_, sample, QApplication::activeWindow());
   if (dlg.exec() != ui::IDOK) return 0;
   scheme_ = dlg.scheme();

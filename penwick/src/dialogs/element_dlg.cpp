@@ -3,6 +3,7 @@
 
 #include "field_item.h"
 #include "help_browser.h"
+#include "whole_characters.h"
 
 #include <platform/profile.h>
 #include <platform/text.h>
@@ -105,6 +106,7 @@ CElementDlg::CElementDlg(QWidget* parent, std::u16string_view hostFolder)
   connect(langBox_, &QComboBox::activated, this, [this] { writeLang = 1; });
   connect(tagEdit_, &QLineEdit::textChanged, this, [this] { OnTagChanged(); });
   connect(codeEdit_, &QLineEdit::textChanged, this, [this] { OnCodeChanged(); });
+  penwick::KeepWholeCharacters(*this);
 }
 
 void CElementDlg::onInitDialog() {

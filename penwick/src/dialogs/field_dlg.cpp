@@ -4,6 +4,7 @@
 
 #include "field_item.h"
 #include "help_browser.h"
+#include "whole_characters.h"
 #include "xml_converter.h"
 
 #include <platform/paths.h>
@@ -36,6 +37,7 @@ CMarcFieldDlg::CMarcFieldDlg(QWidget* parent, std::u16string hostFolder)
   browser_ = add<CWebBrowser2>(penwick::IDC_WEB_BROWSER, 7, 48, 316, 200);
   connect(tagEdit_, &QLineEdit::textChanged, this, &CMarcFieldDlg::OnTagChanged);
   connect(indicatorEdit_, &QLineEdit::textChanged, this, &CMarcFieldDlg::OnIndicatorsChanged);
+  penwick::KeepWholeCharacters(*this);
 }
 
 void CMarcFieldDlg::onInitDialog() {

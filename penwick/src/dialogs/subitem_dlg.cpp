@@ -3,6 +3,7 @@
 
 #include "field_item.h"
 #include "help_browser.h"
+#include "whole_characters.h"
 
 #include <platform/text.h>
 
@@ -23,6 +24,7 @@ CSubItemDlg::CSubItemDlg(QWidget* parent) : ui::Dialog(IDD, parent) {
     if (link.scheme().compare(QStringLiteral("code"), Qt::CaseInsensitive) == 0)
       ui::setControlText(this, IDC_CODE, link.path(QUrl::FullyDecoded));
   });
+  penwick::KeepWholeCharacters(*this);
 }
 
 void CSubItemDlg::onInitDialog() {

@@ -91,9 +91,14 @@ int CXmlConverter::ReadJinei(u16v text) {
     if (editor_->IsDublinCore() || IsControlTag(tag)) {
       editor_->AddField(tag, UnescapeContent(indicator.value_or(u16()) + content));
     } else {
-      // The indicators come from their own attribute: a data field written without one
-      // (or with one character) must not lend its first subfield's delimiter and code.
-      editor_->AddField(tag, UnescapeContent(indicator.value_or(u16())), UnescapeContent(content));
+      // The indicators are the attribute's first two characters; the rest of it is the
+      // field's text before its first subfield (all of it for a field without subfields,
+      // which the toolkit writes wholly into the attribute). A data field written without
+      // the attribute, or with one character in it, does not lend its first subfield's
+      // delimiter and code to the indicators.
+      const u16 attribute = UnescapeContent(indicator.value_or(u16()));
+      const size_t n = IndicatorLength(attribute);
+      editor_->AddField(tag, attribute.substr(0, n), attribute.substr(n) + UnescapeContent(content));
     }
   }
   return 1;
@@ -107,11 +112,18 @@ void CXmlConverter::WriteJinei(u16& out) const {
   if (!item) return;
   out = u"<marc><header>" + leaderText(item->data) + u"</header>";
   for (item = item->next; item; item = item->next) {
-    out += u"<field name=\"" + EscapeXml(item->name) + u"\"";
-    if (!item->indicators.empty()) out += u" indicator=\"" + leaderText(item->indicators) + u"\"";
-    out += u">";
     const u16& data = item->data;
     size_t at = data.find(kDelimiter);
+    out += u"<field name=\"" + EscapeXml(item->name) + u"\"";
+    if (at == u16::npos && !item->indicators.empty() && !IsControlTag(item->name)) {
+      // A data field without subfields goes out in the toolkit's own form, its whole text
+      // in the indicator attribute: the ISO 2709 writer takes a data field's indicators
+      // and subfields only, and would drop text that stood in the element.
+      out += u" indicator=\"" + EscapeContent(item->indicators + data) + u"\"></field>";
+      continue;
+    }
+    if (!item->indicators.empty()) out += u" indicator=\"" + leaderText(item->indicators) + u"\"";
+    out += u">";
     if (at == u16::npos) {
       out += EscapeContent(data);
     } else {

@@ -8,18 +8,20 @@ using namespace penwick;
 
 void CEditorDocument::ParseRecordText(std::u16string_view text) {
   ClearRecord();
-  std::u16string s(text);
+  std::u16string s = penwick::WithoutLoneSurrogates(text);
+  const size_t leader = penwick::WholeCharacters(s, 24);
   for (size_t i = 0; i < s.size(); ++i) {
     // Control characters become blanks; after the leader the separators 0x1B-0x1F stay.
-    if (s[i] < (i < 24 ? 0x20 : 0x1B)) s[i] = u' ';
+    if (s[i] < (i < leader ? 0x20 : 0x1B)) s[i] = u' ';
   }
-  AddField(u"000", std::u16string_view(s).substr(0, 24));
-  size_t pos = 24;
+  AddField(u"000", std::u16string_view(s).substr(0, leader));
+  size_t pos = leader;
   while (pos < s.size()) {
     size_t end = s.find(kFieldEnd, pos);
     if (end == std::u16string::npos) break;  // a field without its terminator is dropped
     std::u16string_view field = std::u16string_view(s).substr(pos, end - pos);
-    AddField(field.substr(0, 3), field.substr(std::min<size_t>(3, field.size())));
+    const size_t tag = penwick::WholeCharacters(field, 3);
+    AddField(field.substr(0, tag), field.substr(tag));
     pos = end + 1;
   }
 }

@@ -74,7 +74,7 @@ void CRowEditor::MoveLeft(bool ctrl) {
     return;
   }
   if (caretColumn > 0) {
-    PlaceCaret(caretRow, caretColumn - 1);
+    PlaceCaret(caretRow, caretColumn - int(CharLengthBefore(caretRow->text, size_t(caretColumn))));
     return;
   }
   CFieldRow* previous = caretRow->PreviousRow();
@@ -101,7 +101,7 @@ void CRowEditor::MoveRight(bool ctrl) {
     return;
   }
   if (caretColumn < caretRow->Length()) {
-    PlaceCaret(caretRow, caretColumn + 1);
+    PlaceCaret(caretRow, caretColumn + int(CharLengthAt(caretRow->text, size_t(caretColumn))));
     return;
   }
   CFieldRow* next = caretRow->NextRow();

@@ -159,6 +159,23 @@ void CRowEditor::Char(char16_t ch, bool ctrl, bool shift) {
   NotifyParent(EDN_CARET, caretRow, caretColumn);
 }
 
+void CRowEditor::Chars(std::u16string_view text, bool ctrl, bool shift) {
+  for (size_t i = 0; i < text.size();) {
+    const size_t n = CharLengthAt(text, i);
+    const std::u16string_view ch = text.substr(i, n);
+    i += n;
+    if (n == 1) {
+      if (!IsHighSurrogate(ch[0]) && !IsLowSurrogate(ch[0])) Char(ch[0], ctrl, shift);
+      continue;
+    }
+    // A character outside the BMP is only ever typed, as any other printable one.
+    if (!caretRow) return;
+    if (!ctrl) InsertCharacter(ch);
+    Repaint();
+    NotifyParent(EDN_CARET, caretRow, caretColumn);
+  }
+}
+
 void CRowEditor::Command(int id) {
   if (id > kTypeBase && id < kRangeEnd) {
     if (id == kSchemeBase || id == kDefaultBase) return;

@@ -85,18 +85,13 @@ int CEditorLayout::Advance(char32_t c) const {
   return w;
 }
 
-namespace {
-bool isHigh(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
-bool isLow(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
-}  // namespace
-
 int CEditorLayout::UnitWidth(std::u16string_view text, size_t i) const {
   const char16_t c = text[i];
   if (c == kDropMarker) return 0;
   if (c == kDelimiter) return dollarWidth_;
-  if (isHigh(c) && i + 1 < text.size() && isLow(text[i + 1]))
+  if (IsHighSurrogate(c) && i + 1 < text.size() && IsLowSurrogate(text[i + 1]))
     return Advance(0x10000 + ((char32_t(c) - 0xD800) << 10) + (char32_t(text[i + 1]) - 0xDC00));
-  if (isLow(c) && i > 0 && isHigh(text[i - 1])) return 0;
+  if (IsLowSurrogate(c) && i > 0 && IsHighSurrogate(text[i - 1])) return 0;
   return Advance(c);
 }
 
@@ -125,7 +120,7 @@ int CEditorLayout::FitFromPrefix(std::u16string_view text, const std::vector<int
   if (k < 1) {
     // At least one character, and a surrogate pair is one character.
     k = 1;
-    if (n >= 2 && isHigh(text[start]) && isLow(text[start + 1])) k = 2;
+    if (n >= 2 && IsHighSurrogate(text[start]) && IsLowSurrogate(text[start + 1])) k = 2;
   }
   return k;
 }
@@ -185,7 +180,7 @@ std::u16string CEditorLayout::FittingPrefix(std::u16string_view text, int maxWid
   int width = 0;
   while (k < text.size() && width + UnitWidth(text, k) <= maxWidth) width += UnitWidth(text, k++);
   // A pair whose first unit fitted keeps its second (which adds nothing).
-  if (k < text.size() && k > 0 && isLow(text[k]) && isHigh(text[k - 1])) ++k;
+  if (k < text.size() && k > 0 && IsLowSurrogate(text[k]) && IsHighSurrogate(text[k - 1])) ++k;
   return std::u16string(text.substr(0, k));
 }
 

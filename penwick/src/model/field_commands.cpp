@@ -164,7 +164,7 @@ void CRowEditor::PasteText(CFieldRow* row) {
   std::u16string text;
   bool have = GetClipboard(text);
   if (!have && ClipboardFile(text)) {
-    text.resize(std::min(text.size(), kDroppedPathMax));
+    text.resize(WholeCharacters(text, kDroppedPathMax));
     have = true;
   }
   if (have && InsertString(text)) changed = true;
@@ -216,6 +216,7 @@ void CRowEditor::CutField() {
 void CRowEditor::PasteField() {
   std::u16string text;
   if (!GetClipboard(text) || text.empty() || text[0] != kFieldEnd) return;
+  text = WithoutLoneSurrogates(text);
   CFieldItem* after = currentField;
   if (HasSelection()) {
     CFieldRow *a, *b;
@@ -234,7 +235,7 @@ void CRowEditor::PasteField() {
     size_t end = text.find(kFieldEnd, pos);
     if (end == std::u16string::npos) end = text.size();
     std::u16string_view entry = std::u16string_view(text).substr(pos, end - pos);
-    const size_t tagLength = std::min<size_t>(3, entry.size());
+    const size_t tagLength = WholeCharacters(entry, 3);
     CFieldItem* item = new CFieldItem(&document_, entry.substr(0, tagLength), entry.substr(tagLength));
     document_.InsertField(item, after ? after->next : document_.FirstField());
     if (!firstNew) firstNew = item;

@@ -50,6 +50,39 @@ bool penwick::IsControlTag(u16v tag) {
   return tag.substr(0, 2) == u"00" || tag.substr(0, 2) == u"-0";
 }
 
+size_t penwick::WholeCharacters(u16v s, size_t n) {
+  n = std::min(n, s.size());
+  return SplitsPair(s, n) ? n - 1 : n;
+}
+
+bool penwick::SplitsPair(u16v s, size_t i) {
+  return i > 0 && i < s.size() && IsHighSurrogate(s[i - 1]) && IsLowSurrogate(s[i]);
+}
+
+size_t penwick::CharLengthAt(u16v s, size_t i) {
+  if (i >= s.size()) return 0;
+  return SplitsPair(s, i + 1) ? 2 : 1;
+}
+
+size_t penwick::CharLengthBefore(u16v s, size_t i) {
+  if (i == 0 || i > s.size()) return 0;
+  return i >= 2 && SplitsPair(s, i - 1) ? 2 : 1;
+}
+
+u16 penwick::WithoutLoneSurrogates(u16v s) {
+  u16 out;
+  out.reserve(s.size());
+  for (size_t i = 0; i < s.size(); ++i) {
+    if (IsHighSurrogate(s[i]) && SplitsPair(s, i + 1)) {
+      out += s.substr(i, 2);
+      ++i;
+    } else if (!IsHighSurrogate(s[i]) && !IsLowSurrogate(s[i])) {
+      out += s[i];
+    }
+  }
+  return out;
+}
+
 // ---- rows ----
 
 bool CFieldRow::IsQualifierRow() const { return !label.empty() && label != u"Value"; }
@@ -76,7 +109,7 @@ CFieldItem::CFieldItem(CEditorDocument* editor, u16v name, u16v data)
   firstRow->label = u"Value";
   rows_.push_back(firstRow);
   if (!IsDublinCore() && !IsControlTag(name)) {
-    size_t n = std::min<size_t>(2, data.size());
+    const size_t n = IndicatorLength(data);
     indicators = u16(data.substr(0, n));
     this->data = u16(data.substr(n));
   } else {

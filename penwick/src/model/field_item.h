@@ -28,6 +28,24 @@ constexpr int FORMAT_DC = 1;
 /// \brief Whether a MARC tag names a control field (the leader "000" included): "00..." or "-0...".
 bool IsControlTag(u16v tag);
 
+// A character outside the BMP is a surrogate pair of two units: the editor moves over it,
+// deletes it and cuts text around it as one character, and never keeps half of one.
+constexpr bool IsHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
+constexpr bool IsLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+/// \brief Whether units i-1 and i are the two halves of one pair (a place inside a character).
+bool SplitsPair(u16v s, size_t i);
+/// \brief The units of the character that starts at i: 2 for a pair, 1 otherwise, 0 at the end.
+size_t CharLengthAt(u16v s, size_t i);
+/// \brief The units of the character that ends at i: 2 for a pair, 1 otherwise, 0 at 0.
+size_t CharLengthBefore(u16v s, size_t i);
+/// \brief The longest beginning of s of at most n units that ends between characters.
+size_t WholeCharacters(u16v s, size_t n);
+/// \brief s without the surrogate units that are not half of a pair.
+u16 WithoutLoneSurrogates(u16v s);
+/// \brief How many units of a MARC data field's text are its indicators: the first two
+/// characters' worth of at most two units (one when the second unit begins a pair).
+inline size_t IndicatorLength(u16v data) { return WholeCharacters(data, 2); }
+
 /// One entry of a menu the model builds (the window turns it into a real menu).
 struct MenuEntry {
   int id = 0;

@@ -19,8 +19,8 @@ bool CRowEditor::SelectionTouchesLeader() const {
   return IsLeaderRow(selStartRow) || IsLeaderRow(selEndRow);
 }
 
-void CRowEditor::InsertCharacter(char16_t ch) {
-  if (!caretRow) return;
+void CRowEditor::InsertCharacter(std::u16string_view ch) {
+  if (!caretRow || ch.empty()) return;
   if (IsLeaderRow(caretRow)) {
     // The editable columns count through the whole leader, wrapped or not.
     CFieldItem* leader = caretRow->field;
@@ -29,13 +29,13 @@ void CRowEditor::InsertCharacter(char16_t ch) {
       NotifyParent(EDN_TEMPLATE, caretRow, caretColumn);
       return;
     }
-    if (!leaderCharacter(ch)) return;
+    if (ch.size() != 1 || !leaderCharacter(ch[0])) return;
     // Overwrite: the leader keeps its length.
     leader->GatherRows();
     if (size_t(at) < leader->data.size())
-      leader->data[size_t(at)] = ch;
+      leader->data[size_t(at)] = ch[0];
     else
-      leader->data.insert(size_t(at), 1, ch);
+      leader->data.insert(size_t(at), 1, ch[0]);
     LayoutKeepingPlaces(leader);
     PlaceCaretAt(leader, at + 1 >= kLeaderEnd ? kLeaderFirstEditable : at + 1, true);
     Repaint();
@@ -50,21 +50,21 @@ void CRowEditor::InsertCharacter(char16_t ch) {
   Repaint();
 }
 
-void CRowEditor::InsertCharacterRule(char16_t ch) {
+void CRowEditor::InsertCharacterRule(std::u16string_view ch) {
   CFieldRow* row = caretRow;
-  if (ch == kDelimiter && caretColumn > 0 && row->text[size_t(caretColumn - 1)] == kDelimiter) {
+  if (ch.size() == 1 && ch[0] == kDelimiter && caretColumn > 0 && row->text[size_t(caretColumn - 1)] == kDelimiter) {
     // A doubled delimiter key gives a literal backslash.
     row->text[size_t(caretColumn - 1)] = u'\\';
     row->dirty = true;
     rememberedX = 0;
     return;
   }
-  row->text.insert(size_t(caretColumn), 1, ch);
+  row->text.insert(size_t(caretColumn), ch);
   row->dirty = true;
   rememberedX = 0;
   CFieldItem* field = row->field;
   const int offset = field->RowOffset(row, caretColumn);
-  if (ch == kDropMarker) {
+  if (ch.size() == 1 && ch[0] == kDropMarker) {
     LayoutKeepingPlaces(field);
     PlaceCaretAt(field, offset);
     return;
@@ -73,7 +73,7 @@ void CRowEditor::InsertCharacterRule(char16_t ch) {
   const bool wasLast = ScreenIndex(row) >= VisibleRows() - 1;
   LayoutKeepingPlaces(field);
   CFieldRow* before = caretRow;
-  PlaceCaretAt(field, offset + 1);
+  PlaceCaretAt(field, offset + int(ch.size()));
   if (wasLast && caretRow != before) ScrollOneRow(1);
   BringIntoView(caretRow);
 }
@@ -100,10 +100,10 @@ bool CRowEditor::DeleteAtCaret() {
   if (caretColumn >= row->Length()) {
     CFieldRow* next = row->next;
     if (!next || next->IsQualifierRow() || next->text.empty()) return false;
-    next->text.erase(0, 1);
+    next->text.erase(0, CharLengthAt(next->text, 0));
     next->dirty = true;
   } else {
-    row->text.erase(size_t(caretColumn), 1);
+    row->text.erase(size_t(caretColumn), CharLengthAt(row->text, size_t(caretColumn)));
     row->dirty = true;
   }
   LayoutKeepingPlaces(field);
@@ -114,7 +114,9 @@ bool CRowEditor::DeleteAtCaret() {
 bool CRowEditor::Backspace() {
   if (!caretRow) return false;
   CFieldRow* row = caretRow;
-  if (caretColumn == 1 && row->IsQualifierRow() && row->Length() == 1) {
+  // The qualifier's only character (a pair counts as one) leaves an empty value.
+  if (caretColumn > 0 && caretColumn == row->Length() && row->IsQualifierRow() &&
+      int(CharLengthBefore(row->text, size_t(caretColumn))) == caretColumn) {
     row->text.clear();
     row->dirty = true;
     caretColumn = 0;
@@ -136,11 +138,16 @@ bool CRowEditor::Backspace() {
       PlaceCaretAt(field, offset);
       return true;
     }
+    // Onto the end of the row before, scrolling it in as Left does when this row is the
+    // first one shown: the deletion happens there, and the caret must stay in sight.
+    if (ScreenIndex(row) <= 0) ScrollOneRow(-1);
     row = row->previous;
     PlaceCaret(row, row->Length());
   }
-  PlaceCaret(row, caretColumn - 1);
-  return DeleteAtCaret();
+  PlaceCaret(row, caretColumn - int(CharLengthBefore(row->text, size_t(caretColumn))));
+  const bool deleted = DeleteAtCaret();
+  BringIntoView(caretRow);
+  return deleted;
 }
 
 bool CRowEditor::DeleteRow() {

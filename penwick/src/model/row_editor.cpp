@@ -15,7 +15,7 @@ std::u16string penwick::StripControls(std::u16string_view s) {
   std::u16string out;
   for (char16_t c : s)
     if (c > 26) out += c;
-  return out;
+  return WithoutLoneSurrogates(out);
 }
 
 // ---- selection ----
@@ -135,6 +135,9 @@ int CRowEditor::CaretY() const { return layout_.RowY(caretRow ? ScreenIndex(care
 void CRowEditor::PlaceCaret(CFieldRow* row, int column) {
   caretRow = row;
   caretColumn = row ? std::clamp(column, 0, row->Length()) : 0;
+  // Never between the halves of a pair (a host's offset may point there): what is typed
+  // there would leave both halves alone.
+  if (row && SplitsPair(row->text, size_t(caretColumn))) --caretColumn;
   rememberedX = 0;
 }
 

@@ -24,7 +24,8 @@ enum VirtualKey : int {
 
 constexpr char16_t kDropMarker = 0x0C;  // marks the drop point while a selection is moved
 
-/// \brief s without the characters 0-26 (0x1B-0x1F stay): what pasting and dropping insert.
+/// \brief s without the characters 0-26 (0x1B-0x1F stay) and without half a surrogate pair:
+/// what pasting, dropping and the defaults insert.
 std::u16string StripControls(std::u16string_view s);
 /// \brief The field clipboard text of the fields from `first` to `last`: 0x1E, then per
 /// field tag, indicators and data, one 0x1E between fields.
@@ -116,7 +117,9 @@ class CRowEditor {
 
   // ---- row editing ----
   /// \brief Typing one character (leader rules in MARC mode).
-  void InsertCharacter(char16_t ch);
+  void InsertCharacter(char16_t ch) { InsertCharacter(std::u16string_view(&ch, 1)); }
+  /// \brief Typing one character given as its units (two for a surrogate pair).
+  void InsertCharacter(std::u16string_view ch);
   /// \brief Inserts text at the caret without the characters 0-26; false when nothing went in.
   bool InsertString(std::u16string_view s);
   /// \brief Deletes the character at the caret; true when something was deleted.
@@ -136,6 +139,9 @@ class CRowEditor {
   // ---- keys (WM_KEYDOWN, WM_CHAR, WM_KEYUP) ----
   void KeyDown(int vk, bool ctrl, bool shift);
   void Char(char16_t ch, bool ctrl, bool shift);
+  /// \brief The characters a key or an input method types: each in turn as WM_CHAR (a
+  /// surrogate pair as one character); half a pair is dropped.
+  void Chars(std::u16string_view text, bool ctrl, bool shift);
 
   // ---- field commands ----
   /// \brief What DeleteField does once the question was answered: removes the row's field
@@ -177,7 +183,7 @@ class CRowEditor {
   void MoveLeft(bool ctrl);
   void MoveRight(bool ctrl);
   void MoveVertical(int vk);
-  void InsertCharacterRule(char16_t ch);
+  void InsertCharacterRule(std::u16string_view ch);
   bool SelectionTouchesLeader() const;
   bool CheckQuery(int shift);
   /// Removes a field from the record, keeping the pointers the editor holds valid.

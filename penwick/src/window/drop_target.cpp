@@ -1,6 +1,8 @@
 // CEditorDropTarget: the drag events of the editor window.
 #include "drop_target.h"
 
+#include "field_item.h"
+
 #include <platform/codepage.h>
 #include <ui/win.h>
 
@@ -10,6 +12,7 @@
 #include <QDropEvent>
 #include <QGuiApplication>
 #include <QMimeData>
+#include <QSysInfo>
 #include <QUrl>
 
 #include <string>
@@ -27,9 +30,31 @@ CEditorDropTarget::~CEditorDropTarget() {
   editor_->setAcceptDrops(false);
 }
 
+std::u16string CEditorDropTarget::LocalPath(const QUrl& url) {
+  if (!url.isLocalFile()) return {};
+  // "file://localhost/..." (or this machine's name) names a file of this machine; Qt would
+  // make a network path "//localhost/..." of it.
+  QUrl local(url);
+  const QString host = url.host();
+  if (host.compare(QStringLiteral("localhost"), Qt::CaseInsensitive) == 0 ||
+      host.compare(QSysInfo::machineHostName(), Qt::CaseInsensitive) == 0)
+    local.setHost(QString());
+  return ui::toU16(local.toLocalFile());
+}
+
 bool CEditorDropTarget::OnDrop(const QMimeData* data, const QPoint& point) {
   if (!data) data = QGuiApplication::clipboard()->mimeData();
   if (!data) return false;
+  // Files first: a file manager offers dropped files both as a list of URLs and as plain
+  // text of those URLs, and a file drops as its path, not as "file:///...".
+  for (const QUrl& url : data->hasUrls() ? data->urls() : QList<QUrl>()) {
+    std::u16string path = LocalPath(url);
+    if (path.empty()) continue;
+    path.resize(penwick::WholeCharacters(path, kTextUnits - 1));
+    if (dropText_) dropText_(point, path);
+    // The path is inserted, yet the drop answers that nothing was taken.
+    return false;
+  }
   // Asked by format: hasText() also answers true for a list of URLs.
   if (data->hasFormat(QStringLiteral("text/plain"))) {
     QString text = data->text();
@@ -49,19 +74,9 @@ bool CEditorDropTarget::OnDrop(const QMimeData* data, const QPoint& point) {
     if (nul >= 0) bytes.truncate(nul);
     if (bytes.size() + 1 > kMaxBlockBytes) return false;
     std::u16string text = platform::toWide(platform::CP_ACP, std::string_view(bytes.constData(), size_t(bytes.size())));
-    if (text.size() > size_t(kTextUnits - 1)) text.resize(kTextUnits - 1);
+    text.resize(penwick::WholeCharacters(text, kTextUnits - 1));
     if (dropText_) dropText_(point, text);
     return true;
-  }
-  if (data->hasUrls()) {
-    for (const QUrl& url : data->urls()) {
-      if (!url.isLocalFile()) continue;
-      std::u16string path = ui::toU16(url.toLocalFile());
-      if (path.size() > size_t(kTextUnits - 1)) path.resize(kTextUnits - 1);
-      if (dropText_) dropText_(point, path);
-      // The path is inserted, yet the drop answers that nothing was taken.
-      return false;
-    }
   }
   return false;
 }

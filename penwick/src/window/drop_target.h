@@ -9,9 +9,11 @@
 #include <QWidget>
 
 #include <functional>
+#include <string>
 #include <string_view>
 
 class QMimeData;
+class QUrl;
 
 class CEditorDropTarget : public QObject {
   Q_OBJECT
@@ -32,11 +34,14 @@ class CEditorDropTarget : public QObject {
   /// The MIME type of ANSI text (text/plain in the GBK family of charsets) that data
   /// offers; empty when it offers none.
   static QString AnsiFormat(const QMimeData& data);
+  /// \brief The local path a file URL names, percent escapes decoded ("file://localhost/"
+  /// and this machine's own name included); empty for any other URL.
+  static std::u16string LocalPath(const QUrl& url);
 
-  /// \brief Takes a drop: Unicode text (text/plain) is inserted when its UTF-16 block fits,
-  /// ANSI text when its bytes do (true); a file's path is
-  /// inserted, but the drop still answers false; anything else false. Null data: the
-  /// clipboard's.
+  /// \brief Takes a drop: the path of the first local file of a URL list is inserted, but
+  /// the drop still answers false; else Unicode text (text/plain) is inserted when its
+  /// UTF-16 block fits, ANSI text when its bytes do (true); anything else false. Null data:
+  /// the clipboard's.
   bool OnDrop(const QMimeData* data, const QPoint& point);
 
  protected:

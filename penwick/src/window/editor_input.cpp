@@ -1,6 +1,7 @@
 // Keys reach the editing state as Windows would deliver them (a key-down with its virtual
 // key, then the character it types), and the window supplies clipboard, dialogs and focus.
 #include "editor_window.h"
+#include "drop_target.h"
 #include "element_dlg.h"
 #include "field_dlg.h"
 
@@ -53,26 +54,29 @@ int virtualKeyOf(const QKeyEvent& e) {
   }
 }
 
-// The character a key types (WM_CHAR), 0 for none: Ctrl+letter gives 1-26 as on Windows.
-char16_t characterOf(const QKeyEvent& e, bool ctrl) {
+// The characters a key types (WM_CHAR), empty for none: Ctrl+letter gives 1-26 as on
+// Windows. A key's text is typed whole: a character outside the BMP comes as a surrogate
+// pair, and a key may type more than one character.
+std::u16string charactersOf(const QKeyEvent& e, bool ctrl) {
   const int k = e.key();
   if (ctrl) {
-    if (k >= Qt::Key_A && k <= Qt::Key_Z) return char16_t(1 + (k - Qt::Key_A));
-    if (k == Qt::Key_Backslash) return 28;
-    if (k == Qt::Key_Backspace) return 127;
-    if (k == Qt::Key_Return || k == Qt::Key_Enter) return 10;
-    return 0;
+    if (k >= Qt::Key_A && k <= Qt::Key_Z) return std::u16string(1, char16_t(1 + (k - Qt::Key_A)));
+    if (k == Qt::Key_Backslash) return u"\x1C";
+    if (k == Qt::Key_Backspace) return u"\x7F";
+    if (k == Qt::Key_Return || k == Qt::Key_Enter) return u"\n";
+    return {};
   }
   switch (k) {
-    case Qt::Key_Backspace: return 8;
-    case Qt::Key_Tab: case Qt::Key_Backtab: return 9;
-    case Qt::Key_Return: case Qt::Key_Enter: return 13;
-    case Qt::Key_Escape: return 27;
+    case Qt::Key_Backspace: return u"\b";
+    case Qt::Key_Tab: case Qt::Key_Backtab: return u"\t";
+    case Qt::Key_Return: case Qt::Key_Enter: return u"\r";
+    case Qt::Key_Escape: return u"\x1B";
     default: break;
   }
-  const QString t = e.text();
-  if (t.isEmpty() || t.at(0).unicode() < 0x20 || t.at(0).unicode() == 0x7F) return 0;
-  return t.at(0).unicode();
+  std::u16string typed;
+  for (QChar c : e.text())
+    if (c.unicode() >= 0x20 && c.unicode() != 0x7F) typed += c.unicode();
+  return typed;
 }
 
 }  // namespace
@@ -80,20 +84,20 @@ char16_t characterOf(const QKeyEvent& e, bool ctrl) {
 void CEditorWnd::keyPressEvent(QKeyEvent* e) {
   const bool ctrl = e->modifiers() & Qt::ControlModifier;
   const bool shift = (e->modifiers() & Qt::ShiftModifier) || e->key() == Qt::Key_Backtab;
-  const char16_t ch = characterOf(*e, ctrl);
+  const std::u16string typed = charactersOf(*e, ctrl);
   // On Windows every key arrives as a key-down before its character, so a key without a
   // virtual key of ours (punctuation, the space bar) still brings a scrolled-off caret row
   // back and tells the host where the caret is. Tab alone stays silent.
   constexpr int kOtherKey = 0xFF;
   int vk = virtualKeyOf(*e);
-  if (!vk && ch && ch != 9) vk = kOtherKey;
+  if (!vk && !typed.empty() && typed != u"\t") vk = kOtherKey;
   const int repeat = std::max(e->count(), 1);
   for (int i = 0; i < repeat; ++i) {
     if (vk == VK_CONTROL && dragging_) setCursor(Qt::DragCopyCursor);
     if (vk) KeyDown(vk, ctrl, shift);
     // Ctrl+Shift+digit types a delimiter and its digit at key-down; no character follows.
     const bool typedAtKeyDown = IsMarc() && ctrl && shift && vk >= '1' && vk <= '9';
-    if (ch && !typedAtKeyDown) Char(ch, ctrl, shift);
+    if (!typed.empty() && !typedAtKeyDown) Chars(typed, ctrl, shift);
   }
   Repaint();
   e->accept();
@@ -107,8 +111,10 @@ void CEditorWnd::keyReleaseEvent(QKeyEvent* e) {
 // Text committed by an input method (Chinese is typed this way) arrives as characters.
 void CEditorWnd::inputMethodEvent(QInputMethodEvent* e) {
   if (!e->commitString().isEmpty() && caretRow && !IsShown(caretRow)) CentreOn(caretRow);
+  std::u16string typed;
   for (QChar c : e->commitString())
-    if (c.unicode() >= 0x20) Char(c.unicode(), false, false);
+    if (c.unicode() >= 0x20) typed += c.unicode();
+  Chars(typed, false, false);
   Repaint();
   e->accept();
 }
@@ -138,7 +144,7 @@ bool CEditorWnd::ClipboardFile(std::u16string& path) const {
     const QByteArray l = line.trimmed();
     if (l.isEmpty() || l.startsWith('#')) continue;
     const QUrl url(QString::fromUtf8(l));
-    path = ui::toU16(url.isLocalFile() ? url.toLocalFile() : url.toString());
+    path = url.isLocalFile() ? CEditorDropTarget::LocalPath(url) : ui::toU16(url.toString());
     return true;
   }
   return false;

@@ -320,7 +320,8 @@ int CEditorWnd::GetText(void* buffer, int32_t& length, int32_t codePage) {
 int CEditorWnd::GetSelectedText(char16_t* buffer, int32_t& capacity) const {
   if (!HasSelection() || !buffer || capacity <= 0) return 0;
   std::u16string text = SelectedText();
-  if (text.size() >= size_t(capacity)) text.resize(size_t(capacity - 1));
+  // Cut between characters: the host gets no half of a pair.
+  if (text.size() >= size_t(capacity)) text.resize(WholeCharacters(text, size_t(capacity - 1)));
   std::copy(text.begin(), text.end(), buffer);
   buffer[text.size()] = 0;
   return 1;

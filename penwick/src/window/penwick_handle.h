@@ -6,6 +6,8 @@
 #include "editor_window.h"
 #include "penwick_app.h"
 
+#include <ui/translations.h>
+
 namespace penwick {
 
 /// \brief Records that `handle` made `window` and deletes it with itself.
@@ -18,6 +20,7 @@ void ReleaseWindow(CEditorWnd* window, const void* handle);
 template <class Handle>
 int CreateEditorOf(Handle& h, QWidget* parent, int32_t x, int32_t y, int32_t width, int32_t height) {
   if (h.m_pEditor) return 0;  // one window per handle
+  ui::loadQtTranslations();
   auto* editor = new CEditorWnd(PenwickHostFolder());
   int result = editor->Create(parent, x, y, width, height);
   if (!result) {

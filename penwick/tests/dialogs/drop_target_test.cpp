@@ -123,6 +123,32 @@ TEST_F(DropTarget, FilesInsertTheFirstPathButAnswerNotTaken) {
   EXPECT_FALSE(drop(longPath));
   ASSERT_EQ(dropped.size(), 1u);
   EXPECT_EQ(dropped[0].text.size(), size_t(CEditorDropTarget::kTextUnits - 1));
+  // ... between characters: a pair that the buffer's end would split goes whole.
+  QMimeData pairAtTheEnd;
+  pairAtTheEnd.setUrls({QUrl::fromLocalFile("/" + QString(CEditorDropTarget::kTextUnits - 3, 'p') +
+                                            QString::fromUtf16(u"\U0002000B.mrc"))});
+  dropped.clear();
+  EXPECT_FALSE(drop(pairAtTheEnd));
+  ASSERT_EQ(dropped.size(), 1u);
+  EXPECT_EQ(dropped[0].text, u"/" + std::u16string(CEditorDropTarget::kTextUnits - 3, u'p'));
+}
+
+TEST_F(DropTarget, AFileComesFirstEvenWithItsUrlAsText) {
+  // What a file manager offers: the URL list and the same URLs as text.
+  QMimeData files;
+  files.setData(QStringLiteral("text/uri-list"), "file:///tmp/%E7%BC%96%E7%9B%AE%20a.mrc\r\n");
+  files.setText(QStringLiteral("file:///tmp/%E7%BC%96%E7%9B%AE%20a.mrc"));
+  EXPECT_FALSE(drop(files));
+  ASSERT_EQ(dropped.size(), 1u);
+  EXPECT_EQ(platform::toUtf8(dropped[0].text), "/tmp/编目 a.mrc");
+  // A link of the web with its text is text.
+  QMimeData link;
+  link.setUrls({QUrl("https://example.org/x")});
+  link.setText(QStringLiteral("https://example.org/x"));
+  dropped.clear();
+  EXPECT_TRUE(drop(link));
+  ASSERT_EQ(dropped.size(), 1u);
+  EXPECT_EQ(platform::toUtf8(dropped[0].text), "https://example.org/x");
 }
 
 TEST_F(DropTarget, OtherDataIsRefused) {

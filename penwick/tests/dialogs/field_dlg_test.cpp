@@ -7,6 +7,7 @@
 
 #include <QLabel>
 #include <QPushButton>
+#include <QTest>
 
 #include <functional>
 
@@ -76,6 +77,22 @@ TEST_F(FieldDlg, InsertedFieldResults) {
        u"200", u"  ", SF + u"ax" + SF + u"f"},
       {"quote in the tag", true, [](CMarcFieldDlg& d) { type(d, CMarcFieldDlg::IDC_TAG, "2\"0"); }, u"2\"0", u"  ",
        SF + u"a"},
+      // The edit holds two units: a pair after one indicator does not fit and goes whole,
+      // a pair alone fits.
+      {"a character outside the BMP after an indicator", true,
+       [](CMarcFieldDlg& d) {
+         type(d, CMarcFieldDlg::IDC_TAG, "700");
+         QTest::keyClicks(edit(d, CMarcFieldDlg::IDC_INDICATORS), "1");
+         QTest::sendKeyEvent(QTest::Click, edit(d, CMarcFieldDlg::IDC_INDICATORS), Qt::Key_unknown,
+                             QString::fromUtf16(u"\U0002000B"), Qt::NoModifier);
+       },
+       u"700", u"1 ", SF + u"a"},
+      {"a character outside the BMP as the indicators", true,
+       [](CMarcFieldDlg& d) {
+         type(d, CMarcFieldDlg::IDC_TAG, "700");
+         type(d, CMarcFieldDlg::IDC_INDICATORS, QString::fromUtf16(u"\U0002000B\U0002123D"));
+       },
+       u"700", u"\U0002000B", SF + u"a"},
       {"tag typed on into the indicators", true, [](CMarcFieldDlg& d) { type(d, CMarcFieldDlg::IDC_TAG, "2001"); },
        u"200", u"10", SF + u"ax" + SF + u"f"},
   };

@@ -58,8 +58,14 @@ TEST(Jinei, WritesTheRecordAsTheToolkitReadsIt) {
        {{u"000", LEADER}, {u"650", u" 0lost" + SF + u"ax" + SF}},
        u"<marc><header>" + LEADER_ESC + u"</header><field name=\"650\" indicator=\"\x11" u"0\">"
        u"<sf name=\"a\">x</sf><sf name=\"\"></sf></field></marc>"},
-      {"a data field without delimiters holds its data", {{u"000", LEADER}, {u"999", u"12abc"}},
-       u"<marc><header>" + LEADER_ESC + u"</header><field name=\"999\" indicator=\"12\">abc</field></marc>"},
+      // In the toolkit's form, all in the attribute: text standing in the element would be
+      // lost on the way to ISO 2709, whose writer takes indicators and subfields only.
+      {"a data field without delimiters holds its data in the indicator attribute",
+       {{u"000", LEADER}, {u"999", u"12abc"}, {u"300", u"  附注 & <x>"}},
+       u"<marc><header>" + LEADER_ESC + u"</header><field name=\"999\" indicator=\"12abc\"></field>"
+       u"<field name=\"300\" indicator=\"\x11\x11附注\x11\x12\x11\x13x\x14\"></field></marc>"},
+      {"without indicators the text stands in the element", {{u"000", LEADER}, {u"300", u""}},
+       u"<marc><header>" + LEADER_ESC + u"</header><field name=\"300\"></field></marc>"},
   };
   for (const Case& c : cases) {
     CEditorDocument doc(u"/h");
@@ -109,6 +115,13 @@ TEST(Jinei, ReadsIndicatorsFromTheirAttributeOnly) {
       {u"<field indicator=\"\x11\x11\" name=\"100\"><sf name=\"a\">N\x11" u"x</sf></field>", {u"100", u"  ", SF + u"aN x"}},
       {u"<field name=\"001\">12\x11" u"3</field>", {u"001", u"", u"12 3"}},
       {u"<field name=\"650\"> 0<sf name=\"a\">S</sf>tail</field>", {u"650", u"", u" 0" + SF + u"aStail"}},
+      // The toolkit writes a data field without subfields wholly into the attribute: its
+      // first two characters are the indicators, the rest the field's text.
+      {u"<field name=\"300\" indicator=\"\x11\x11附注\x11\x12\"></field>", {u"300", u"  ", u"附注 &"}},
+      {u"<field name=\"300\" indicator=\"\x11\x11\">附注</field>", {u"300", u"  ", u"附注"}},
+      {u"<field name=\"300\" indicator=\"1\x11" u"a\"><sf name=\"b\">c</sf></field>", {u"300", u"1 ", u"a" + SF + u"bc"}},
+      // Two units, but the second begins a pair: one indicator, and the pair stays whole.
+      {u"<field name=\"300\" indicator=\"a\U0002000Bb\"></field>", {u"300", u"a", u"\U0002000Bb"}},
   };
   for (const Case& c : cases) {
     CEditorDocument doc(u"/h");
@@ -129,6 +142,7 @@ TEST(Jinei, RealRecordSurvivesLayoutAndTheRoundTrip) {
       u"<field name=\"010\" indicator=\"\x11\x11\"><sf name=\"a\">7-5321-1234-X</sf><sf name=\"d\">CNY12.00</sf></field>"
       u"<field name=\"200\" indicator=\"1\x11\"><sf name=\"a\">题名\x11\x12\x11" u"A\x13" u"b\x14\x15" u"q\x15\x16" u"s\x16</sf>"
       u"<sf name=\"f\">著者</sf></field>"
+      u"<field name=\"300\" indicator=\"\x11\x11附注：据1999年版重印，\x11\x12\x11另附光盘一张\"></field>"
       u"<field name=\"606\" indicator=\"0\x11\"><sf name=\"a\">一个很长很长很长很长很长很长的主题词</sf><sf name=\"x\">研究</sf></field>"
       u"</marc>";
   NarrowRows narrow;
@@ -138,6 +152,7 @@ TEST(Jinei, RealRecordSurvivesLayoutAndTheRoundTrip) {
   doc.LayoutAll();
   EXPECT_GT(doc.TotalRows(), doc.FieldCount() + 5);
   EXPECT_EQ(itemsOf(doc)[4], (Item{u"200", u"1 ", SF + u"a题名 & A<b>\"q\"'s'" + SF + u"f著者"}));
+  EXPECT_EQ(itemsOf(doc)[5], (Item{u"300", u"  ", u"附注：据1999年版重印， & 另附光盘一张"}));
   EXPECT_EQ(write(doc), text);
 }
 

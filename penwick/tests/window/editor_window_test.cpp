@@ -708,3 +708,179 @@ TEST_F(Window, InputMethodTextIsTyped) {
 }
 
 }  // namespace
+
+#include "field_dlg.h"
+
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
+
+namespace {
+
+// The editor's text of the record (code page -1), whole.
+std::u16string textOf(CPenwick& handle) {
+  std::vector<char16_t> buffer(1 << 16);
+  int32_t length = int32_t(buffer.size());
+  handle.GetText(buffer.data(), length, -1);
+  return length < 0 ? std::u16string() : std::u16string(buffer.data(), size_t(length));
+}
+
+// Whether the caret stands drawn where the editing state puts it: on the screen, and its
+// two-pixel bar filled with the text colour in the window's picture.
+bool caretDrawn(CEditorWnd* w) {
+  if (!w->CaretShown() || !w->IsShown(w->caretRow)) return false;
+  const QImage im = w->grab().toImage();
+  const QRect bar(1 + w->CaretX(), 1 + w->CaretY(), CEditorLayout::kCaretWidth, w->Layout().TextHeight());
+  for (int y = bar.top(); y <= bar.bottom(); ++y)
+    for (int x = bar.left(); x <= bar.right(); ++x)
+      if (im.pixelColor(x, y) != QColor(0, 0, 0)) return false;
+  return true;
+}
+
+bool wholeCharacters(const std::u16string& s) { return WithoutLoneSurrogates(s) == s; }
+
+// A field the toolkit writes without subfields (a note of two blanks and its text) holds
+// all of its text in the indicator attribute.
+const std::u16string kNoteRecord =
+    u"<marc><header>01234nam\u0011\u00112200000\u0011\u0011\u0011450\u0011</header>"
+    u"<field name=\"200\" indicator=\"1\u0011\"><sf name=\"a\">题名</sf></field>"
+    u"<field name=\"300\" indicator=\"\u0011\u0011附注：据1999年版重印，另附光盘一张\"></field></marc>";
+
+TEST_F(Window, AFieldWithoutSubfieldsShowsItsTextAndKeepsIt) {
+  handle.SetText(kNoteRecord.data(), int32_t(kNoteRecord.size()), -1);
+  w->Repaint();
+  CFieldItem* note = w->Document().FieldAt(2);
+  ASSERT_EQ(note->name, u"300");
+  EXPECT_EQ(note->indicators, u"  ");
+  EXPECT_EQ(CEditorLayout::TagBoxText(note->name, note->indicators), u"300 ..");
+  // The note stands in the row's text area, drawn.
+  const int noteRow = w->Document().RowIndex(note->firstRow);
+  const QImage im = w->grab().toImage();
+  const int rowH = w->Layout().RowHeight();
+  EXPECT_TRUE(anyPixel(im, QRect(1 + w->Layout().tagWidth + 1, 1 + noteRow * rowH, 200, rowH), dark));
+  // Read and written back byte for byte, also through the field dialog's OK with no change
+  // (Home at column 0 opens it, Ctrl+Insert too).
+  EXPECT_EQ(textOf(handle), kNoteRecord);
+  uitest::ModalScript script;
+  for (int i = 0; i < 2; ++i)
+    script.actOn<CMarcFieldDlg>([](CMarcFieldDlg& d) {
+      EXPECT_EQ(d.itemAs<QLineEdit>(CMarcFieldDlg::IDC_INDICATORS)->text(), QStringLiteral("  "));
+      uitest::click(&d, ui::IDOK);
+    });
+  handle.SetCursorPos(2, -1, 0);
+  QTest::keyClick(w, Qt::Key_Home);
+  QTest::keyClick(w, Qt::Key_Insert, Qt::ControlModifier);
+  EXPECT_EQ(script.pending(), 0u) << "the field dialog never came up";
+  EXPECT_EQ(textOf(handle), kNoteRecord);
+  // Typed into like any text.
+  QTest::keyClick(w, Qt::Key_End, Qt::ControlModifier);
+  QTest::keyClick(w, Qt::Key_End);
+  QTest::keyClicks(w, "!");
+  std::u16string edited = kNoteRecord;
+  edited.insert(edited.find(u"一张") + 2, u"!");
+  EXPECT_EQ(textOf(handle), edited);
+}
+
+// Characters outside the BMP (surrogate pairs) typed as keys, by an input method, pasted
+// and dropped go in whole, and every caret move and deletion takes a pair as one character.
+TEST_F(Window, CharactersOutsideTheBmpStayWhole) {
+  load({{u"000", LEADER}, {u"500", u"  " + SF + u"a"}});
+  handle.SetCursorPos(1, 0, 0);
+  auto key = [&](const char16_t* text) {
+    QTest::sendKeyEvent(QTest::Click, w, Qt::Key_unknown, QString::fromUtf16(text), Qt::NoModifier);
+  };
+  key(u"\U0002000B");
+  key(u"\U0002123D");
+  EXPECT_EQ(data(1), u"  " + SF + u"a\U0002000B\U0002123D");
+  // Left steps over the pair: the caret stands between the two characters, drawn there.
+  QTest::keyClick(w, Qt::Key_Left);
+  EXPECT_EQ(w->caretColumn, 4);
+  EXPECT_TRUE(caretDrawn(w));
+  QTest::keyClick(w, Qt::Key_Backspace);
+  EXPECT_EQ(data(1), u"  " + SF + u"a\U0002123D");
+  QTest::keyClick(w, Qt::Key_Delete);
+  EXPECT_EQ(data(1), u"  " + SF + u"a");
+  // An input method's text, and a key that types two characters at once.
+  QInputMethodEvent ime;
+  ime.setCommitString(QString::fromUtf16(u"\U0002000B中"));
+  QApplication::sendEvent(w, &ime);
+  key(u"x\U0002123D");
+  EXPECT_EQ(data(1), u"  " + SF + u"a\U0002000B中x\U0002123D");
+  QTest::keyClick(w, Qt::Key_Right);
+  QTest::keyClick(w, Qt::Key_Home);
+  QTest::keyClick(w, Qt::Key_Right);
+  QTest::keyClick(w, Qt::Key_Right);
+  QTest::keyClick(w, Qt::Key_Right, Qt::ShiftModifier);
+  EXPECT_EQ(w->SelectedText(), u"\U0002000B");
+  // A host's caret offset inside a pair puts the caret before it.
+  handle.SetCursorPos(1, 0, 1);
+  EXPECT_EQ(w->caretColumn, 2);
+  // Half a pair from the clipboard, a drop or an input method never goes in.
+  ui::setClipboardText(QString::fromUtf16(u"p\xD840q\xDC0Br"));
+  QTest::keyClick(w, Qt::Key_V, Qt::ControlModifier);
+  w->DropText(at(1, 3) - QPoint(1, 1), u"\xDBFFs");
+  QInputMethodEvent half;
+  half.setCommitString(QString::fromUtf16(u"\xD840"));
+  QApplication::sendEvent(w, &half);
+  key(u"\xDC0B");
+  EXPECT_EQ(data(1), u"  " + SF + u"apsqr\U0002000B中x\U0002123D");
+  EXPECT_TRUE(wholeCharacters(textOf(handle)));
+}
+
+// Backspace at column 0 of the first row shown deletes at the end of the row above it, and
+// that row scrolls in, as Left brings it in: the caret stays in sight, drawn.
+TEST_F(Window, BackspaceAtTheTopRowScrollsTheRowAboveIn) {
+  std::u16string note;
+  for (int i = 0; i < 900; ++i) note += char16_t(u'一' + i % 200);
+  load({{u"000", LEADER}, {u"330", u"  " + SF + u"a" + note}});
+  CFieldItem* field = w->Document().FieldAt(1);
+  ASSERT_GT(field->RowCount(), 6);
+  const int top = w->Document().RowIndex(field->firstRow) + 4;
+  w->ScrollTo(top);
+  w->Repaint();
+  QTest::mouseClick(w, Qt::LeftButton, {}, at(top, 0));
+  ASSERT_EQ(w->caretColumn, 0);
+  ASSERT_EQ(w->Document().RowIndex(w->caretRow), top);
+  const int offset = field->RowOffset(w->caretRow, 0);
+  QTest::keyClick(w, Qt::Key_Backspace);
+  EXPECT_EQ(w->firstShownRow, top - 1);
+  // The field's text starts with the delimiter and code: the character deleted is the one
+  // before the caret's offset.
+  EXPECT_EQ(data(1), u"  " + SF + u"a" + note.substr(0, size_t(offset - 3)) + note.substr(size_t(offset - 2)));
+  EXPECT_EQ(field->RowOffset(w->caretRow, w->caretColumn), offset - 1);
+  EXPECT_TRUE(caretDrawn(w));
+  // What the scroll and the edit left on the screen is what a full paint draws.
+  drain();
+  const QImage partial = onScreen(w);
+  w->repaint();
+  EXPECT_EQ(partial, onScreen(w));
+}
+
+// A file dragged from a file manager comes as a list of URLs and as their text: the path,
+// its escapes decoded, goes in, and the drop answers that nothing was taken.
+TEST_F(Window, AFileDropsAsItsPath) {
+  struct Case {
+    const char* uris;
+    const char16_t* path;
+  } cases[] = {
+      {"file:///tmp/%E4%B8%AD%E6%96%87%E7%9B%AE%E5%BD%95/%E5%9B%BE%E4%B9%A6%201.mrc\r\n", u"/tmp/中文目录/图书 1.mrc"},
+      {"# a comment\r\nfile://localhost/srv/%E7%BC%96%E7%9B%AE.iso\r\nfile:///second.mrc\r\n", u"/srv/编目.iso"},
+      {"https://example.org/x.mrc\r\nfile:///data/%F0%A0%80%8B.dat\r\n", u"/data/\U0002000B.dat"},
+  };
+  for (const Case& c : cases) {
+    w->ClearRecord();
+    load({{u"000", LEADER}, {u"500", u"  " + SF + u"a"}});
+    QMimeData mime;
+    mime.setData(QStringLiteral("text/uri-list"), c.uris);
+    mime.setText(QString::fromUtf8(c.uris).trimmed());
+    const QPoint p = at(1, 2);
+    QDragEnterEvent enter(p, Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(w, &enter);
+    QDropEvent drop(QPointF(p), Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(w, &drop);
+    EXPECT_FALSE(drop.isAccepted() && drop.dropAction() == Qt::CopyAction) << c.uris;
+    EXPECT_EQ(data(1), u"  " + SF + u"a" + c.path) << c.uris;
+  }
+}
+
+}  // namespace
