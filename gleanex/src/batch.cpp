@@ -296,6 +296,7 @@ void CGleanexDlg::OnOK() {
       oneHitCount = countsBefore[0];
       multiHitCount = countsBefore[1];
       noHitCount = countsBefore[2];
+      ShowServerStatus(u16());
       break;
     }
     ShowCounters();

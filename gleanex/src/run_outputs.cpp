@@ -9,6 +9,8 @@
 #include <platform/comerror.h>
 #include <ui/modal.h>
 
+#include <QApplication>
+#include <QMessageBox>
 #include <QString>
 
 #include <algorithm>
@@ -92,6 +94,10 @@ void CGleanexDlg::FinishOutputs(int32_t handled) {
 }
 
 void CGleanexDlg::StopAndClose() {
+  // Nobody is there at a log-out to answer a message that waits for its OK (a failed write,
+  // say), and it would keep the run, or the program, from its end: it is answered as by OK.
+  auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+  if (box && box->buttons().size() == 1) box->reject();
   // During a run the window closes once the run has ended: its end saves what it holds.
   if (inRun_) {
     closeAfterRun_ = true;
