@@ -249,6 +249,7 @@ void CGleanexDlg::OnOK() {
   }
   itemCount = oneHitCount = multiHitCount = noHitCount = 0;
   ShowCounters();
+  StartOutputs();
   std::vector<char16_t> buffer(kRecordBufferSize, 0);
   char16_t* record = buffer.data();
 
@@ -283,11 +284,20 @@ void CGleanexDlg::OnOK() {
     SetStatus(platform::format(u"%ld%% @ %ld [%s]", percent, itemCount, key));
     DrainMessages();
     if (!running_) break;
+    const int32_t countsBefore[] = {oneHitCount, multiHitCount, noHitCount};
     if (!key.empty()) {
       DispatchByHits(key, row, record);
     } else {
       ++noHitCount;
       HandleNoHit(row, record);
+    }
+    if (outputFailed_) {
+      // The item whose output failed is not done: the counters stay as they were before it.
+      oneHitCount = countsBefore[0];
+      multiHitCount = countsBefore[1];
+      noHitCount = countsBefore[2];
+      ShowServerStatus(u16());
+      break;
     }
     ShowCounters();
     ShowServerStatus(u16());
@@ -296,19 +306,18 @@ void CGleanexDlg::OnOK() {
   }
 
   int32_t handled = oneHitCount + multiHitCount + noHitCount;
-  SetStatus(platform::format(running_ ? u"完成，共处理%ld条记录" : u"用户中断，已处理%ld条记录", handled));
+  SetStatus(outputFailed_ ? FailedRunText(handled)
+                          : platform::format(running_ ? u"完成，共处理%ld条记录" : u"用户中断，已处理%ld条记录", handled));
 
   CloseServers();
   CloseSource();
   DeleteScripts();
-  if (noHitWriterOpen_) {
-    try {
-      noHitWriter_.Close();
-    } catch (const platform::ComError&) {
-    }
-    noHitWriterOpen_ = false;
-  }
+  FinishOutputs(handled);
   running_ = false;
   inRun_ = false;
   SetRunControls(false);
+  if (closeAfterRun_) {
+    closeAfterRun_ = false;
+    onCancel();
+  }
 }

@@ -11,6 +11,8 @@
 #include <platform/comerror.h>
 #include <ui/modal.h>
 
+#include <cerrno>
+
 namespace {
 
 constexpr char16_t kOneHitFileFailed[] = u"命中一条数据的输出文件创建失败!";
@@ -28,6 +30,8 @@ u16v withoutPrefix(u16v text) { return text.size() > kPrefixLength ? text.substr
 }  // namespace
 
 bool CGleanexDlg::AppendToOutput(const u16& file, u16v record, const char16_t* failureMessage) {
+  // A run that stops for a failed output writes nothing more.
+  if (outputFailed_) return false;
   const CAppSettings& s = theApp().settings;
   std::string path = platform::toUtf8(file);
   platform::CFile out;
@@ -42,7 +46,14 @@ bool CGleanexDlg::AppendToOutput(const u16& file, u16v record, const char16_t* f
   marc.SetContent(text.c_str());
   CMarcFile writer;
   writer.SetAttributeEx(s.codePage, s.recordSeparator ? 1 : 0, s.marker);
-  writer.AppendToIso2709(marc, out);
+  if (!MendOutputOnce(file, out, writer)) return false;
+  errno = 0;
+  if (writer.AppendToIso2709(marc, out) == 0 && errno != 0) {
+    const int error = errno;
+    out.Close();
+    StopForFailedOutput(file, error);
+    return false;
+  }
   out.Close();
   return true;
 }
@@ -71,7 +82,7 @@ int CGleanexDlg::HandleOneHit(CServerConn* conn, const u16& text) {
   if (!RunHitScript(oneHitEngine_, s.oneHit.script, record)) return -1;
   if (!s.oneHit.output.empty() && !AppendToOutput(s.oneHit.output, record, kOneHitFileFailed)) return -1;
   for (const u16& db : s.oneHit.database)
-    if (!db.empty()) StoreToDatabase(db, record);
+    if (!db.empty()) NoteStore(db, StoreToDatabase(db, record));
   return 0;
 }
 
@@ -148,7 +159,7 @@ void CGleanexDlg::HandleNoHit(const u16& row, char16_t* record) {
     }
   }
   for (const u16& db : s.noHit.database)
-    if (!db.empty()) StoreToDatabase(db, text);
+    if (!db.empty()) NoteStore(db, StoreToDatabase(db, text));
 }
 
 int32_t CGleanexDlg::StoreToDatabase(const u16& path, u16v text) {

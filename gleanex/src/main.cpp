@@ -1,7 +1,9 @@
 // Gleanex: the batch harvester. Reads Gleanex.ini beside the executable (the defaults when
 // there is none), registers the suite's servers for the user when they are not yet, and
-// runs the main dialog until it closes. An argument names the source file to show.
+// runs the main dialog until it closes. An argument names the source file to show. A log-out
+// or kill (SIGTERM, SIGHUP, SIGINT) stops a run as 停止 does and closes the window after it.
 #include "main_dlg.h"
+#include "stop_signals.h"
 
 #include <com/create.h>
 #include <platform/paths.h>
@@ -28,6 +30,7 @@ int main(int argc, char** argv) {
   CGleanexDlg dlg;
   const QStringList args = QApplication::arguments();
   if (args.size() > 1) dlg.SetInitialSource(args[1].toStdU16String());
+  CStopSignals stopSignals(dlg);
   ui::execDialog(dlg);
   return 0;
 }

@@ -63,6 +63,9 @@ class CGleanexDlg : public ui::Dialog, public CSearchHost {
   void FillServerList();
   /// \brief The source file shown when the dialog opens (the program's command line).
   void SetInitialSource(const u16& path) { initialSource_ = path; }
+  /// \brief A request to end the program from outside (a log-out, a kill, Ctrl-C): a run
+  /// is stopped as by 停止 and ends normally, outputs saved; then the window closes as by 退出.
+  void StopAndClose();
 
   // Counters of the last run.
   int32_t itemCount = 0, oneHitCount = 0, multiHitCount = 0, noHitCount = 0;
@@ -103,6 +106,23 @@ class CGleanexDlg : public ui::Dialog, public CSearchHost {
   void ShowScriptError(const char16_t* format, const ScriptError& error);
   /// \brief Whether the open ISO 2709 source holds a record; the reader starts anew either way.
   bool SourceHasRecord();
+  /// \brief A run's outputs start afresh: no file mended yet, no write failed, no store refused.
+  void StartOutputs();
+  /// \brief Before the first record of a run goes into an output file: a torn tail left by
+  /// an earlier run is moved beside the file (and told); false (after stopping the run)
+  /// when that cannot be done.
+  bool MendOutputOnce(const u16& file, platform::CFile& out, CMarcFile& writer);
+  /// \brief An output could not be written: says so with the file and the reason, and stops
+  /// the run after the current item, which is not counted as done.
+  void StopForFailedOutput(const u16& file, int error);
+  /// \brief Counts a record that a database did not take (`result` below 0).
+  void NoteStore(const u16& database, int32_t result);
+  /// \brief The status line of a run after which an output failed.
+  static u16 FailedRunText(int32_t handled);
+  /// \brief The end of a run's outputs: saves the no-hit spreadsheet (a failed save is told
+  /// and the run does not end as done), then tells once per database how many records it
+  /// did not take.
+  void FinishOutputs(int32_t handled);
 
   bool running_ = false;
   bool inRun_ = false;  // the run handler is active (it may be ending after a stop)
@@ -124,6 +144,12 @@ class CGleanexDlg : public ui::Dialog, public CSearchHost {
   u16 sourcePath_;
   u16 initialSource_;
   int32_t skipCount_ = 0;
+  // The outputs of the current run: files already mended, whether a write failed (the run
+  // then stops), the records each database refused (in the order first met).
+  std::vector<u16> mendedOutputs_;
+  bool outputFailed_ = false;
+  std::vector<std::pair<u16, int32_t>> failedStores_;
+  bool closeAfterRun_ = false;  // a request to end the program came during a run
 };
 
 /// \brief Registers those of the suite's servers (libraries named in `paths`, separated by

@@ -1,7 +1,9 @@
 // Appending ISO 2709 records to a file in the object's code page: the byte-order mark at the
 // start of a file, the record's bytes, and the line break after it when asked for. A record
 // is written whole or not at all: when its conversion gives no bytes, nothing is written
-// (no mark, no line break) and the answer is 0.
+// (no mark, no line break) and the answer is 0 with errno 0; when the disk takes only part
+// of it (full, a file-size limit), that part is cut off again and the answer is 0 with errno
+// saying why.
 #include <loomkit/Marc.h>
 #include <loomkit/MarcFile.h>
 #include <platform/codepage.h>
@@ -9,6 +11,7 @@
 
 #include "iso2709_internal.h"
 
+#include <cerrno>
 #include <string>
 
 namespace {
@@ -26,6 +29,12 @@ std::string utf16Bytes(const char16_t* record, int32_t length) {
   return out;
 }
 
+// The answer for a record that gives nothing to write: 0, and no write failed.
+int32_t nothingToWrite() {
+  errno = 0;
+  return 0;
+}
+
 }  // namespace
 
 int32_t CMarcFile::AppendToIso2709(const char16_t* record, int32_t length, int32_t hFile) {
@@ -34,7 +43,7 @@ int32_t CMarcFile::AppendToIso2709(const char16_t* record, int32_t length, int32
 }
 
 int32_t CMarcFile::AppendToIso2709(const char16_t* record, int32_t length, CFile& file) {
-  if (!record || length <= 0) return 0;
+  if (!record || length <= 0) return nothingToWrite();
   std::string bytes;
   if (codePage == -1) {
     bytes = utf16Bytes(record, length);
@@ -43,7 +52,7 @@ int32_t CMarcFile::AppendToIso2709(const char16_t* record, int32_t length, CFile
     bytes = codePage == -2 ? loomkit::iso2709::eaccRecordBytes(text, markerFlag, kWriteLimit)
                            : loomkit::iso2709::codePageRecordBytes(text, codePage, kWriteLimit);
   }
-  if (bytes.empty()) return 0;
+  if (bytes.empty()) return nothingToWrite();
   if (!writeRecordBytes(bytes, file)) return 0;
   return codePage == -1 || codePage == -2 ? length : int32_t(bytes.size());
 }
@@ -60,7 +69,18 @@ bool CMarcFile::writeRecordBytes(const std::string& bytes, CFile& file) {
     if (newlineAfterRecord != 0) whole += codePage == -1 ? std::string("\r\0\n\0", 4) : std::string("\r\n");
     out = &whole;
   }
-  return file.Write(out->data(), uint32_t(out->size()));
+  const int64_t start = file.GetPosition();
+  const int64_t length = file.GetLength();
+  if (file.Write(out->data(), uint32_t(out->size()))) return true;
+  // Whatever part of the record reached the file is taken back, so that the file still ends
+  // on a whole record; the caller learns why the write failed.
+  const int error = errno;
+  if (start >= 0 && length >= 0) {
+    if (file.GetLength() > length) file.SetLength(length);
+    file.Seek(start, CFile::begin);
+  }
+  errno = error;
+  return false;
 }
 
 int32_t CMarcFile::AppendToIso2709(CMarc& marc, CFile& file) {
@@ -72,7 +92,7 @@ int32_t CMarcFile::AppendToIso2709(CMarc& marc, CFile& file) {
     if (!bytes.empty()) return writeRecordBytes(bytes, file) ? int32_t(units) : 0;
   }
   std::u16string iso = loomkit::iso2709::jineiToIso(marc.root);
-  if (iso.empty()) return 0;
+  if (iso.empty()) return nothingToWrite();
   if (AppendToIso2709(iso.data(), int32_t(iso.size()), file) == 0) return 0;
   return int32_t(iso.size());
 }

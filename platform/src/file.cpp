@@ -57,17 +57,27 @@ uint32_t CFile::Read(void* buf, uint32_t count) {
   return done;
 }
 
-bool CFile::Write(const void* buf, uint32_t count) {
-  if (fd_ < 0 || (!buf && count)) return false;
+bool CFile::Write(const void* buf, uint32_t count, uint32_t* written) {
+  if (written) *written = 0;
+  if (fd_ < 0 || (!buf && count)) {
+    errno = EBADF;
+    return false;
+  }
   auto* p = static_cast<const char*>(buf);
   uint32_t done = 0;
+  // A full disk or a file-size limit lets part of a write through and fails the next one:
+  // the caller learns how far it got.
   while (done < count) {
     ssize_t n = ::write(fd_, p + done, count - done);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
+    if (n <= 0) {
+      if (n == 0) errno = EIO;
+      break;
+    }
     done += uint32_t(n);
+    if (written) *written = done;
   }
-  return true;
+  return done == count;
 }
 
 int64_t CFile::Seek(int64_t offset, SeekPosition from) {
@@ -91,8 +101,12 @@ int64_t CFile::GetLength() const {
 
 bool CFile::SetLength(int64_t length) { return fd_ >= 0 && length >= 0 && ::ftruncate(fd_, off_t(length)) == 0; }
 
-void CFile::Flush() {
-  if (fd_ >= 0) ::fsync(fd_);
+bool CFile::Flush() {
+  if (fd_ < 0) {
+    errno = EBADF;
+    return false;
+  }
+  return ::fsync(fd_) == 0;
 }
 
 bool readWholeFile(const std::string& path, std::string& bytes) {

@@ -7,8 +7,11 @@
 #include <sstream>
 #include <stdexcept>
 #include <utility>
+#include <cstring>
 #include <linux/capability.h>
+#include <sched.h>
 #include <signal.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -47,6 +50,31 @@ TempHome::~TempHome() {
     if (s.had) setenv(s.name, s.value.c_str(), 1);
     else unsetenv(s.name);
   }
+}
+
+SmallDisk::SmallDisk(uint64_t bytes) {
+  // Once per process: a mount namespace of its own, whose mounts nobody else sees and which
+  // goes with the process, however it ends.
+  static const std::string unshared = [] {
+    if (unshare(CLONE_NEWNS) != 0) return std::string("unshare(CLONE_NEWNS): ") + std::strerror(errno);
+    if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
+      return std::string("mount --make-rprivate /: ") + std::strerror(errno);
+    return std::string();
+  }();
+  if (!unshared.empty()) {
+    why_ = "no small disk can be mounted here (" + unshared + ")";
+    return;
+  }
+  std::string options = "size=" + std::to_string(bytes) + ",mode=0755";
+  if (mount("tmpfs", dir_.path().c_str(), "tmpfs", MS_NOSUID | MS_NODEV, options.c_str()) != 0) {
+    why_ = std::string("no small disk can be mounted here (mount -t tmpfs: ") + std::strerror(errno) + ")";
+    return;
+  }
+  mounted_ = true;
+}
+
+SmallDisk::~SmallDisk() {
+  if (mounted_) umount2(dir_.path().c_str(), MNT_DETACH);
 }
 
 std::string readFile(const std::filesystem::path& p) {

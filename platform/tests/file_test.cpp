@@ -77,3 +77,63 @@ TEST(File, ClosedFileAnswersFailure) {
   EXPECT_EQ(f.GetPosition(), -1);
   EXPECT_FALSE(f.SetLength(0));
 }
+
+// A write that the disk or a file-size limit cuts short fails, says why and says how much of
+// it reached the file, so that the caller can take it back.
+TEST(File, AShortWriteSaysHowFarItGot) {
+  const std::string bytes(10000, 'x');
+  struct Outcome {
+    bool ok;
+    uint32_t written;
+    int error;
+    int64_t length;
+  };
+  auto writeInto = [&](const std::string& path) {
+    CFile f;
+    Outcome o{true, 0, 0, -1};
+    if (!f.Open(path, CFile::modeCreate | CFile::modeReadWrite)) return Outcome{true, 0, errno, -1};
+    o.ok = f.Write(bytes.data(), uint32_t(bytes.size()), &o.written);
+    o.error = errno;
+    o.length = f.GetLength();
+    return o;
+  };
+
+  qtest::TempDir dir;
+  {
+    // What reaches the file is reported on a write that gets through whole, too.
+    CFile f;
+    ASSERT_TRUE(f.Open((dir / "whole.bin").string(), CFile::modeCreate | CFile::modeWrite));
+    uint32_t written = 0;
+    EXPECT_TRUE(f.Write(bytes.data(), 100, &written));
+    EXPECT_EQ(written, 100u);
+    EXPECT_TRUE(f.Flush());
+  }
+
+  // A file-size limit of 4 KiB, in a child process.
+  const std::string limited = (dir / "limited.bin").string();
+  int pipeFds[2];
+  ASSERT_EQ(pipe(pipeFds), 0);
+  int rc = qtest::inChildProcess([&] {
+    qtest::limitFileSize(4096);
+    Outcome o = writeInto(limited);
+    return ::write(pipeFds[1], &o, sizeof o) == ssize_t(sizeof o) ? 0 : 1;
+  });
+  ASSERT_EQ(rc, 0);
+  Outcome o{};
+  ASSERT_EQ(::read(pipeFds[0], &o, sizeof o), ssize_t(sizeof o));
+  ::close(pipeFds[0]);
+  ::close(pipeFds[1]);
+  EXPECT_FALSE(o.ok);
+  EXPECT_EQ(o.written, 4096u);
+  EXPECT_EQ(o.error, EFBIG);
+  EXPECT_EQ(o.length, 4096);
+
+  // A disk of two pages.
+  qtest::SmallDisk disk(8192);
+  if (!disk.mounted()) GTEST_SKIP() << disk.why();
+  o = writeInto((disk / "full.bin").string());
+  EXPECT_FALSE(o.ok);
+  EXPECT_EQ(o.written, 8192u);
+  EXPECT_EQ(o.error, ENOSPC);
+  EXPECT_EQ(o.length, 8192);
+}

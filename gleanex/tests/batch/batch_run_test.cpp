@@ -398,7 +398,8 @@ TEST_F(KelvraRun, LoginFailuresAreReported) {
   EXPECT_EQ(texts[0], u"帐户[nobody]无法登录到服务器: kv");
   EXPECT_EQ(texts[1], u"服务器: kv上不存在数据库[nothere]");
   EXPECT_EQ(texts[2], u"指定的帐户[nobody]无法登录到服务器[kv]，无法保存数据!");
-  EXPECT_EQ(texts.size(), 5u) << "one storing message per unmatched item";
+  ASSERT_EQ(texts.size(), 6u) << "one storing message per unmatched item, and the count at the end";
+  EXPECT_EQ(texts[5], u"3条记录未能存入数据库[missed]（服务器[kv]）!");
   EXPECT_TRUE(records(u"missed").empty());
 }
 
@@ -411,8 +412,9 @@ TEST_F(KelvraRun, StoringGoesBackToAServerAfterAFailedOne) {
   uitest::ModalScript script;
   CGleanexDlg dlg;
   EXPECT_EQ(run(dlg).toStdU16String(), u"完成，共处理1条记录");
-  ASSERT_EQ(script.messages().size(), 1u);
+  ASSERT_EQ(script.messages().size(), 2u);
   EXPECT_EQ(script.messages()[0].text.toStdU16String(), u"连接到服务器[nosuch]不成功，无法保存数据!");
+  EXPECT_EQ(script.messages()[1].text.toStdU16String(), u"1条记录未能存入数据库[saved]（服务器[nosuch]）!");
   EXPECT_EQ(records(u"saved").size(), 2u);
 }
 

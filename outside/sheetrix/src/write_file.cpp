@@ -1,13 +1,16 @@
 // Writers: .xlsx through libxlsxwriter, delimited text by hand. Both write a temporary file
-// in the target's folder and rename it over the target, so a failure leaves the old file.
+// in the target's folder, check that it was written whole and durably, and only then rename
+// it over the target, so a failure (a full disk, a file-size limit) leaves the old file.
 #include "workbook.h"
 
 #include <platform/codepage.h>
+#include <platform/file.h>
 #include <platform/text.h>
 
 #include <xlsxwriter.h>
 
 #include <cstdio>
+#include <fcntl.h>
 #include <fstream>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -38,10 +41,53 @@ mode_t modeFor(const std::string& path) {
   return 0666 & ~mask;
 }
 
+// Makes a file durable; false when that fails (a disk that fills on flushing, say).
+bool syncFile(const std::string& path) {
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  bool ok = fsync(fd) == 0;
+  return close(fd) == 0 && ok;
+}
+
+// The rename itself is made durable too, so that after a crash the folder names the new file.
+void syncFolderOf(const std::string& path) {
+  std::string folder = path.substr(0, path.find_last_of('/') + 1);
+  int fd = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  fsync(fd);
+  close(fd);
+}
+
+// The written temporary file becomes the file at `path`: made durable, given the old file's
+// mode, renamed over it. A step that fails removes the temporary file and leaves the old
+// file as it was.
 bool replaceWith(const std::string& tmp, const std::string& path, bool written) {
-  if (written && chmod(tmp.c_str(), modeFor(path)) == 0 && std::rename(tmp.c_str(), path.c_str()) == 0) return true;
+  if (written && syncFile(tmp) && chmod(tmp.c_str(), modeFor(path)) == 0 && std::rename(tmp.c_str(), path.c_str()) == 0) {
+    syncFolderOf(path);
+    return true;
+  }
   std::remove(tmp.c_str());
   return false;
+}
+
+// Counts the rows that hold text, sheet by sheet.
+std::vector<size_t> filledRows(const std::vector<Sheet>& sheets) {
+  std::vector<size_t> counts;
+  for (const Sheet& sheet : sheets) {
+    size_t n = 0;
+    for (const Row& row : sheet.rows) n += isBlankRow(row) ? 0 : 1;
+    counts.push_back(n);
+  }
+  return counts;
+}
+
+// Whether the workbook written to `tmp` reads back with every sheet and every row: the
+// writer can answer success for a workbook whose parts it could not write whole (a temporary
+// file of its own cut short by a file-size limit, say), and such a file must never replace
+// a good one.
+bool readsBackWhole(const std::string& tmp, const std::vector<Sheet>& sheets) {
+  Workbook back;
+  return readOrcus(tmp, FileKind::Xlsx, back) && filledRows(back.sheets) == filledRows(sheets);
 }
 
 // Cuts UTF-8 text to `max` code points.
@@ -90,7 +136,7 @@ bool writeXlsx(const std::string& path, const Workbook& book) {
   }
   // The workbook is freed by closing it, whatever went wrong before.
   if (workbook_close(wb) != LXW_NO_ERROR) ok = false;
-  return replaceWith(tmp, path, ok);
+  return replaceWith(tmp, path, ok && readsBackWhole(tmp, sheets));
 }
 
 bool writeDelimited(const std::string& path, const Workbook& book) {
@@ -133,12 +179,8 @@ bool writeDelimited(const std::string& path, const Workbook& book) {
       break;
     }
   }
-  std::string tmp = temporaryBeside(path);
-  if (tmp.empty()) return false;
-  std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), std::streamsize(bytes.size()));
-  out.close();
-  return replaceWith(tmp, path, bool(out));
+  // The file is replaced whole, through a temporary file beside it, or not at all.
+  return platform::replaceFileContents(path, bytes);
 }
 
 }  // namespace sheetrix

@@ -15,6 +15,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <random>
 
 #include <sys/stat.h>
 
@@ -290,6 +291,68 @@ TEST_F(XlsFileTest, WritingFailuresAreReported) {
   EXPECT_EQ(xls.Open(w(dir / "no/such/folder.xlsx")), 0);
   EXPECT_EQ(xls.WriteRow(u"<row><A>x</A></row>"), 1);
   EXPECT_EQ(xls.Close(), 0);
+}
+
+// A save that the disk cuts short (full, or a file-size limit) answers 0 and leaves the old
+// workbook as it was, with no temporary file beside it.
+TEST_F(XlsFileTest, ASaveThatFailsLeavesTheOldFileAsItWas) {
+  // Rows that pack badly: far more than the disk holds, however the workbook compresses.
+  std::vector<std::u16string> rows;
+  std::mt19937 random(4102);
+  for (int r = 0; r < 3000; ++r) {
+    std::u16string text;
+    for (int i = 0; i < 200; ++i) text += char16_t(u'a' + random() % 26);
+    rows.push_back(u"<row><F200a>" + text + u"</F200a></row>");
+  }
+  // Opens the old workbook, adds the rows and saves: Close's answer.
+  auto addRows = [&](const fs::path& p) {
+    CXlsFileDriver writer;
+    if (!writer.CreateDispatch(u"Sheetrix.XlsFile") || writer.Open(w(p)) != 3) return -1;
+    writer.SetScheme(u"");
+    for (const std::u16string& row : rows)
+      if (writer.WriteRow(row) != 1) return -1;
+    return int(writer.Close());
+  };
+  auto expectUntouched = [](const fs::path& folder, const fs::path& p, const std::string& before) {
+    EXPECT_TRUE(qtest::readFile(p) == before) << "the old workbook changed";
+    for (const auto& e : fs::directory_iterator(folder)) EXPECT_EQ(e.path(), p) << "left behind";
+  };
+
+  struct Case {
+    const char* name;
+    std::function<void(const fs::path&)> make;
+  } cases[] = {{"misses.xlsx", [](const fs::path& p) { writeXlsx(p); }},
+               {"misses.csv", [](const fs::path& p) { qtest::writeFile(p, "200a,701a\r\nA,B\r\nC,D\r\n"); }}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    // A file-size limit of 64 KiB, in a child process.
+    qtest::TempDir folder;
+    const fs::path p = folder / c.name;
+    c.make(p);
+    const std::string before = qtest::readFile(p);
+    ASSERT_LT(before.size(), 65536u);
+    EXPECT_EQ(qtest::inChildProcess([&] {
+                qtest::limitFileSize(65536);
+                return addRows(p);
+              }),
+              0);
+    expectUntouched(folder.path(), p, before);
+
+    // A disk of 64 KiB.
+    qtest::SmallDisk disk(65536);
+    if (disk.mounted()) {
+      const fs::path full = disk / c.name;
+      qtest::writeFile(full, before);
+      EXPECT_EQ(addRows(full), 0);
+      expectUntouched(disk.path(), full, before);
+    } else {
+      std::printf("skipped the small disk: %s\n", disk.why().c_str());
+    }
+    // With room enough the same rows are saved.
+    EXPECT_EQ(addRows(p), 1);
+    EXPECT_EQ(xls.Open(w(p)), 3003);
+    xls.Close();
+  }
 }
 
 TEST_F(XlsFileTest, ConfigureEditsTheSchemeAgainstTheOpenFile) {

@@ -37,8 +37,10 @@ class CFile {
 
   /// \brief Reads up to `count` bytes; returns the bytes read (0 at the end or on error).
   uint32_t Read(void* buf, uint32_t count);
-  /// \brief Writes all `count` bytes; false on error.
-  bool Write(const void* buf, uint32_t count);
+  /// \brief Writes all `count` bytes; false on error (a full disk, a file-size limit ...),
+  /// with errno saying why. `written` (when given) receives the bytes that did reach the
+  /// file, also when fewer than `count` did.
+  bool Write(const void* buf, uint32_t count, uint32_t* written = nullptr);
   /// \brief Moves the position; returns the new position, or -1 on error.
   int64_t Seek(int64_t offset, SeekPosition from);
   /// \brief Moves to the start; returns 0, or -1 on error.
@@ -51,8 +53,8 @@ class CFile {
   int64_t GetLength() const;
   /// \brief Cuts or extends the file to `length` bytes; false on error.
   bool SetLength(int64_t length);
-  /// \brief Makes what was written durable (fsync).
-  void Flush();
+  /// \brief Makes what was written durable (fsync); false (errno set) when it fails.
+  bool Flush();
 
   /// \brief The descriptor (the Win32 file handle of the original interfaces).
   int handle() const { return fd_; }

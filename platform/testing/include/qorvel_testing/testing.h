@@ -42,6 +42,27 @@ class TempHome {
   std::vector<Saved> saved_;
 };
 
+/// A disk of `bytes` (a tmpfs, whole pages) on a fresh temporary folder for the object's
+/// lifetime, mounted in a mount namespace of the test process's own, so that no mount
+/// outlives the process. Where mounting is refused (no rights, a sandbox), mounted() is false
+/// and why() says so: the test skips with that message.
+class SmallDisk {
+ public:
+  explicit SmallDisk(uint64_t bytes);
+  ~SmallDisk();
+  SmallDisk(const SmallDisk&) = delete;
+  SmallDisk& operator=(const SmallDisk&) = delete;
+  bool mounted() const { return mounted_; }
+  const std::string& why() const { return why_; }
+  const std::filesystem::path& path() const { return dir_.path(); }
+  std::filesystem::path operator/(const std::string& name) const { return dir_.path() / name; }
+
+ private:
+  TempDir dir_;
+  bool mounted_ = false;
+  std::string why_;
+};
+
 std::string readFile(const std::filesystem::path& p);
 void writeFile(const std::filesystem::path& p, const std::string& bytes);
 
