@@ -1,6 +1,7 @@
 // Gleanex: the batch harvester. Reads Gleanex.ini beside the executable (the defaults when
 // there is none), registers the suite's servers for the user when they are not yet, and
 // runs the main dialog until it closes. An argument names the source file to show.
+#include "live_call.h"
 #include "main_dlg.h"
 
 #include <com/create.h>
@@ -27,5 +28,8 @@ int main(int argc, char** argv) {
   const QStringList args = QApplication::arguments();
   if (args.size() > 1) dlg.SetInitialSource(args[1].toStdU16String());
   ui::execDialog(dlg);
+  // A server given up at a stop still has its call; it ends within its time-out, before the
+  // libraries it runs in are torn down.
+  WaitForAbandonedCalls();
   return 0;
 }

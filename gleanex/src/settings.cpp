@@ -77,6 +77,7 @@ void CAppSettings::Load(const u16& file) {
   userName = readText(file, kSystem, u"用户名", u"root");
   password = readText(file, kSystem, u"口令字");
   waitSeconds = platform::profileInt(file, kSystem, u"等待时间", 12);
+  scriptSeconds = platform::profileInt(file, kSystem, kScriptLimitKey, kDefaultScriptSeconds);
 }
 
 bool CAppSettings::Save(const u16& file) const {
@@ -107,6 +108,7 @@ bool CAppSettings::Save(const u16& file) const {
   ok &= platform::writeProfileString(file, kSystem, u"用户名", userName);
   ok &= platform::writeProfileString(file, kSystem, u"口令字", password);
   ok &= platform::writeProfileString(file, kSystem, u"等待时间", platform::fromUtf8(std::to_string(waitSeconds)));
+  ok &= platform::writeProfileString(file, kSystem, kScriptLimitKey, platform::fromUtf8(std::to_string(scriptSeconds)));
   return ok;
 }
 
