@@ -358,6 +358,9 @@ int32_t CServerConn::FirstRecord(char16_t* buffer, int32_t size) {
 
 int32_t CServerConn::NextRecord(char16_t* buffer, int32_t size) {
   if (cursor == -1 || cursor + 1 >= hits) return -1;
+  // Once the server is given up or its connection is gone, no further hit can come, however
+  // many it claimed.
+  if (isZ3950 && (abandoned || !connected)) return -1;
   ++cursor;
   return platform::copyOut(FetchText(cursor), buffer, size);
 }

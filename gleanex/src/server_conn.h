@@ -50,7 +50,7 @@ class CServerConn {
   /// \brief Copies the first hit's text; its length, or 0 (no hit, or it does not fit).
   int32_t FirstRecord(char16_t* buffer, int32_t size);
   /// \brief Copies the next hit's text; its length, 0 when it does not fit, -1 when there
-  /// is no further hit.
+  /// is no further hit (also when the Z39.50 server was given up or its connection lost).
   int32_t NextRecord(char16_t* buffer, int32_t size);
 
   /// \brief ISBN-10 to ISBN-13 in place (hyphenated: "978-" in front).
