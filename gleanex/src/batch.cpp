@@ -117,7 +117,7 @@ void CGleanexDlg::OpenServers() {
   for (const u16& entry : theApp().settings.servers) {
     auto conn = std::make_unique<CServerConn>();
     conn->waitSeconds = theApp().settings.waitSeconds;
-    conn->Open(entry);
+    conn->Open(entry, this);
     connections_.push_back(std::move(conn));
   }
 }
@@ -133,7 +133,7 @@ void CGleanexDlg::RowToRecord(const u16& row, char16_t* record) {
 int32_t CGleanexDlg::PreprocessSource(char16_t* record) {
   const CAppSettings& s = theApp().settings;
   if (!s.sourceRuleOn || s.sourceRuleScript.empty()) return 0;
-  if (!sourceEngine_) sourceEngine_ = std::make_unique<CScriptRule>(theApp().settingsPath, s.sourceRuleScript);
+  if (!sourceEngine_) sourceEngine_ = NewScriptRule(s.sourceRuleScript);
   ScriptAnswer answer = sourceEngine_->Run(u16v(record));
   ReportItemError(*sourceEngine_);
   if (answer.kind == ScriptAnswer::Stop) return -1;
@@ -197,16 +197,20 @@ u16 CGleanexDlg::ExtractIsbnKey(u16v record) {
 }
 
 int CGleanexDlg::DispatchByHits(const u16& key, const u16& row, char16_t* record) {
+  itemFetchFailed_ = false;
   for (auto& conn : connections_) {
     int32_t hits = conn->Search(key, *this);
+    // Stopped while a server was waited for: the item was not searched to its end and is
+    // left as it is, counted nowhere.
+    if (hits == CServerConn::kSearchStopped) return 1;
     if (hits <= 0) continue;
-    if (hits == 1) {
-      HandleOneHit(conn.get(), u16());
-      ++oneHitCount;
-    } else {
-      HandleSeveralHits(conn.get(), hits);
-      ++multiHitCount;
-    }
+    if (hits == 1) HandleOneHit(conn.get(), u16());
+    else HandleSeveralHits(conn.get(), hits);
+    if (conn->abandoned) return 1;  // stopped while its record was fetched
+    // A hit whose record cannot be had is no hit: bytes that are no record are never taken.
+    if (itemFetchFailed_) ++errorCount;
+    else if (hits == 1) ++oneHitCount;
+    else ++multiHitCount;
     return 1;
   }
   HandleNoHit(row, record);
@@ -247,7 +251,7 @@ void CGleanexDlg::OnOK() {
     progress->setRange(0, 100);
     progress->setValue(0);
   }
-  itemCount = oneHitCount = multiHitCount = noHitCount = 0;
+  itemCount = oneHitCount = multiHitCount = noHitCount = errorCount = 0;
   ShowCounters();
   StartOutputs();
   std::vector<char16_t> buffer(kRecordBufferSize, 0);
@@ -284,7 +288,7 @@ void CGleanexDlg::OnOK() {
     SetStatus(platform::format(u"%ld%% @ %ld [%s]", percent, itemCount, key));
     DrainMessages();
     if (!running_) break;
-    const int32_t countsBefore[] = {oneHitCount, multiHitCount, noHitCount};
+    const int32_t countsBefore[] = {oneHitCount, multiHitCount, noHitCount, errorCount};
     if (!key.empty()) {
       DispatchByHits(key, row, record);
     } else {
@@ -296,6 +300,7 @@ void CGleanexDlg::OnOK() {
       oneHitCount = countsBefore[0];
       multiHitCount = countsBefore[1];
       noHitCount = countsBefore[2];
+      errorCount = countsBefore[3];
       ShowServerStatus(u16());
       break;
     }
@@ -305,9 +310,10 @@ void CGleanexDlg::OnOK() {
     DrainMessages();
   }
 
-  int32_t handled = oneHitCount + multiHitCount + noHitCount;
+  int32_t handled = oneHitCount + multiHitCount + noHitCount + errorCount;
   SetStatus(outputFailed_ ? FailedRunText(handled)
                           : platform::format(running_ ? u"完成，共处理%ld条记录" : u"用户中断，已处理%ld条记录", handled));
+  ReportServerTroubles();
 
   CloseServers();
   CloseSource();

@@ -60,7 +60,7 @@ bool CGleanexDlg::AppendToOutput(const u16& file, u16v record, const char16_t* f
 
 bool CGleanexDlg::RunHitScript(std::unique_ptr<CScriptRule>& engine, const u16& script, u16& record) {
   if (script.empty()) return true;
-  if (!engine) engine = std::make_unique<CScriptRule>(theApp().settingsPath, script);
+  if (!engine) engine = NewScriptRule(script);
   ScriptAnswer answer = engine->Run(record);
   ReportItemError(*engine);
   if (answer.kind != ScriptAnswer::Text) return false;
@@ -74,7 +74,14 @@ int CGleanexDlg::HandleOneHit(CServerConn* conn, const u16& text) {
   if (fetched.empty()) {
     std::vector<char16_t> buffer(kRecordBufferSize, 0);
     // A first hit that does not fit the buffer gives no record at all.
-    if (conn && conn->FirstRecord(buffer.data(), kRecordBufferSize) > 0) fetched = buffer.data();
+    if (conn && conn->FirstRecord(buffer.data(), kRecordBufferSize) > 0) {
+      fetched = buffer.data();
+    } else if (conn && conn->fetchError != 0 && !conn->abandoned) {
+      // No record text came (no ISO 2709 record, a time-out, no record): the item failed.
+      itemFetchFailed_ = true;
+      ++conn->fetchFailedItems;
+      conn->lastFetchFailure = conn->fetchError;
+    }
   }
   u16 record(withoutPrefix(fetched));
   if (record.empty()) return -1;

@@ -2,6 +2,7 @@
 // there is none), registers the suite's servers for the user when they are not yet, and
 // runs the main dialog until it closes. An argument names the source file to show. A log-out
 // or kill (SIGTERM, SIGHUP, SIGINT) stops a run as 停止 does and closes the window after it.
+#include "live_call.h"
 #include "main_dlg.h"
 #include "stop_signals.h"
 
@@ -32,5 +33,8 @@ int main(int argc, char** argv) {
   if (args.size() > 1) dlg.SetInitialSource(args[1].toStdU16String());
   CStopSignals stopSignals(dlg);
   ui::execDialog(dlg);
+  // A server given up at a stop still has its call; it ends within its time-out, before the
+  // libraries it runs in are torn down.
+  WaitForAbandonedCalls();
   return 0;
 }

@@ -69,6 +69,9 @@ class CGleanexDlg : public ui::Dialog, public CSearchHost {
 
   // Counters of the last run.
   int32_t itemCount = 0, oneHitCount = 0, multiHitCount = 0, noHitCount = 0;
+  /// Items that had hits whose record could not be fetched as a record (they count as no hit
+  /// of either kind, and the run's end says so).
+  int32_t errorCount = 0;
 
  protected:
   void onInitDialog() override;
@@ -97,8 +100,11 @@ class CGleanexDlg : public ui::Dialog, public CSearchHost {
   /// a spreadsheet name that the output would not hold; true when the run may start.
   bool CheckRunFiles(const u16& source);
   /// \brief Starts the engine of every rule that has a script; false (after the message of
-  /// the first that does not load, and with no engine left) when one cannot be loaded.
+  /// the first that does not load, and with no engine left) when one cannot be loaded, or
+  /// when the run is stopped while a script's top-level code runs.
   bool StartScripts();
+  /// \brief A rule's engine, its calls bounded by [系统参数] 脚本时限 and stopped by 停止.
+  std::unique_ptr<CScriptRule> NewScriptRule(const u16& script);
   /// \brief Deletes the engines of the run (a changed script takes effect at the next run).
   void DeleteScripts();
   /// \brief Shows the first error of a rule script on an item, once per engine and run.
@@ -123,9 +129,13 @@ class CGleanexDlg : public ui::Dialog, public CSearchHost {
   /// and the run does not end as done), then tells once per database how many records it
   /// did not take.
   void FinishOutputs(int32_t handled);
+  /// \brief At the run's end: tells in one message how many items each Z39.50 server could
+  /// not search, and how many hits it could not give as records.
+  void ReportServerTroubles();
 
   bool running_ = false;
   bool inRun_ = false;  // the run handler is active (it may be ending after a stop)
+  bool itemFetchFailed_ = false;  // the current item's hit could not be fetched
   bool sourceIsSheet_ = false;
   std::unique_ptr<CMarcFile> sourceReader_;
   platform::CFile sourceFile_;

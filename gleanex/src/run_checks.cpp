@@ -8,6 +8,9 @@
 
 #include <ui/modal.h>
 
+#include <algorithm>
+#include <chrono>
+
 namespace {
 
 constexpr char16_t kOutputIsSource[] = u"%s[%s]就是源数据文件，不能开始处理!";
@@ -17,6 +20,7 @@ constexpr char16_t kSheetNotXlsx[] = u"无命中记录输出的Excel文件[%s]�
 constexpr char16_t kScriptNotLoaded[] = u"JavaScript程序[%s]无法加载，不能开始处理!\n%s";
 constexpr char16_t kScriptFailedOnItem[] = u"JavaScript程序[%s]处理记录时出错，本次处理中不再提示!\n%s";
 constexpr char16_t kAtLine[] = u"第%ld行: %s";
+constexpr char16_t kStoppedStatus[] = u"用户中断，已处理%ld条记录";
 
 }  // namespace
 
@@ -65,8 +69,27 @@ void CGleanexDlg::ShowScriptError(const char16_t* format, const ScriptError& err
   theReporter()(format, error.file, detail);
 }
 
+std::unique_ptr<CScriptRule> CGleanexDlg::NewScriptRule(const u16& script) {
+  const int32_t seconds = std::max(theApp().settings.scriptSeconds, 0);
+  return std::make_unique<CScriptRule>(theApp().settingsPath, script, std::chrono::seconds(seconds), this);
+}
+
 bool CGleanexDlg::StartScripts() {
   const CAppSettings& s = theApp().settings;
+  // A rule's top-level code runs here, before the first item: while it runs the window is
+  // in its run state, so that 停止 (or closing the window) ends it and nothing else starts.
+  const bool wasRunning = running_, wasInRun = inRun_;
+  running_ = inRun_ = true;
+  SetRunControls(true);
+  struct Restore {
+    CGleanexDlg& dlg;
+    bool running, inRun;
+    ~Restore() {
+      dlg.running_ = running;
+      dlg.inRun_ = inRun;
+      dlg.SetRunControls(inRun);
+    }
+  } restore{*this, wasRunning, wasInRun};
   const struct {
     bool used;
     std::unique_ptr<CScriptRule>& engine;
@@ -76,9 +99,10 @@ bool CGleanexDlg::StartScripts() {
                {!s.noHit.script.empty(), noHitEngine_, s.noHit.script}};
   for (const auto& r : rules) {
     if (!r.used) continue;
-    r.engine = std::make_unique<CScriptRule>(theApp().settingsPath, r.script);
+    r.engine = NewScriptRule(r.script);
     if (!r.engine->Start()) {
-      ShowScriptError(kScriptNotLoaded, r.engine->LoadError());
+      if (r.engine->stopped()) SetStatus(platform::format(kStoppedStatus, 0));
+      else ShowScriptError(kScriptNotLoaded, r.engine->LoadError());
       DeleteScripts();
       return false;
     }

@@ -1,5 +1,7 @@
 #include "script_rule.h"
 
+#include "live_call.h"
+
 #include <scriptel/Scriptel.h>
 
 #include <cstdio>
@@ -19,10 +21,26 @@ ScriptAnswer ReadScriptAnswer(platform::u16v answer) {
   return {ScriptAnswer::Text, platform::u16(answer)};
 }
 
-CScriptRule::CScriptRule(platform::u16 settingsPath, platform::u16 scriptPath)
-    : m_settingsPath(std::move(settingsPath)), m_scriptPath(std::move(scriptPath)) {}
+CScriptRule::CScriptRule(platform::u16 settingsPath, platform::u16 scriptPath, std::chrono::seconds timeLimit,
+                         const CSearchHost* host)
+    : m_settingsPath(std::move(settingsPath)),
+      m_scriptPath(std::move(scriptPath)),
+      m_timeLimit(timeLimit),
+      m_host(host),
+      m_thread(std::make_unique<CLiveThread>()) {}
 
-CScriptRule::~CScriptRule() = default;
+CScriptRule::~CScriptRule() {
+  // The engine goes on the thread it was made on, and before the thread.
+  if (m_engine) m_thread->Run([this] { m_engine.reset(); }, nullptr, std::chrono::milliseconds(0), {});
+}
+
+void CScriptRule::RunOnEngine(std::function<void()> work) {
+  CScriptel* engine = m_engine.get();
+  LiveEnd end = m_thread->Run(std::move(work), m_host, std::chrono::duration_cast<std::chrono::milliseconds>(m_timeLimit),
+                              [engine] { engine->Interrupt(); });
+  m_timedOut = end == LiveEnd::TimedOut;
+  m_stopped = end == LiveEnd::Stopped;
+}
 
 ScriptError CScriptRule::LastError() const {
   ScriptError e;
@@ -32,13 +50,17 @@ ScriptError CScriptRule::LastError() const {
   if (m_engine->GetLastError(buffer.data(), kSize) > 0) e.message = buffer.data();
   e.line = m_engine->GetLastErrorLine();
   if (e.file.empty()) e.file = m_scriptPath;
+  if (m_timedOut) e.message = platform::format(kScriptRanTooLong, int32_t(m_timeLimit.count()));
   return e;
 }
 
 bool CScriptRule::Start() {
   if (m_engine) return true;
   m_engine = std::make_unique<CScriptel>();
-  if (m_engine->Startup(u"javascript", ScriptStartupArguments(m_settingsPath, m_scriptPath).c_str())) return true;
+  int32_t started = 0;
+  const platform::u16 arguments = ScriptStartupArguments(m_settingsPath, m_scriptPath);
+  RunOnEngine([&] { started = m_engine->Startup(u"javascript", arguments.c_str()); });
+  if (started && !m_timedOut && !m_stopped) return true;
   m_loadError = LastError();
   return false;
 }
@@ -53,10 +75,16 @@ bool CScriptRule::TakeFirstItemError(ScriptError& error) {
 ScriptAnswer CScriptRule::Run(platform::u16v record) {
   Start();
   platform::u16 input(record);
-  m_itemFailed = m_engine->SetParameters(input.c_str()) == 0;
   std::vector<char16_t> buffer(kScriptResultSize);
   int32_t length = kScriptResultSize;
-  if (!m_engine->GetResult(buffer.data(), length)) {
+  int32_t answered = 0, whole = 0;
+  RunOnEngine([&] {
+    answered = m_engine->SetParameters(input.c_str());
+    whole = m_engine->GetResult(buffer.data(), length);
+  });
+  if (m_stopped) return {ScriptAnswer::Null, {}};
+  m_itemFailed = answered == 0;
+  if (!whole) {
     // A cut record would be a broken one: keep the record as it was.
     std::fprintf(stderr, "Gleanex: a rule answer of %d characters does not fit %d; the record is kept\n",
                  int(length), int(kScriptResultSize));

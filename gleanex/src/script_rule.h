@@ -6,10 +6,14 @@
 
 #include <platform/text.h>
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
+class CLiveThread;
 class CScriptel;
+class CSearchHost;
 
 /// What a rule script answered for one record.
 struct ScriptAnswer {
@@ -25,6 +29,8 @@ struct ScriptError {
 
 /// The result buffer of one call, in characters.
 inline constexpr int32_t kScriptResultSize = 100000;
+/// What an error of a script that ran past its time limit says (the limit in seconds).
+inline constexpr char16_t kScriptRanTooLong[] = u"运行超过%ld秒，已被中止";
 
 /// \brief The engine's argument text: the settings file path and the script path, each in
 /// double quotes, separated by one blank, with every "Gleanex.ini" replaced by "qzmarc.js".
@@ -34,7 +40,11 @@ ScriptAnswer ReadScriptAnswer(platform::u16v answer);
 
 class CScriptRule {
  public:
-  CScriptRule(platform::u16 settingsPath, platform::u16 scriptPath);
+  /// \brief A rule whose engine runs on a thread of its own. Each call of the script may run
+  /// for `timeLimit` (0: without limit) and is interrupted past it; while it runs the window
+  /// of `host` (when given) stays alive, and its run's stop interrupts the script.
+  CScriptRule(platform::u16 settingsPath, platform::u16 scriptPath, std::chrono::seconds timeLimit = {},
+              const CSearchHost* host = nullptr);
   ~CScriptRule();
   CScriptRule(const CScriptRule&) = delete;
   CScriptRule& operator=(const CScriptRule&) = delete;
@@ -45,9 +55,12 @@ class CScriptRule {
   /// \brief Runs the script over one record (internal record text without prefix), starting
   /// the engine first when this is the rule's first use. An answer that does not fit the
   /// result buffer is not used: the record is answered unchanged, as it is when the script
-  /// fails on it.
+  /// fails on it or runs past its time limit. A script interrupted by the run's stop answers
+  /// "null": the item is not handled further.
   ScriptAnswer Run(platform::u16v record);
   bool started() const { return m_engine != nullptr; }
+  /// \brief Whether the last Start or Run was interrupted by the run's stop.
+  bool stopped() const { return m_stopped; }
   /// \brief Why Start failed.
   const ScriptError& LoadError() const { return m_loadError; }
   /// \brief The error of the script on the record of the last Run, the first time one
@@ -56,10 +69,17 @@ class CScriptRule {
 
  private:
   ScriptError LastError() const;
+  // Runs `work` on the engine's thread, bounded and stoppable; sets m_timedOut and m_stopped.
+  void RunOnEngine(std::function<void()> work);
 
   platform::u16 m_settingsPath;
   platform::u16 m_scriptPath;
-  std::unique_ptr<CScriptel> m_engine;
+  std::chrono::seconds m_timeLimit;
+  const CSearchHost* m_host;
+  std::unique_ptr<CLiveThread> m_thread;
+  std::unique_ptr<CScriptel> m_engine;  // made, used and deleted on m_thread
+  bool m_timedOut = false;  // the last call ran past its time limit
+  bool m_stopped = false;
   ScriptError m_loadError;
   bool m_itemFailed = false;     // the last Run's record made the script fail
   bool m_itemErrorTaken = false;  // an item error has been handed out

@@ -3,6 +3,7 @@
 // and counts as the same failure here.
 #include "server_conn.h"
 
+#include "live_call.h"
 #include "server_list.h"
 #include "settings.h"
 
@@ -21,6 +22,19 @@ constexpr char16_t kLoginFailed[] = u"帐户[%s]无法登录到服务器: %s";
 constexpr char16_t kNoDatabase[] = u"服务器: %s上不存在数据库[%s]";
 constexpr char16_t kZoomConnectFailed[] = u"连接服务器: %s失败，无法进行检索!";
 constexpr char16_t kZoomReconnectFailed[] = u"连接指定的Z39.50服务器失败！";
+constexpr char16_t kZoomServerLost[] = u"Z39.50服务器: %s没有响应或已断开连接，处理结束时将报告未在该服务器上检索的记录数!";
+
+// The Z39.50 client's errors that are the server's doing rather than the item's: no
+// connection, a connection lost, no answer within the time-out, answers of the wrong kind.
+constexpr int32_t kConnectFailed = 10000;
+constexpr int32_t kDecodeFailed = 10003;
+constexpr int32_t kConnectionLost = 10004;
+constexpr int32_t kTimedOut = 10007;
+constexpr int32_t kNoRecord = 10010;
+
+bool isServerFailure(int32_t error) {
+  return error == kConnectFailed || error == kDecodeFailed || error == kConnectionLost || error == kTimedOut;
+}
 
 template <class F>
 auto guarded(F f, decltype(f()) onFailure) -> decltype(f()) {
@@ -50,10 +64,26 @@ u16 withoutHyphens(u16v s) {
 
 }  // namespace
 
-CServerConn::CServerConn() {
-  zoomConn_.CreateDispatch(u"zoom.ZoomConn");
-  zoomRs_.CreateDispatch(u"zoom.ZoomRs");
-  zoomRec_.CreateDispatch(u"zoom.ZoomRec");
+struct CServerConn::ZoomObjects {
+  CZoomConnDriver conn;
+  CZoomRsDriver rs;
+  CZoomRecDriver rec;
+};
+
+template <class R>
+std::optional<R> CServerConn::ZoomCall(std::function<R(ZoomObjects&)> call) {
+  if (abandoned) return std::nullopt;
+  std::function<R()> bound = [objects = zoom_, call = std::move(call)] { return call(*objects); };
+  if (!host_) return bound();
+  std::optional<R> result = CallLive<R>(std::move(bound), *host_);
+  if (!result) abandoned = true;
+  return result;
+}
+
+CServerConn::CServerConn() : zoom_(std::make_shared<ZoomObjects>()) {
+  zoom_->conn.CreateDispatch(u"zoom.ZoomConn");
+  zoom_->rs.CreateDispatch(u"zoom.ZoomRs");
+  zoom_->rec.CreateDispatch(u"zoom.ZoomRec");
   kelvraServer_.CreateDispatch(u"Kelvra.Server");
   kelvraDbase_.CreateDispatch(u"Kelvra.Dbase");
   kelvraRecordSet_.CreateDispatch(u"Kelvra.RecordSet");
@@ -62,10 +92,12 @@ CServerConn::CServerConn() {
 
 CServerConn::~CServerConn() {
   if (kelvraServer_.m_lpDispatch) guardedVoid([&] { kelvraServer_.Disconnect(); });
-  if (zoomConn_.m_lpDispatch) guardedVoid([&] { zoomConn_.Close(); });
+  // A call given up at a stop still uses the objects: it closes them when it lets go.
+  if (!abandoned && zoom_->conn.m_lpDispatch) guardedVoid([&] { zoom_->conn.Close(); });
 }
 
-void CServerConn::Open(u16v entry) {
+void CServerConn::Open(u16v entry, CSearchHost* window) {
+  host_ = window;
   ServerOptions options = ParseServerEntry(entry);
   user = options.user;
   password = options.password;
@@ -110,20 +142,43 @@ void CServerConn::Open(u16v entry) {
     return;
   }
   if (reconnect) return;
-  if (ConnectZoom()) connected = true;
-  else theReporter()(kZoomConnectFailed, host);
+  if (ConnectZoom()) {
+    connected = true;
+  } else if (!abandoned) {
+    failureTold = true;
+    theReporter()(kZoomConnectFailed, host);
+  }
 }
 
 bool CServerConn::ConnectZoom() {
-  return guarded(
-      [&] {
-        if (!user.empty()) {
-          zoomConn_.SetOption(u"user", user);
-          if (!password.empty()) zoomConn_.SetOption(u"password", password);
-        }
-        return zoomConn_.Connect(host, u"") == 0;
-      },
-      false);
+  std::optional<int32_t> result = ZoomCall<int32_t>([host = host, user = user, password = password](ZoomObjects& z) {
+    return guarded(
+        [&] {
+          if (!user.empty()) {
+            z.conn.SetOption(u"user", user);
+            if (!password.empty()) z.conn.SetOption(u"password", password);
+          }
+          return z.conn.Connect(host, u"");
+        },
+        -1);
+  });
+  if (result && *result == kTimedOut) down = true;
+  return result && *result == 0;
+}
+
+void CServerConn::ServerFailed(int32_t error, bool connecting) {
+  ++notSearched;
+  if (error == kTimedOut) down = true;
+  u16 status = connecting ? platform::format(kZoomConnectFailed, host) : platform::format(kZoomServerLost, host);
+  if (host_) host_->ShowServerStatus(status);
+  if (failureTold) return;
+  failureTold = true;
+  if (connecting) {
+    ui::messageBox(theReporter().parent, QString::fromStdU16String(kZoomReconnectFailed), QString(),
+                   ui::Icon::Information);
+  } else {
+    theReporter().Show(status);
+  }
 }
 
 u16 CServerConn::BuildQuery(u16v keyIn) const {
@@ -197,19 +252,19 @@ int32_t CServerConn::Search(u16v key, CSearchHost& window) {
   u16 query = BuildQuery(key);
   hits = 0;
   cursor = -1;
+  host_ = &window;
   if (isZ3950) {
+    if (abandoned) return kSearchStopped;
+    if (down) {
+      ++notSearched;
+      return 0;
+    }
     if (reconnect || !connected) {
-      if (!user.empty()) {
-        guardedVoid([&] {
-          zoomConn_.SetOption(u"user", user);
-          if (!password.empty()) zoomConn_.SetOption(u"password", password);
-        });
-      }
       window.ShowServerStatus(u"等待...");
       window.DrainMessages();
       if (connected) {
         connected = false;
-        guardedVoid([&] { zoomConn_.Close(); });
+        guardedVoid([&] { zoom_->conn.Close(); });
         for (int32_t i = 0; i < waitSeconds && window.IsRunning(); ++i) {
           std::this_thread::sleep_for(std::chrono::milliseconds(1000));
           window.DrainMessages();
@@ -217,20 +272,35 @@ int32_t CServerConn::Search(u16v key, CSearchHost& window) {
       }
       window.ShowServerStatus(u"检索...");
       window.DrainMessages();
-      if (guarded([&] { return zoomConn_.Connect(host, u""); }, -1) != 0) {
-        ui::messageBox(theReporter().parent, QString::fromStdU16String(kZoomReconnectFailed), QString(),
-                       ui::Icon::Information);
+      if (!ConnectZoom()) {
+        if (abandoned) return kSearchStopped;
+        ServerFailed(kConnectFailed, true);
         return 0;
       }
       connected = true;
     }
-    hits = guarded(
-        [&] {
-          zoomConn_.SetOption(u"databaseName", database);
-          zoomRs_.AttachDispatch(zoomConn_.SearchPqf(query));
-          return zoomRs_.m_lpDispatch ? zoomRs_.GetSize() : 0;
-        },
-        0);
+    struct Searched {
+      int32_t hits = 0, error = 0;
+    };
+    std::optional<Searched> searched =
+        ZoomCall<Searched>([database = database, query = query](ZoomObjects& z) {
+          Searched r;
+          guardedVoid([&] {
+            z.conn.SetOption(u"databaseName", database);
+            z.rs.AttachDispatch(z.conn.SearchPqf(query));
+            r.error = z.conn.GetOptionLong(u"errno");
+            r.hits = z.rs.m_lpDispatch ? z.rs.GetSize() : 0;
+          });
+          return r;
+        });
+    if (!searched) return kSearchStopped;
+    if (isServerFailure(searched->error)) {
+      // The connection is gone or in an unknown state: the next search connects anew.
+      connected = false;
+      ServerFailed(searched->error, false);
+      return 0;
+    }
+    hits = searched->hits;
   } else {
     window.ShowServerStatus(u"检索...");
     window.DrainMessages();
@@ -248,12 +318,32 @@ int32_t CServerConn::Search(u16v key, CSearchHost& window) {
 }
 
 u16 CServerConn::FetchText(int32_t index) {
+  fetchError = 0;
+  if (isZ3950) {
+    struct Fetched {
+      u16 text;
+      int32_t error = 0;
+    };
+    std::optional<Fetched> fetched = ZoomCall<Fetched>([index](ZoomObjects& z) {
+      Fetched f;
+      guardedVoid([&] {
+        z.rec.AttachDispatch(z.rs.GetRecord(index));
+        f.error = z.conn.GetOptionLong(u"errno");
+        // A record whose bytes make no record text says so in errno too.
+        if (f.error == 0 && z.rec.m_lpDispatch) f.text = z.rec.GetXml();
+        if (f.text.empty() && f.error == 0) f.error = z.conn.GetOptionLong(u"errno");
+      });
+      return f;
+    });
+    if (!fetched) return u16();
+    if (fetched->text.empty()) {
+      fetchError = fetched->error != 0 ? fetched->error : kNoRecord;
+      if (fetchError == kConnectionLost || fetchError == kTimedOut) connected = false;
+    }
+    return fetched->text;
+  }
   return guarded(
       [&]() -> u16 {
-        if (isZ3950) {
-          zoomRec_.AttachDispatch(zoomRs_.GetRecord(index));
-          return zoomRec_.m_lpDispatch ? zoomRec_.GetXml() : u16();
-        }
         if (kelvraRecord_.Load(kelvraRecordSet_.m_lpDispatch, index == 0 ? 0 : 1) == -1) return u16();
         return kelvraRecord_.GetText();
       },
@@ -268,6 +358,9 @@ int32_t CServerConn::FirstRecord(char16_t* buffer, int32_t size) {
 
 int32_t CServerConn::NextRecord(char16_t* buffer, int32_t size) {
   if (cursor == -1 || cursor + 1 >= hits) return -1;
+  // Once the server is given up or its connection is gone, no further hit can come, however
+  // many it claimed.
+  if (isZ3950 && (abandoned || !connected)) return -1;
   ++cursor;
   return platform::copyOut(FetchText(cursor), buffer, size);
 }

@@ -82,6 +82,7 @@ void CAppSettings::Load(const u16& file) {
   userName = readText(file, kSystem, u"用户名", u"root");
   password = readText(file, kSystem, u"口令字");
   waitSeconds = platform::profileInt(file, kSystem, u"等待时间", 12);
+  scriptSeconds = platform::profileInt(file, kSystem, kScriptLimitKey, kDefaultScriptSeconds);
 }
 
 // Stops at the first write that fails: the next ones would fail the same way (each after
@@ -114,6 +115,7 @@ bool CAppSettings::Save(const u16& file) const {
   ok = ok && platform::writeProfileString(file, kSystem, u"用户名", userName);
   ok = ok && platform::writeProfileString(file, kSystem, u"口令字", password);
   ok = ok && platform::writeProfileString(file, kSystem, u"等待时间", platform::fromUtf8(std::to_string(waitSeconds)));
+  ok = ok && platform::writeProfileString(file, kSystem, kScriptLimitKey, platform::fromUtf8(std::to_string(scriptSeconds)));
   return ok;
 }
 

@@ -16,6 +16,10 @@ struct CHitRule {
   u16 database[3];
 };
 
+/// The key of [系统参数] that bounds a rule script's calls, and its default in seconds.
+inline constexpr char16_t kScriptLimitKey[] = u"脚本时限";
+inline constexpr int32_t kDefaultScriptSeconds = 10;
+
 /// Several-hits strategies.
 enum : int32_t { kStrategyChoose = 1019, kStrategyFirst = 1020, kStrategyAll = 1021 };
 
@@ -35,6 +39,8 @@ class CAppSettings {
   u16 multiOutput;
   CHitRule noHit;
   int32_t waitSeconds = 0;
+  /// Seconds one call of a rule script may run before it is interrupted; 0 or less: no limit.
+  int32_t scriptSeconds = kDefaultScriptSeconds;
 
   /// \brief Reads the settings file; missing keys take the file defaults.
   void Load(const u16& path);

@@ -134,7 +134,8 @@ int32_t CVirtualRs::Search(const char16_t* paths, const char16_t* queries) {
 
 void CVirtualRs::Finished(CServerSearch& s) {
   m_semaphore->Wait();
-  m_total += s.hits();
+  // Sources with very many hits together hold no more than a long holds: the total never wraps.
+  m_total = int32_t(std::min<int64_t>(int64_t(m_total) + s.hits(), INT32_MAX));
   ++m_finished;
   int32_t high = s.id();
   if (m_finished >= m_count) high += kLastFlag;
@@ -178,11 +179,11 @@ int CVirtualRs::MoveNext() {
 
 int CVirtualRs::GoTo(int32_t n) {
   if (n < 0 || n >= m_total) return 0;
-  int32_t before = 0;
+  int64_t before = 0;
   for (CServerSearch* s = m_first; s; s = s->m_next) {
     if (n - before < s->hits()) {
       m_current = s;
-      m_index = n - before;
+      m_index = int32_t(n - before);
       s->MoveTo(m_index);
       return 1;
     }

@@ -148,6 +148,16 @@ class SilentServer {
   bool Release() {
     std::lock_guard g(lock_);
     for (int fd : clients_) shutdown(fd, SHUT_WR);
+    return closedByClients();
+  }
+  /// Waits, without hanging up, until every client has closed its end: true when all did.
+  bool ClosedByClients() {
+    std::lock_guard g(lock_);
+    return closedByClients();
+  }
+
+ private:
+  bool closedByClients() {
     const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     for (int fd : clients_) {
       char buf[4096];
@@ -161,7 +171,6 @@ class SilentServer {
     return true;
   }
 
- private:
   int listener_ = -1;
   int port_ = 0;
   std::atomic<bool> stop_{false};
@@ -599,6 +608,54 @@ TEST_F(VirtualRsTest, TheProcessEndsWhileAnAbandonedWorkerIsStillBlocked) {
   const auto start = std::chrono::steady_clock::now();
   rs.reset();
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+}
+
+// Sources whose servers answer with huge or negative hit counts: each counts what a long
+// holds at most (or nothing), and the total over all of them never wraps.
+TEST_F(VirtualRsTest, HugeAndNegativeCountsNeverWrapTheTotal) {
+  std::vector<std::unique_ptr<ztest::ServerProcess>> rogues;
+  for (const char* hits : {"1099511627776", "2147483647", "-1"}) {
+    rogues.push_back(std::make_unique<ztest::ServerProcess>(
+        ZOOM_ROGUE_SERVER, std::vector<std::string>{std::string("hits=") + hits}, dir_ / "rogue.log"));
+    ASSERT_TRUE(rogues.back()->running());
+    z3950Server(std::string("rogue") + std::to_string(rogues.size()), rogues.back()->port());
+  }
+  search(u"z39.50://rogue1/Default+z39.50://rogue2/Default+z39.50://rogue3/Default",
+         isbnQuery(u"1") + u"&" + isbnQuery(u"1") + u"&" + isbnQuery(u"1"));
+  EXPECT_EQ(rs_.RecordNum(), INT32_MAX);
+  EXPECT_TRUE(window_.saw(u"检索数据库: Default，命中记录 2147483647 条"));
+  EXPECT_TRUE(window_.saw(u"检索数据库: Default，命中记录 0 条"));
+  // The last position of the first source, then on into the second.
+  ASSERT_EQ(rs_.GoTo(INT32_MAX - 1), 1);
+  EXPECT_EQ(rs_.GoTo(INT32_MAX), 0);
+  ASSERT_EQ(rs_.GoTo(3), 1);
+  Fetched f = fetch();
+  EXPECT_EQ(f.ref, u"z39.50://rogue1/Default#4");
+  EXPECT_NE(f.text.find(u"A\x11record\x11of\x11the\x11rogue\x11server"), u16::npos) << platform::toUtf8(f.text);
+}
+
+// A worker that Stop abandoned inside a call gives up the call within the connection's
+// time-out (one second here, from the server's section) and closes its connection, without
+// the server ever hanging up; a server that answers a search with a present response ends
+// that search at once.
+TEST_F(VirtualRsTest, AnAbandonedWorkerGivesUpWithinItsTimeOut) {
+  SilentServer silent;
+  ASSERT_GT(silent.port(), 0);
+  z3950Server("silent", silent.port());
+  setting(u"silent", u"timeout", u"1");
+  ASSERT_EQ(rs_.Search(u"z39.50://silent/Default", isbnQuery(u"1").c_str()), 0);
+  ASSERT_TRUE(waitUntil([&] { return silent.clients() == 1; }));
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(rs_.Stop(), 0);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+  EXPECT_TRUE(silent.ClosedByClients()) << "the abandoned worker kept its connection";
+
+  ztest::ServerProcess looping(ZOOM_ROGUE_SERVER, {"search=present"}, dir_ / "looping.log");
+  ASSERT_TRUE(looping.running());
+  z3950Server("looping", looping.port());
+  search(u"z39.50://looping/Default+z39.50://ztest/Default", isbnQuery(u"1") + u"&" + isbnQuery(u"2"));
+  EXPECT_TRUE(window_.saw(u"检索数据库: Default，命中记录 0 条"));
+  EXPECT_EQ(rs_.RecordNum(), 2);
 }
 
 // A source whose automation objects cannot be created (nothing registered) reports the

@@ -3,13 +3,18 @@
 #include "row_record.h"
 #include "server_conn.h"
 
+#include <qorvel_testing/testing.h>
+
 #include <gtest/gtest.h>
 
 namespace {
 
 std::string utf8(u16v s) { return platform::toUtf8(s); }
 
+// A connection creates its automation objects from the registry of its QORVEL_HOME: a home of
+// the test's own, where none is registered, keeps the user's registrations out of the test.
 TEST(IsbnRules, KeyAdaptedToTheServer) {
+  qtest::TempHome home;
   struct Case {
     int32_t n;  // the "?n=" value: tens digit hyphen rule, units digit ISBN rule
     const char16_t* key;
@@ -45,6 +50,7 @@ TEST(IsbnRules, KeyAdaptedToTheServer) {
 }
 
 TEST(IsbnRules, RecordServerQueryNamesTheKeyThrice) {
+  qtest::TempHome home;
   CServerConn conn;
   conn.isZ3950 = false;
   EXPECT_EQ(conn.BuildQuery(u"7020012345"),

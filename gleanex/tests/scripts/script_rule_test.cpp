@@ -9,8 +9,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <string>
+#include <thread>
 
 namespace {
 
@@ -203,6 +205,51 @@ TEST(ScriptelEngine, UnknownLanguageOrMissingFileFailsStartup) {
   int32_t length = 32;
   EXPECT_EQ(missing.GetResult(out, length), 1);
   EXPECT_EQ(u16(out), u"<marc></marc>");
+}
+
+// A script that never ends, at its top level or on a record, is ended by Interrupt from
+// another thread as a failing script is: the record comes back unchanged, the error names
+// the file (the engine names no line for an interrupted script), and the engine goes on
+// with the next record.
+TEST(ScriptelEngine, InterruptEndsAScriptThatRunsForEver) {
+  qtest::TempDir dir;
+  const std::string looping = (dir / "loop.js").string(), top = (dir / "top.js").string();
+  qtest::writeFile(looping, "function process(t) {\n  if (t == 'loop')\n    for (;;) {}\n  return 'done ' + t;\n}\n");
+  qtest::writeFile(top, "var n = 0;\nwhile (true) { n++; }\n");
+  auto interruptSoon = [](CScriptel& engine) {
+    return std::thread([&engine] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(200));
+      engine.Interrupt();
+    });
+  };
+  char16_t text[256];
+  {
+    CScriptel engine;
+    engine.Interrupt();  // nothing runs: no effect
+    ASSERT_EQ(engine.Startup(u"javascript", platform::fromUtf8("\"" + looping + "\"").c_str()), 1);
+    std::thread interrupter = interruptSoon(engine);
+    EXPECT_EQ(engine.SetParameters(u"loop"), 0);
+    interrupter.join();
+    ASSERT_GT(engine.GetLastError(text, 256), 0);
+    EXPECT_EQ(u16(text), u"the script was interrupted");
+    ASSERT_GT(engine.GetLastErrorFile(text, 256), 0);
+    EXPECT_EQ(platform::toUtf8(text), looping);
+    EXPECT_EQ(engine.GetLastErrorLine(), 0);
+    int32_t length = 256;
+    ASSERT_EQ(engine.GetResult(text, length), 1);
+    EXPECT_EQ(u16(text), u"loop") << "the record is answered unchanged";
+    EXPECT_EQ(engine.SetParameters(u"next"), 1) << "an earlier interruption does not end the next call";
+    length = 256;
+    ASSERT_EQ(engine.GetResult(text, length), 1);
+    EXPECT_EQ(u16(text), u"done next");
+  }
+  CScriptel engine;
+  std::thread interrupter = interruptSoon(engine);
+  EXPECT_EQ(engine.Startup(u"javascript", platform::fromUtf8("\"" + top + "\" \"" + looping + "\"").c_str()), 0);
+  interrupter.join();
+  ASSERT_GT(engine.GetLastErrorFile(text, 256), 0);
+  EXPECT_EQ(platform::toUtf8(text), top) << "the file that ran when it was interrupted";
+  EXPECT_EQ(engine.GetLastErrorLine(), 0);
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <mutex>
 
 namespace {
 
@@ -64,7 +65,9 @@ struct ScriptFailure {
 ScriptFailure describe(const QJSValue& error, const QString& fallbackFile) {
   ScriptFailure f;
   f.message = error.toString();
-  f.file = error.property(QStringLiteral("fileName")).toString();
+  // An error that names no file (an interrupted script's) is placed in the file that ran.
+  QJSValue fileName = error.property(QStringLiteral("fileName"));
+  f.file = fileName.isUndefined() ? QString() : fileName.toString();
   // The engine names the files it was given as URLs.
   if (f.file.startsWith(QStringLiteral("file:"))) f.file = QUrl(f.file).toLocalFile();
   if (f.file.isEmpty()) f.file = fallbackFile;
@@ -82,6 +85,7 @@ int32_t copyOut(const QString& text, char16_t* buffer, int32_t size) {
 }  // namespace
 
 struct CScriptel::Impl {
+  std::mutex engineLock;  // Interrupt, from another thread, against the engine's replacement
   std::unique_ptr<QJSEngine> engine;
   QString answer;
   QString scripts;  // the files of the last Startup, for failures that name none
@@ -95,23 +99,48 @@ struct CScriptel::Impl {
     std::fprintf(stderr, "ScriptelU: %s%s\n", where.toUtf8().constData(), failure.message.toUtf8().constData());
   }
   void fail(const QString& message) { fail(ScriptFailure{message, scripts, 0}); }
+
+  void replaceEngine(std::unique_ptr<QJSEngine> fresh) {
+    std::unique_ptr<QJSEngine> old;
+    {
+      std::lock_guard g(engineLock);
+      old = std::move(engine);
+      engine = std::move(fresh);
+    }
+  }
+  // An interruption meant for an earlier call must not end this one.
+  void resume() {
+    std::lock_guard g(engineLock);
+    if (engine) engine->setInterrupted(false);
+  }
+  // What a call that came back with an error says: the engine's message, or that the call
+  // was interrupted, with the place the engine names.
+  ScriptFailure failureOf(const QJSValue& error, const QString& file) {
+    ScriptFailure f = describe(error, file);
+    if (engine->isInterrupted()) f.message = QStringLiteral("the script was interrupted");
+    return f;
+  }
 };
 
 CScriptel::CScriptel() : m_impl(new Impl) {}
 
-CScriptel::~CScriptel() { delete m_impl; }
+CScriptel::~CScriptel() {
+  m_impl->replaceEngine(nullptr);
+  delete m_impl;
+}
 
 int32_t CScriptel::Startup(const char16_t* language, const char16_t* arguments) {
   Impl& d = *m_impl;
-  d.engine.reset();
+  d.replaceEngine(nullptr);
   d.lastError = ScriptFailure();
   d.scripts.clear();
   if (fromWide(language).compare(QStringLiteral("javascript"), Qt::CaseInsensitive) != 0) {
     d.fail(QStringLiteral("unknown script language \"%1\"").arg(fromWide(language)));
     return 0;
   }
-  d.engine = std::make_unique<QJSEngine>();
-  d.engine->installExtensions(QJSEngine::ConsoleExtension);
+  auto engine = std::make_unique<QJSEngine>();
+  engine->installExtensions(QJSEngine::ConsoleExtension);
+  d.replaceEngine(std::move(engine));
   int32_t ok = 1;
   const QStringList files = splitArguments(fromWide(arguments));
   d.scripts = files.isEmpty() ? QString() : files.back();
@@ -122,10 +151,13 @@ int32_t CScriptel::Startup(const char16_t* language, const char16_t* arguments) 
       ok = 0;
       continue;
     }
+    d.resume();
     QJSValue result = d.engine->evaluate(decodeScript(file.readAll()), path);
     if (result.isError()) {
-      d.fail(describe(result, path));
+      d.fail(d.failureOf(result, path));
       ok = 0;
+      // What follows an interrupted script would only be interrupted in its turn.
+      if (d.engine->isInterrupted()) break;
     }
   }
   return ok;
@@ -143,9 +175,10 @@ int32_t CScriptel::SetParameters(const char16_t* input) {
     d.fail(QStringLiteral("the rule script has no function process(text)"));
     return 0;
   }
+  d.resume();
   QJSValue result = process.call({QJSValue(d.answer)});
   if (result.isError()) {
-    d.fail(describe(result, d.scripts));
+    d.fail(d.failureOf(result, d.scripts));
     return 0;
   }
   d.answer = result.isNull() || result.isUndefined() ? QStringLiteral("null") : result.toString();
@@ -170,3 +203,8 @@ int32_t CScriptel::GetLastError(char16_t* buffer, int32_t size) { return copyOut
 int32_t CScriptel::GetLastErrorFile(char16_t* buffer, int32_t size) { return copyOut(m_impl->lastError.file, buffer, size); }
 
 int32_t CScriptel::GetLastErrorLine() { return m_impl->lastError.line; }
+
+void CScriptel::Interrupt() {
+  std::lock_guard g(m_impl->engineLock);
+  if (m_impl->engine) m_impl->engine->setInterrupted(true);
+}

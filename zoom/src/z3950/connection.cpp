@@ -8,10 +8,32 @@
 #include <platform/codepage.h>
 #include <platform/text.h>
 
+#include <poll.h>
+
+#include <cerrno>
+#include <chrono>
+
 namespace z3950 {
 namespace {
 
 std::string ansi(std::u16string_view text) { return platform::toNarrow(platform::CP_ACP, text); }
+
+short pollEvents(int mask) {
+  short events = 0;
+  if (mask & ZOOM_SELECT_READ) events |= POLLIN;
+  if (mask & ZOOM_SELECT_WRITE) events |= POLLOUT;
+  if (mask & ZOOM_SELECT_EXCEPT) events |= POLLPRI;
+  return events;
+}
+
+int zoomMask(short revents) {
+  int mask = 0;
+  if (revents & POLLIN) mask |= ZOOM_SELECT_READ;
+  if (revents & POLLOUT) mask |= ZOOM_SELECT_WRITE;
+  // A socket in error or hung up is read, which tells YAZ what became of it.
+  if (revents & (POLLPRI | POLLERR | POLLHUP | POLLNVAL)) mask |= ZOOM_SELECT_EXCEPT | ZOOM_SELECT_READ;
+  return mask;
+}
 
 }  // namespace
 
@@ -48,8 +70,11 @@ int32_t Connection::Connect(std::u16string_view hostName, std::u16string_view pr
   recordSyntax_ = ansi(s.syntax);
   queryCodePage_ = s.utf8Queries ? platform::CP_UTF8 : platform::CP_ACP;
 
+  if (s.timeout > 0) ZOOM_options_set_int(options_, "timeout", s.timeout);
   ZOOM_options_set(options_, "implementationName", kImplementationName);
-  ZOOM_options_set_int(options_, "async", 0);  // connect and search block until done
+  // Connect, search and present queue their work, which RunQueued then carries out under a
+  // deadline of its own: YAZ's blocking wait knows no bound for a server that keeps talking.
+  ZOOM_options_set_int(options_, "async", 1);
   // Through a proxy YAZ is given an address of the SOCKS layer that stands for the host;
   // when the connection cannot go through the proxy it is not made at all, never direct.
   std::string host = ansi(s.host);
@@ -61,7 +86,47 @@ int32_t Connection::Connect(std::u16string_view hostName, std::u16string_view pr
   }
   connection_ = ZOOM_connection_create(options_);
   ZOOM_connection_connect(connection_, host.c_str(), s.port);
-  return ZOOM_connection_error_x(connection_, nullptr, nullptr, nullptr);
+  int32_t err = RunQueued(kRequestsPerOperation);
+  return err != 0 ? err : connectionError();
+}
+
+int32_t Connection::connectionError() const {
+  return connection_ ? ZOOM_connection_error_x(connection_, nullptr, nullptr, nullptr) : 0;
+}
+
+int32_t Connection::timeoutSeconds() const {
+  int32_t seconds = ZOOM_options_get_int(options_, "timeout", kDefaultTimeout);
+  return seconds > 0 ? seconds : kDefaultTimeout;
+}
+
+int32_t Connection::RunQueued(size_t maxRequests) {
+  if (!connection_) return ZOOM_ERROR_CONNECT;
+  using Clock = std::chrono::steady_clock;
+  const Clock::time_point deadline = Clock::now() + std::chrono::seconds(timeoutSeconds());
+  size_t requests = 0;
+  int32_t failure = 0;
+  while (failure == 0) {
+    // What YAZ can do without waiting, one event at a time.
+    if (ZOOM_event_nonblock(1, &connection_) > 0) {
+      if (ZOOM_connection_last_event(connection_) == ZOOM_EVENT_SEND_APDU && ++requests > maxRequests)
+        failure = ZOOM_ERROR_DECODE;
+      continue;
+    }
+    const int fd = ZOOM_connection_get_socket(connection_);
+    const int mask = ZOOM_connection_get_mask(connection_);
+    if (fd < 0 || mask == 0) return 0;  // nothing left to wait for: done
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    if (left <= 0) {
+      failure = ZOOM_ERROR_TIMEOUT;
+      break;
+    }
+    pollfd p{fd, pollEvents(mask), 0};
+    const int ready = poll(&p, 1, int(left));
+    if (ready < 0 && errno != EINTR) failure = ZOOM_ERROR_CONNECTION_LOST;
+    if (ready > 0) ZOOM_connection_fire_event_socket(connection_, zoomMask(p.revents));
+  }
+  Close();
+  return failure;
 }
 
 std::u16string Connection::GetOption(std::u16string_view name) const {
@@ -107,9 +172,8 @@ std::shared_ptr<ResultSet> Connection::SearchPqf(std::u16string_view pqf) {
     return rs;
   }
   ZOOM_resultset set = ZOOM_connection_search(connection_, query);
-  while (ZOOM_event(1, &connection_) != 0) {
-  }
-  int err = ZOOM_connection_error_x(connection_, nullptr, nullptr, nullptr);
+  int err = RunQueued(kRequestsPerOperation);
+  if (err == 0) err = connectionError();
   if (err == 0 && !recordSyntax_.empty())
     ZOOM_resultset_option_set(set, "preferredRecordSyntax", recordSyntax_.c_str());
   lastError_ = err;

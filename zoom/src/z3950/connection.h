@@ -20,6 +20,13 @@ class ResultSet;
 
 /// The implementation name sent in every init request.
 inline constexpr char kImplementationName[] = "Corvane Quenlo 1.0";
+/// Seconds an operation may take when the option "timeout" names no positive number.
+inline constexpr int32_t kDefaultTimeout = 30;
+/// Requests that a connect or a search may send: the one asked for, and a few more when a
+/// server closes the association and the client connects again. A server that keeps the
+/// client sending (one that answers a search with a present response makes YAZ send the
+/// search again and again) breaks off the operation.
+inline constexpr size_t kRequestsPerOperation = 8;
 
 class Connection : public std::enable_shared_from_this<Connection> {
  public:
@@ -47,9 +54,20 @@ class Connection : public std::enable_shared_from_this<Connection> {
   /// \brief Drops the connection; harmless without one.
   void Close();
 
+  /// \brief Runs the work queued on the connection (connect, search, present) until it is
+  /// done, within the time-out: 0, or what ended it: ZOOM_ERROR_TIMEOUT when the time-out
+  /// passed, ZOOM_ERROR_DECODE when the server made the client send more than `maxRequests`
+  /// requests. Either drops the connection, whose exchange is then in an unknown state.
+  int32_t RunQueued(size_t maxRequests);
+  /// \brief Seconds an operation may take: the option "timeout" (ZOOM's own name for it),
+  /// set by the caller or from the server's `timeout` key; kDefaultTimeout otherwise.
+  int32_t timeoutSeconds() const;
+
   int32_t lastError() const { return lastError_; }
   void setLastError(int32_t code) { lastError_ = code; }
   bool connected() const { return connection_ != nullptr; }
+  /// \brief The error the connection holds (a ZOOM error or the server's diagnostic), 0 without one.
+  int32_t connectionError() const;
   /// \brief The record syntax asked for in searches (ANSI code page), from the server's section.
   const std::string& recordSyntax() const { return recordSyntax_; }
   int32_t queryCodePage() const { return queryCodePage_; }

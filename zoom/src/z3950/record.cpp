@@ -1,3 +1,4 @@
+#include "connection.h"
 #include "eacc_segments.h"
 #include "record_charset.h"
 #include "result_set.h"
@@ -43,10 +44,6 @@ std::u16string toInternalText(const std::u16string& iso) {
 
 }  // namespace
 
-Record::~Record() {
-  if (record_) ZOOM_record_destroy(record_);
-}
-
 std::u16string Record::GetRender() const {
   if (!record_) return u"";
   int len = 0;
@@ -66,13 +63,16 @@ std::u16string Record::GetRaw() const {
 std::u16string Record::GetOIDs() const {
   if (!record_) return u"";
   int len = 0;
+  auto wide = [](const char* s) { return platform::toWide(platform::CP_ACP, s ? s : ""); };
+  // Each answer is taken before the next is asked for: the records of a result set share
+  // ZOOM's buffer for what it hands out.
   const char* database = ZOOM_record_get(record_, "database", &len);
+  std::u16string databaseText = wide(database ? database : "unknown");
   const char* syntax = ZOOM_record_get(record_, "syntax", &len);
   char oid[OID_STR_MAX] = {0};
   const char* dotted = syntax ? oid_name_to_dotstring(CLASS_RECSYN, syntax, oid) : nullptr;
-  auto wide = [](const char* s) { return platform::toWide(platform::CP_ACP, s ? s : ""); };
-  return platform::format(u"<OIDs><database>%s</database><syntax>%s</syntax><oid>%s</oid></OIDs>",
-                          wide(database ? database : "unknown"), wide(syntax), wide(dotted));
+  return platform::format(u"<OIDs><database>%s</database><syntax>%s</syntax><oid>%s</oid></OIDs>", databaseText,
+                          wide(syntax), wide(dotted));
 }
 
 std::u16string Record::GetXml() const {
@@ -80,11 +80,15 @@ std::u16string Record::GetXml() const {
   int len = 0;
   const char* raw = ZOOM_record_get(record_, "raw", &len);
   if (!raw || len < 0) return u"";
-  std::string bytes(raw, size_t(len));
-  blankControlBytes(bytes);
+  std::string_view bytes(raw, size_t(len));
+  // Bytes that do not begin as a record would come out as a record text made of junk.
+  if (!isIso2709Record(bytes)) {
+    if (std::shared_ptr<Connection> owner = owner_.lock()) owner->setLastError(ZOOM_ERROR_DECODE);
+    return u"";
+  }
 
   CCvtCode latin(u"Latin");
-  std::u16string text = decodeRecord(bytes, [&latin](unsigned char b) {
+  std::u16string text = decodeForText(bytes, [&latin](unsigned char b) {
     char c = char(b);
     return latin.IsExtLatin(&c) != 0;
   });

@@ -37,6 +37,7 @@ ServerSettings readServerSettings(std::u16string_view hostText) {
   s.utf8Queries = platform::equalsNoCase(charset, u"UTF8");
   std::u16string ip = platform::profileString(kServerFile, s.section, u"IP", u"", kValueSize);
   if (!ip.empty()) s.host = ip;
+  s.timeout = platform::profileInt(kServerFile, s.section, u"timeout", 0);
   return s;
 }
 

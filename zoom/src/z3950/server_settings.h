@@ -20,10 +20,11 @@ struct ServerSettings {
   std::u16string syntax;   // preferred record syntax, empty for none
   bool utf8Queries = false;
   std::u16string proxy;    // proxy text, empty for a direct connection
+  int32_t timeout = 0;     // seconds an operation may take; 0: the connection's own
 };
 
 /// \brief Splits "name" or "name:port" and reads the section [name]: the port (when the
-/// text gives none), Syntax, Charset, IP and the proxy text.
+/// text gives none), Syntax, Charset, IP, timeout and the proxy text.
 ServerSettings readServerSettings(std::u16string_view hostText);
 
 }  // namespace z3950

@@ -3,7 +3,11 @@
 
 #include "z3950/record_charset.h"
 
+#include <loomkit/MarcFile.h>
+
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 using namespace ztest;
 using z3950::decodeRecord;
@@ -120,4 +124,90 @@ TEST(RecordDecoding, ControlBytesBecomeBlanks) {
   z3950::blankControlBytes(rec);
   EXPECT_EQ(rec.substr(0, 2), "  ");
   EXPECT_EQ(rec.substr(24), std::string(" \x1B\x1C\x1D\x1E\x1F", 6) + "  x");
+}
+
+TEST(RecordStart, LeaderDigitsAndADirectoryMakeARecord) {
+  std::string good = isoRecord({{"001", "r1"}, {"245", df('a', "T")}});
+  std::string letterInLength = good;
+  letterInLength[24 + 5] = 'x';
+  std::string terminatorInLeader = good;
+  terminatorInLeader[20] = '\x1D';
+  struct Case {
+    const char* what;
+    std::string bytes;
+    bool record;
+  } cases[] = {
+      {"a whole record", good, true},
+      {"leader and part of the directory", good.substr(0, 30), true},
+      {"a leader alone", good.substr(0, 24), true},
+      {"shorter than a leader", good.substr(0, 23), false},
+      {"text", "Hello, this is not a MARC record", false},
+      {"a letter in the base address", good.substr(0, 13) + "x" + good.substr(14), false},
+      {"a letter in a directory length", letterInLength, false},
+      {"a record terminator inside the leader", terminatorInLeader, false},
+      {"a tag of any characters", good.substr(0, 24) + "a\x01-" + good.substr(27), true},
+  };
+  for (const Case& c : cases) EXPECT_EQ(z3950::isIso2709Record(c.bytes), c.record) << c.what;
+}
+
+namespace {
+
+// The internal record text of a decoded record, by the toolkit's conversion.
+std::u16string recordText(std::u16string iso) {
+  std::u16string text = iso;
+  text.resize(std::max<size_t>(iso.size() + 1, 400000), u'\0');
+  std::u16string scratch(text.size(), u'\0');
+  int32_t n = CMarcFile().Iso2Jinei(text.data(), scratch.data(), int32_t(iso.size()), int32_t(text.size()));
+  return text.substr(0, size_t(std::max(n, 0)));
+}
+
+// decodeRecord's text of the whole record, control bytes blanked first.
+std::u16string wholeText(std::string rec) {
+  z3950::blankControlBytes(rec);
+  return recordText(decodeRecord(rec, latinTable));
+}
+
+std::string repeat(const std::string& unit, size_t bytes) {
+  std::string s;
+  while (s.size() < bytes) s += unit;
+  return s;
+}
+
+}  // namespace
+
+// Only the parts of a record that its text can hold are decoded; the text is the same as from
+// the whole record, whatever the record's kind and size.
+TEST(RecordDecoding, TheTextOfAHugeRecordIsTheTextOfItsKeptParts) {
+  // Empty data fields cost the text least: 18 counted characters each.
+  std::vector<MarcField> many{{"001", "many"}};
+  for (int i = 0; i < 7000; ++i) many.push_back({"500", ""});
+  std::string eng = isoRecord({{"008", field008("eng")},
+                               {"245", df('a', repeat("Caf", 60000) + "\xE2")},  // Latin only at its end
+                               {"880", df('a', repeat(kGbkChinese, 60000))},
+                               {"500", df('a', "M\xE8uller")}});
+  std::string leaderControls = isoRecord({{"001", "c"}, {"245", df('a', repeat("x\x01", 50000))}});
+  leaderControls[9] = '\x1E';  // a terminator in the leader is blanked before anything is read
+  struct Case {
+    const char* what;
+    std::string record;
+  } cases[] = {
+      {"one long ASCII field", isoRecord({{"001", "a"}, {"245", df('a', repeat("abc", 150000))}, {"500", df('a', "x")}})},
+      {"long UTF-8 fields", isoRecord({{"001", "u"}, {"245", df('a', repeat(kUtf8Chinese + "a", 90000))},
+                                       {"246", df('a', repeat("\xF0\x9F\x98\x80", 30000))}})},
+      {"long GBK fields cut between characters", isoRecord({{"001", "g"}, {"200", df('a', "x" + repeat(kGbkChinese, 40000))},
+                                                            {"210", df('a', repeat(kGbkChinese, 40000))}})},
+      {"MARC 21, field by field", eng},
+      {"an EACC segment longer than the kept bytes",
+       isoRecord({{"245", df('a', "\x1B$1" + repeat("!0#", 20000) + "\x1B(B")}, {"500", df('a', "\xE8u")}})},
+      {"more fields than a text holds", isoRecord(many)},
+      {"control bytes, a terminator in the leader", leaderControls},
+      {"delimiters only", isoRecord({{"245", repeat("\x1F", 90000)}, {"246", df('a', "after")}})},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::u16string lean = recordText(z3950::decodeForText(c.record, latinTable));
+    EXPECT_GT(lean.size(), 40u);
+    EXPECT_EQ(lean, wholeText(c.record));
+    EXPECT_LT(z3950::decodeForText(c.record, latinTable).size(), 600000u) << "only the kept parts are decoded";
+  }
 }

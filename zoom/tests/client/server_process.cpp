@@ -3,7 +3,9 @@
 #include <qorvel_testing/testing.h>
 
 #include <arpa/inet.h>
+#include <cerrno>
 #include <csignal>
+#include <fcntl.h>
 #include <fstream>
 #include <netinet/in.h>
 #include <set>
@@ -105,12 +107,22 @@ ServerProcess::ServerProcess(const std::string& program, std::vector<std::string
   std::vector<char*> raw;
   for (auto& a : argv) raw.push_back(a.data());
   raw.push_back(nullptr);
+  // Until the child has run its program it holds copies of this process's sockets, whose
+  // listeners must not be taken for the server's: a pipe that closes on exec tells when.
+  int exec[2];
+  if (pipe2(exec, O_CLOEXEC) != 0) return;
   pid_ = fork();
   if (pid_ == 0) {
+    close(exec[0]);
     dieWithParent();
     execvp(raw[0], raw.data());
     _exit(127);
   }
+  close(exec[1]);
+  char ignored;
+  while (pid_ > 0 && read(exec[0], &ignored, 1) < 0 && errno == EINTR) {
+  }
+  close(exec[0]);
   if (pid_ < 0) return;
   // Wait for the listener to come up; a server that exits gives up at once.
   for (int i = 0; i < 500 && port_ == 0; ++i) {

@@ -143,6 +143,34 @@ TEST_F(ZoomSvrTest, ATextThatHoldsNoRecordComesBackAsADiagnostic) {
   }
 }
 
+// Presents outside the hits are refused by the server itself with diagnostic 13 and the
+// position, word for word as yaz-ztest refuses them; the window is asked for none of them.
+TEST_F(ZoomSvrTest, PositionsOutsideTheHitsGetDiagnostic13AsFromYazZtest) {
+  window_.records = {kUsmarc, kUnimarc, kUsmarc};
+  qtest::TempDir dir;
+  ztest::ServerProcess ztest("yaz-ztest", {"-S"}, dir / "ztest.log");
+  ASSERT_TRUE(ztest.running());
+  ASSERT_EQ(server_.Startup(window_.handle(), 0, 0), 0);
+  // yaz-client sends the positions as typed; "f 3" finds three hits on both servers.
+  auto refusals = [](const std::string& host, const std::string& position) {
+    std::string out;
+    runPumping("printf 'f 3\\ns " + position + "+1\\nquit\\n' | yaz-client " + host + "/Default", &out);
+    size_t at = out.find("Diagnostic message(s) from database:");
+    return at == std::string::npos ? out : out.substr(at, out.find('\n', out.find('[', at)) - at);
+  };
+  for (const char* position : {"-5", "0", "4", "2147483647"}) {
+    std::string ours = refusals(open(), position);
+    EXPECT_NE(ours.find("[13] Present request out of range"), std::string::npos) << position << ": " << ours;
+    EXPECT_EQ(ours, refusals("tcp:" + ztest.hostText(), position)) << position;
+  }
+  for (const auto& [w, l] : window_.log) EXPECT_TRUE(w == 0) << "the window was asked for record " << l;
+  // A position among the hits is still the window's.
+  std::string out;
+  runPumping("printf 'f 3\\ns 3+1\\nquit\\n' | yaz-client " + open() + "/Default", &out);
+  EXPECT_NE(out.find("Records: 1"), std::string::npos) << out;
+  EXPECT_EQ(window_.log.back(), (std::pair<ui::WPARAM, ui::LPARAM>{1, 3}));
+}
+
 TEST_F(ZoomSvrTest, OneServerAtATimeAndItsPortIsFreeAfterCleanup) {
   ASSERT_EQ(server_.Startup(window_.handle(), 0, 0), 0);
   EXPECT_EQ(server_.Startup(window_.handle(), 0, 0), -1);

@@ -14,7 +14,11 @@
 // A `process` that returns null or undefined answers "null". A script that fails (a syntax
 // error, an exception, no `process`) answers the record unchanged and the error is written
 // to standard error and kept for GetLastError, GetLastErrorFile and GetLastErrorLine: a
-// broken rule never loses the record, and its host can say where it broke.
+// broken rule never loses the record, and its host can say where it broke. So does a script
+// that Interrupt stops (one that runs too long, or is no longer wanted).
+//
+// An engine is used from one thread, the one that calls Startup (the script engine keeps
+// that thread's stack bounds); only Interrupt may come from another.
 #pragma once
 
 #include <cstdint>
@@ -45,6 +49,11 @@ class SCRIPTEL_API CScriptel {
   int32_t GetLastErrorFile(char16_t* buffer, int32_t size);
   /// \brief The line of the last error in its file, 0 when the engine named none.
   int32_t GetLastErrorLine();
+  /// \brief Interrupts the script that runs in this engine now (a Startup or SetParameters
+  /// on another thread), from any thread: the call ends at once as a failing script does,
+  /// its error saying where the script was. Nothing happens when no script runs, and the
+  /// engine's next call runs as usual. A host uses it to bound a call's time and to stop one.
+  void Interrupt();
 
  private:
   CScriptel(const CScriptel&) = delete;

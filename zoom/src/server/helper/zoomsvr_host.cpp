@@ -21,6 +21,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -38,6 +39,7 @@ constexpr int kRefused = 2;
 constexpr int kSearchFailed = 1;
 constexpr int kNoRecord = 0x5006;
 constexpr int kNoAnswer = 0x5001;
+constexpr int kOutOfRange = 13;  // Bib-1: present request out of range
 constexpr int kSortRefused = 0x2001;
 constexpr int kServiceRefused = 0x3001;
 constexpr int kScanRefused = 0x1001;
@@ -156,6 +158,7 @@ bool singleTerm(const Z_Query* q, std::string* term) {
 
 int search(void* handle, bend_search_rr* rr) {
   rr->hits = 0;
+  g_count = 0;  // until the window answers, no position is a hit
   std::string term;
   if (!singleTerm(rr->query, &term)) {
     rr->errcode = kSearchFailed;
@@ -172,7 +175,8 @@ int search(void* handle, bend_search_rr* rr) {
     rr->errcode = status;
     return 0;
   }
-  g_count = zoomsvr::unpackInt(answer, 4);
+  // A count below 0 from the window is no hit at all.
+  g_count = std::max(zoomsvr::unpackInt(answer, 4), 0);
   rr->hits = g_count;
   rr->errcode = 0;
   return 0;
@@ -188,6 +192,13 @@ const Odr_oid* syntaxOf(const std::string& record) {
 }
 
 int fetch(void* handle, bend_fetch_rr* rr) {
+  // Only the positions of the last search's hits are the window's to answer; any other is
+  // refused here, with the position as additional information, as yaz-ztest does.
+  if (rr->number < 1 || rr->number > g_count) {
+    rr->errcode = kOutOfRange;
+    rr->errstring = odr_strdup(rr->stream, std::to_string(rr->number).c_str());
+    return 0;
+  }
   std::optional<std::string> reply =
       ask(static_cast<Association*>(handle), Kind::Fetch, zoomsvr::packInt(rr->number), Kind::Record);
   if (!reply) {
@@ -247,6 +258,7 @@ bend_initresult* init(bend_initrequest* q) {
   }
   g_busy = a->id;
   a->served = true;
+  g_count = 0;  // a new client has searched nothing yet
   a->fd = initiatingClient();
   if (a->fd >= 0) {
     a->inode = inodeOf(a->fd);
