@@ -4,8 +4,6 @@
 #include "kelvra_fixture.h"
 #include "proxy.h"
 
-#include <platform/profile.h>
-
 #include <chrono>
 #include <functional>
 #include <future>
@@ -38,10 +36,7 @@ class KelvraOutage : public ::testing::Test {
     ASSERT_EQ(store->createDatabase(u"books"), 0);
     setLimit(limit);
   }
-  void setLimit(int seconds) {
-    ASSERT_TRUE(platform::writeProfileString(home.path() / "kelvra" / "servers.ini", u"main", u"TimeLimit",
-                                             platform::ascii(std::to_string(seconds))));
-  }
+  void setLimit(int seconds) { ktest::setTimeLimit(home.path(), u"main", seconds); }
   int32_t open() {
     if (int32_t rc = server.Connect(u"main", u"001")) return rc;
     if (int32_t rc = server.Login(u"public", u"")) return rc;

@@ -56,9 +56,13 @@ class Proxy {
   }
   /// \brief New connections are closed at once while set.
   void refuse(bool on) { refuse_ = on; }
-  /// \brief The next COMMIT reaches the server, and its connection is closed as soon as the
-  /// server has answered, without handing the answer on.
-  void cutAfterCommit() { cut_ = true; }
+  /// \brief The `nth` COMMIT from now reaches the server, and its connection is closed as
+  /// soon as the server has answered, without handing the answer on; with `thenRefuse`
+  /// new connections are refused from then on.
+  void cutAfterCommit(int nth = 1, bool thenRefuse = false) {
+    refuseAfterCut_ = thenRefuse;
+    cut_ = nth;
+  }
   /// \brief How many connections were cut after their COMMIT.
   int cuts() const { return cuts_; }
 
@@ -109,8 +113,8 @@ class Proxy {
         p.quiet = true;
         return true;
       }
-      if (cut_ && chunk.find("COMMIT") != std::string::npos) {
-        cut_ = false;
+      if (cut_ > 0 && chunk.find("COMMIT") != std::string::npos && --cut_ == 0) {
+        if (refuseAfterCut_) refuse_ = true;
         writeAll(p.server, chunk.data(), chunk.size());
         pollfd answer{p.server, POLLIN, 0};
         if (::poll(&answer, 1, 10000) > 0) ::recv(p.server, buf, sizeof buf, 0);
@@ -163,7 +167,8 @@ class Proxy {
 
   int serverPort_, port_ = 0, listen_ = -1;
   std::thread thread_;
-  std::atomic<bool> stop_{false}, silent_{false}, refuse_{false}, cut_{false};
+  std::atomic<bool> stop_{false}, silent_{false}, refuse_{false}, refuseAfterCut_{false};
+  std::atomic<int> cut_{0};
   std::atomic<int> cuts_{0};
   std::mutex mutex_;
   std::string silentOn_;

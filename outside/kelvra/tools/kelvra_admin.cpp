@@ -146,18 +146,20 @@ int addRecords(Store& store, const kelvra::DatabaseInfo& db, const std::vector<s
     int32_t number = 0;
     bool existed = false;
     int32_t rc = store.addRecord(db.id, records[i - 1], &number, token, &existed);
+    // Until a store under the token succeeds, a commit that was cut off may have landed.
+    bool inDoubt = rc == kelvra::kInDoubt;
     if (rc == kelvra::kRetry || rc == kelvra::kInDoubt) rc = store.addRecord(db.id, records[i - 1], &number, token, &existed);
-    if (rc == kelvra::kOk && existed) {
+    inDoubt = rc != kelvra::kOk && (inDoubt || rc == kelvra::kInDoubt);
+    if (rc == kelvra::kOk && existed && token == start.token) {
       std::cerr << "kelvra-admin: record " << i << " was stored already, as number " << number << "\n";
     } else if (rc == kelvra::kOk) {
       ++stored;
     } else if (rc == kelvra::kBadRecord) {
       ++refused;
-      std::cerr << "kelvra-admin: record " << i << " not stored " << why(store, rc) << "\n";
+      std::cerr << "kelvra-admin: record " << i << " not stored (code " << rc << ")\n";
     } else {
-      bool inDoubt = rc == kelvra::kInDoubt;
-      std::cerr << "kelvra-admin: record " << i << (inDoubt ? " may have been stored " : " not stored ") << why(store, rc)
-                << "\n";
+      std::cerr << "kelvra-admin: record " << i << (inDoubt ? " may have been stored " : " not stored ")
+                << why(store, inDoubt ? int32_t(kelvra::kInDoubt) : rc) << "\n";
       summary();
       std::cerr << "kelvra-admin: import stopped at record " << i << " of " << records.size()
                 << "; go on with: kelvra-admin import --from " << i << (inDoubt ? " --token " + token : "") << " " << rest

@@ -169,7 +169,7 @@ class PostgresConnection final : public SqlConnection {
       return rc;
     }
     Answer a = exec("COMMIT", nullptr);
-    int32_t rc = outcome(a);
+    int32_t rc = outcome(a, true);
     PQclear(a.res);
     inTransaction_ = false;
     if (!a.answered) {
@@ -319,7 +319,7 @@ class PostgresConnection final : public SqlConnection {
     return a;
   }
 
-  int32_t outcome(const Answer& a) {
+  int32_t outcome(const Answer& a, bool commit = false) {
     if (!a.answered) {
       failed(lostReason_);
       return kRetry;
@@ -327,7 +327,7 @@ class PostgresConnection final : public SqlConnection {
     if (a.res && good(a.res)) {
       // COMMIT of a transaction that failed answers ROLLBACK, not an error.
       const char* tag = PQcmdStatus(a.res);
-      if (tag && std::strcmp(tag, "ROLLBACK") == 0) {
+      if (commit && tag && std::strcmp(tag, "ROLLBACK") == 0) {
         failed("the transaction was rolled back");
         return kStorage;
       }
