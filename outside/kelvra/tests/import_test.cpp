@@ -79,6 +79,29 @@ TEST_P(KelvraImport, StopsWhereTheServerFailsAndGoesOnFromThere) {
   expectEachOnce(5);
 }
 
+// A store under a token that landed before stores nothing and answers that record; the
+// tokens are unique in the database.
+TEST_P(KelvraImport, AStoreUnderATokenThatLandedStoresNothing) {
+  std::optional<kelvra::DatabaseInfo> books = store->findDatabase(u"books", nullptr);
+  ASSERT_TRUE(books);
+  std::string token = kelvra::Store::newToken();
+  ASSERT_EQ(token.size(), 32u);
+  EXPECT_NE(kelvra::Store::newToken(), token);
+  int32_t first = 0, again = 0;
+  bool existed = true;
+  ASSERT_EQ(store->addRecord(books->id, recordText(u"9787020000001"), &first, token, &existed), 0);
+  EXPECT_FALSE(existed);
+  ASSERT_EQ(store->addRecord(books->id, recordText(u"9787020000002"), &again), 0);
+  ASSERT_EQ(store->addRecord(books->id, recordText(u"9787020000001"), &again, token, &existed), 0);
+  EXPECT_TRUE(existed);
+  EXPECT_EQ(again, first);
+  expectEachOnce(2);
+  EXPECT_EQ(sql(GetParam() == ktest::Backend::PostgreSQL
+                    ? "SELECT count(*) FROM pg_indexes WHERE indexname = 'records_token' AND indexdef LIKE 'CREATE UNIQUE%'"
+                    : "SELECT count(*) FROM sqlite_master WHERE name = 'records_token' AND sql LIKE 'CREATE UNIQUE%'"),
+            "1");
+}
+
 KELVRA_ON_BOTH_BACKENDS(KelvraImport);
 
 // The third record's COMMIT is carried out but its answer is lost, and the server cannot be

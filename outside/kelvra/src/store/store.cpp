@@ -64,7 +64,6 @@ CREATE TABLE IF NOT EXISTS documents(db BIGINT NOT NULL, name TEXT NOT NULL, tex
 // layout indexed them whole and refused longer subfields. Index building on a large old
 // database takes its time: no limit for it.
 constexpr const char* kPostgresCurrent = R"(
-SET LOCAL statement_timeout = 0;
 ALTER TABLE records ADD COLUMN IF NOT EXISTS token TEXT;
 CREATE UNIQUE INDEX IF NOT EXISTS records_token ON records(token);
 DROP INDEX IF EXISTS terms_key;
@@ -163,17 +162,19 @@ std::shared_ptr<Store> Store::openFile(const std::string& path, bool create, int
 // at a time adds it, under the write lock).
 int32_t Store::layOut() {
   if (int32_t rc = db_->script(kSqliteSchema)) return rc;
+  constexpr const char* kHasToken = "SELECT 1 FROM pragma_table_info('records') WHERE name = 'token'";
   SqlRows has;
-  if (int32_t rc = db_->run("SELECT 1 FROM pragma_table_info('records') WHERE name = 'token'", {}, &has)) return rc;
-  if (!has.empty()) return kOk;
-  SqlTransaction t(*db_, true);
-  if (t.error()) return t.error();
-  if (int32_t rc = db_->run("SELECT 1 FROM pragma_table_info('records') WHERE name = 'token'", {}, &has)) return rc;
+  if (int32_t rc = db_->run(kHasToken, {}, &has)) return rc;
   if (has.empty()) {
-    if (int32_t rc = db_->script("ALTER TABLE records ADD COLUMN token TEXT")) return rc;
+    SqlTransaction t(*db_, true);
+    if (t.error()) return t.error();
+    if (int32_t rc = db_->run(kHasToken, {}, &has)) return rc;
+    if (has.empty()) {
+      if (int32_t rc = db_->script("ALTER TABLE records ADD COLUMN token TEXT")) return rc;
+    }
+    if (int32_t rc = t.commit()) return rc;
   }
-  if (int32_t rc = db_->script("CREATE UNIQUE INDEX IF NOT EXISTS records_token ON records(token)")) return rc;
-  return t.commit();
+  return db_->script("CREATE UNIQUE INDEX IF NOT EXISTS records_token ON records(token)");
 }
 
 // The shared database laid out (`create`: its tables made when missing) or brought up to
@@ -198,6 +199,7 @@ int32_t Store::layOutShared(bool create, bool publicAccount) {
   }
   if (!current) {
     if (int32_t rc = db_->script("SAVEPOINT layout")) return rc;
+    if (int32_t rc = db_->script("SET LOCAL statement_timeout = 0")) return rc;
     db_->setTimeLimit(0);
     int32_t rc = db_->script(kPostgresCurrent);
     db_->setTimeLimit(-1);
