@@ -12,6 +12,7 @@ int32_t CKelvraServerDriver::GetErrorCode() { return InvokeLong(1); }
 int32_t CKelvraServerDriver::Connect(std::u16string_view host, std::u16string_view code) {
   return InvokeLong(2, {host, code});
 }
+std::u16string CKelvraServerDriver::GetErrorText() { return InvokeText(3); }
 int32_t CKelvraServerDriver::Login(std::u16string_view user, std::u16string_view password) {
   return InvokeLong(4, {user, password});
 }

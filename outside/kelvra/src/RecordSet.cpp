@@ -51,7 +51,10 @@ bool CKelvraRecordSet::Fetch(int32_t n, StoredRecord& out) {
   }
   int32_t number = hits_[size_t(target)];
   if (int32_t rc = store_->record(database_, number, out.text)) {
-    server_->Fail(rc == kNoSuchRecord ? int32_t(kRetry) : rc);  // removed since the search
+    if (rc == kNoSuchRecord)
+      server_->Fail(kRetry, "the record was removed since the search");
+    else
+      server_->Fail(rc, store_->reason());
     return false;
   }
   out.number = number;

@@ -3,12 +3,24 @@
 
 #include "store/errors.h"
 
+#include <platform/text.h>
+
 namespace kelvra {
 
 int32_t CKelvraServer::GetErrorCode() { return error_; }
 
+// What the last failure means, with the database's own reason: "the record server's
+// database refused or failed (code 12: permission denied for table records)".
+std::u16string CKelvraServer::GetErrorText() { return platform::fromUtf8(errorText(error_, reason_)); }
+
 int32_t CKelvraServer::Fail(int32_t code) {
+  bool fromDatabase = code == kStorage || code == kRetry || code == kInDoubt;
+  return Fail(code, fromDatabase && store_ ? store_->reason() : std::string());
+}
+
+int32_t CKelvraServer::Fail(int32_t code, std::string reason) {
   error_ = code;
+  reason_ = code == kOk ? std::string() : std::move(reason);
   return code;
 }
 
@@ -26,8 +38,9 @@ int32_t CKelvraServer::Connect(const std::u16string& host, const std::u16string&
     name = host.substr(0, colon);
   }
   int32_t error = kOk;
-  store_ = Store::open(name, &error);
-  return store_ ? Fail(kOk) : Fail(error);
+  std::string why;
+  store_ = Store::open(name, &error, &why);
+  return store_ ? Fail(kOk) : Fail(error, why);
 }
 
 int32_t CKelvraServer::Login(const std::u16string& user, const std::u16string& password) {

@@ -33,12 +33,7 @@ std::string iso2709(const std::vector<Field>& fields) {
   return std::string(leader) + directory + body + "\x1D";
 }
 
-std::string admin(const std::string& args, int* status = nullptr) {
-  std::string out;
-  int rc = qtest::run(std::string(KELVRA_ADMIN) + " " + args + " 2>&1", &out);
-  if (status) *status = rc;
-  return out;
-}
+using ktest::admin;
 
 // A shell word.
 std::string shellWord(const std::string& s) { return "'" + s + "'"; }
@@ -119,6 +114,46 @@ TEST_P(KelvraAdmin, SetsUpAServerThatTheObjectsServe) {
   EXPECT_EQ(admin("show lib books 1"), platform::toUtf8(text.substr(8)) + "\n");
   ASSERT_EQ(dbase.Open(server.m_lpDispatch, u"cfg"), 0);
   EXPECT_EQ(dbase.GetDocument(u"from"), u"<from><ap alias=\"ISBN\"/></from>");
+}
+
+// Two commands started at once; what each printed and its exit status, "a=0 b=0" when both
+// succeeded.
+std::string atOnce(const std::string& a, const std::string& b, std::string* statuses) {
+  std::string out;
+  qtest::run("(" + a + " >/dev/null 2>&1; echo a=$?) & (" + b + " >/dev/null 2>&1; echo b=$?) & wait", &out);
+  *statuses = (out.find("a=0") != std::string::npos && out.find("b=0") != std::string::npos) ? "a=0 b=0" : out;
+  return out;
+}
+
+// Two workstations setting up one new database at once both succeed, with one account
+// "public"; the same new account added from both at once is there once, with either
+// password. On SQLite the second workstation is a second program on the same file.
+TEST_P(KelvraAdmin, SettingUpFromTwoWorkstationsAtOnceSucceeds) {
+  for (int round = 0; round < 10; ++round) {
+    SCOPED_TRACE(round);
+    qtest::TempHome first;
+    std::string elsewhere = "QORVEL_HOME=" + first.path().string() + " ";
+    qtest::TempHome second;  // the current home from here on
+    std::string statuses;
+    if (shared()) {
+      scratch = std::make_unique<ktest::ScratchDatabase>();
+      std::string make = std::string(KELVRA_ADMIN) + " create-shared-server team " + shellWord(scratch->conninfo());
+      atOnce(elsewhere + make, make, &statuses);
+      EXPECT_EQ(statuses, "a=0 b=0");
+    } else {
+      int rc = 0;
+      admin("create-server team", &rc);
+      ASSERT_EQ(rc, 0);
+      elsewhere.clear();
+    }
+    std::string add = std::string(KELVRA_ADMIN) + " add-account team newcat ";
+    atOnce(elsewhere + add + "one", add + "two", &statuses);
+    EXPECT_EQ(statuses, "a=0 b=0");
+    EXPECT_EQ(admin("list team"), "account newcat\naccount public\n");
+    std::shared_ptr<kelvra::Store> store = kelvra::Store::open(u"team", nullptr);
+    ASSERT_TRUE(store);
+    EXPECT_TRUE(store->checkLogin(u"newcat", u"one", nullptr) || store->checkLogin(u"newcat", u"two", nullptr));
+  }
 }
 
 KELVRA_ON_BOTH_BACKENDS(KelvraAdmin);

@@ -7,7 +7,10 @@
 #include <gtest/gtest.h>
 #include <libpq-fe.h>
 #include <sqlite3.h>
+#include <signal.h>
 #include <unistd.h>
+
+#include <cstdlib>
 
 #include <atomic>
 #include <filesystem>
@@ -15,6 +18,11 @@
 #include <string>
 
 namespace ktest {
+
+// The tests' PostgreSQL servers know no Kerberos, so libpq is told not to try GSSAPI
+// encryption (in the test programs and the kelvra-admin they start): the start-up of the
+// Kerberos library makes LeakSanitizer's check at exit fail in the sanitizer tree.
+inline const bool kNoGssapi = ::setenv("PGGSSENCMODE", "disable", 0) == 0;
 
 enum class Backend { SQLite, PostgreSQL };
 
@@ -65,6 +73,62 @@ class ScratchDatabase {
 
  private:
   std::string name_, conninfo_;
+};
+
+/// A PostgreSQL server of the test's own, to crash and start again, pause or give
+/// passwords to without troubling the tests that share the run's server.
+class PrivateServer {
+ public:
+  PrivateServer() {
+    state_ = (dir_.path() / "state").string();
+    // It keeps what it said it committed, whatever happens to it.
+    started_ = qtest::run("KELVRA_PG_OPTIONS='-c synchronous_commit=on' bash " KELVRA_POSTGRES_SH " start " + state_ +
+                          " " + std::to_string(getpid()) + " >/dev/null 2>&1") == 0;
+    EXPECT_TRUE(started_) << "no PostgreSQL server of the test's own";
+  }
+  ~PrivateServer() {
+    resume();
+    command("stop");
+  }
+  PrivateServer(const PrivateServer&) = delete;
+  PrivateServer& operator=(const PrivateServer&) = delete;
+  bool started() const { return started_; }
+  /// \brief Its connection string (database "postgres").
+  std::string conninfo() const {
+    std::string text = qtest::readFile(state_);
+    while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
+    return text + " dbname=postgres";
+  }
+  std::filesystem::path dataDir() const {
+    std::string dir = qtest::readFile(state_ + ".dir");
+    while (!dir.empty() && dir.back() == '\n') dir.pop_back();
+    return std::filesystem::path(dir) / "data";
+  }
+  /// \brief Stops it at once, as a power cut or a killed server does (its data stays).
+  void crash() { EXPECT_EQ(command("crash"), 0); }
+  /// \brief Starts it again after a crash, on the same port.
+  void restart() { EXPECT_EQ(command("restart"), 0); }
+  /// \brief Stops (SIGSTOP) and lets go on (SIGCONT) its main process: it takes no new
+  /// connections while paused.
+  void pause() {
+    std::string pid = qtest::readFile(dataDir() / "postmaster.pid");
+    paused_ = std::atoi(pid.c_str());
+    if (paused_ > 0) ::kill(paused_, SIGSTOP);
+  }
+  void resume() {
+    if (paused_ > 0) ::kill(paused_, SIGCONT);
+    paused_ = 0;
+  }
+
+ private:
+  int command(const std::string& what, const std::string& more = "") const {
+    return qtest::run("bash " KELVRA_POSTGRES_SH " " + what + " " + state_ + more + " >/dev/null 2>&1");
+  }
+
+  qtest::TempDir dir_;
+  std::string state_;
+  bool started_ = false;
+  pid_t paused_ = 0;
 };
 
 /// \brief The first value of the first row of `sql` run on the store itself ("" for none).

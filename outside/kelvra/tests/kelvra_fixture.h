@@ -9,6 +9,7 @@
 
 #include <com/drivers/KelvraDrivers.h>
 
+#include <platform/profile.h>
 #include <platform/text.h>
 
 #include <qorvel_testing/testing.h>
@@ -31,10 +32,37 @@ inline std::u16string recordText(std::u16string_view isbn, std::u16string_view t
   return t;
 }
 
+/// \brief Runs kelvra-admin with `args` (shell words); what it printed, stderr included.
+inline std::string admin(const std::string& args, int* status = nullptr) {
+  std::string out;
+  int rc = qtest::run(std::string(KELVRA_ADMIN) + " " + args + " 2>&1", &out);
+  if (status) *status = rc;
+  return out;
+}
+
+/// \brief Sets the time limit of the shared server `server` of the current home.
+inline void setTimeLimit(const std::filesystem::path& home, std::u16string_view server, int seconds) {
+  ASSERT_TRUE(platform::writeProfileString(home / "kelvra" / "servers.ini", server, u"TimeLimit",
+                                           platform::ascii(std::to_string(seconds))));
+}
+
 inline std::u16string isbnQuery(std::u16string_view key) {
   std::u16string k(key);
   return u"_@@010$a='_{{" + k + u"}}' _**or _@@010$z='_{{" + k + u"}}' _**or _@@020$a='_{{" + k + u"}}'";
 }
+
+/// The four objects a caller of the record server holds.
+struct Objects {
+  /// \brief Creates them by ProgID; false when one is not registered.
+  bool create() {
+    return server.CreateDispatch(u"Kelvra.Server") && dbase.CreateDispatch(u"Kelvra.Dbase") &&
+           set.CreateDispatch(u"Kelvra.RecordSet") && record.CreateDispatch(u"Kelvra.Record");
+  }
+  CKelvraServerDriver server;
+  CKelvraDbaseDriver dbase;
+  CKelvraRecordSetDriver set;
+  CKelvraRecordDriver record;
+};
 
 class KelvraTest : public ::testing::TestWithParam<Backend> {
  protected:
@@ -65,6 +93,25 @@ class KelvraTest : public ::testing::TestWithParam<Backend> {
     if (int32_t rc = server.Login(u"public", u"")) return rc;
     return dbase.Open(server.m_lpDispatch, db);
   }
+
+  /// \brief Makes the store fail each record titled "sabotage" while writing its index: on
+  /// SQLite a trigger aborts it, on PostgreSQL the server drops the connection under it.
+  void sabotage() {
+    if (GetParam() == Backend::PostgreSQL) {
+      sql(R"(CREATE FUNCTION sabotage() RETURNS trigger LANGUAGE plpgsql AS $$
+             BEGIN
+               IF NEW.key = 'sabotage' THEN
+                 PERFORM pg_terminate_backend(pg_backend_pid());
+                 PERFORM pg_sleep(10);
+               END IF;
+               RETURN NEW;
+             END $$;
+             CREATE TRIGGER sabotage BEFORE INSERT ON terms FOR EACH ROW EXECUTE FUNCTION sabotage())");
+    } else {
+      sql("CREATE TRIGGER sabotage BEFORE INSERT ON terms WHEN NEW.key = 'sabotage' BEGIN SELECT RAISE(ABORT, 'sabotage'); END");
+    }
+  }
+  void endSabotage() { sql(GetParam() == Backend::PostgreSQL ? "DROP TRIGGER sabotage ON terms" : "DROP TRIGGER sabotage"); }
 
   /// \brief Where direct SQL reaches the store: the file, or the database's connection.
   std::string storeLocation() const {

@@ -11,11 +11,7 @@ namespace {
 using ktest::KelvraTest;
 using ktest::recordText;
 
-std::string admin(const std::string& args, int* status) {
-  std::string out;
-  *status = qtest::run(std::string(KELVRA_ADMIN) + " " + args + " 2>&1", &out);
-  return out;
-}
+using ktest::admin;
 
 class KelvraLoad : public KelvraTest {};
 
@@ -89,19 +85,7 @@ TEST_P(KelvraLoad, AStoreBrokenOffHalfwayLeavesNoHalfRecord) {
   ASSERT_EQ(openAsPublic(u"books"), 0);
   ASSERT_EQ(record.Save(dbase.m_lpDispatch, u"FFFFFFFF" + recordText(u"7505312340")), 1);
   bool pg = GetParam() == ktest::Backend::PostgreSQL;
-  if (pg) {
-    sql(R"(CREATE FUNCTION sabotage() RETURNS trigger LANGUAGE plpgsql AS $$
-           BEGIN
-             IF NEW.key = 'sabotage' THEN
-               PERFORM pg_terminate_backend(pg_backend_pid());
-               PERFORM pg_sleep(10);
-             END IF;
-             RETURN NEW;
-           END $$;
-           CREATE TRIGGER sabotage BEFORE INSERT ON terms FOR EACH ROW EXECUTE FUNCTION sabotage())");
-  } else {
-    sql("CREATE TRIGGER sabotage BEFORE INSERT ON terms WHEN NEW.key = 'sabotage' BEGIN SELECT RAISE(ABORT, 'sabotage'); END");
-  }
+  sabotage();
   EXPECT_EQ(record.Save(dbase.m_lpDispatch, u"FFFFFFFF" + recordText(u"7505312341", u"sabotage")), -1);
   EXPECT_EQ(server.GetErrorCode(), pg ? kelvra::kRetry : kelvra::kStorage);
   EXPECT_EQ(record.GetNumber(), 1);
@@ -110,7 +94,7 @@ TEST_P(KelvraLoad, AStoreBrokenOffHalfwayLeavesNoHalfRecord) {
   EXPECT_EQ(sql("SELECT next_number FROM databases WHERE name = 'books'"), "2");
 
   // The same objects go on (over a new connection on PostgreSQL), with the next number.
-  sql(pg ? "DROP TRIGGER sabotage ON terms" : "DROP TRIGGER sabotage");
+  endSabotage();
   EXPECT_EQ(record.Save(dbase.m_lpDispatch, u"FFFFFFFF" + recordText(u"7505312341", u"sabotage")), 2);
   ASSERT_EQ(set.Search(dbase.m_lpDispatch, u"_@@200$a='_{{sabotage}}'"), 0);
   EXPECT_EQ(set.GetCount(0x5103), 1);

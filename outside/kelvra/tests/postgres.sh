@@ -1,11 +1,16 @@
 #!/usr/bin/env bash
-# The PostgreSQL server that the record-server tests share for one ctest run.
-#   postgres.sh start STATE   initdb and start a server on a free loopback port; STATE then
-#                             holds its libpq connection string (trust, user kelvra)
-#   postgres.sh stop STATE    stop it and remove its folder
+# The PostgreSQL server that the record-server tests share for one ctest run, and the
+# servers of their own that some tests break on purpose.
+#   postgres.sh start STATE [PID]  initdb and start a server on a free loopback port; STATE
+#                                  then holds its libpq connection string (trust, user kelvra)
+#   postgres.sh stop STATE         stop it and remove its folder
+#   postgres.sh crash STATE        stop it at once (immediate shutdown), keeping its data
+#   postgres.sh restart STATE      start it again after a crash, on the same port
+# KELVRA_PG_OPTIONS adds server options at start (e.g. "-c synchronous_commit=on" for a
+# server that is crashed on purpose and must keep what it said it committed).
 # The server runs as an unprivileged user (postgres, else nobody) when started by root,
-# lives in a folder under /tmp, and is stopped by a watchdog should ctest die before the
-# cleanup test runs.
+# lives in a folder under /tmp, and is stopped by a watchdog should the process PID (ctest,
+# by default the caller) die before the cleanup test runs.
 set -euo pipefail
 cmd=${1:-} state=${2:-}
 [ -n "$cmd" ] && [ -n "$state" ] || { echo "usage: postgres.sh start|stop STATE" >&2; exit 2; }
@@ -39,14 +44,32 @@ stop_server() {
   rm -f "$state" "$state.dir" "$state.watch"
 }
 
+start_on() {  # user dir port
+  as_user "$1" "$bindir/pg_ctl" -D "$2/data" -l "$2/server.log" -w -t 60 \
+    -o "-p $3 -k $2 -c listen_addresses=127.0.0.1 -c fsync=off -c synchronous_commit=off -c full_page_writes=off -c max_connections=300 $(cat "$2/options")" \
+    start >/dev/null 2>&1 </dev/null
+}
+
 case "$cmd" in
   stop)
     stop_server
     exit 0
     ;;
+  crash)
+    dir=$(cat "$state.dir")
+    as_user "$(owner_of "$dir/data")" "$bindir/pg_ctl" -D "$dir/data" -m immediate -w -t 30 stop >/dev/null
+    exit 0
+    ;;
+  restart)
+    dir=$(cat "$state.dir")
+    port=$(sed -n 's/.*port=\([0-9]*\).*/\1/p' "$state")
+    start_on "$(owner_of "$dir/data")" "$dir" "$port" || { cat "$dir/server.log" >&2; exit 1; }
+    exit 0
+    ;;
   start) ;;
-  *) echo "usage: postgres.sh start|stop STATE" >&2; exit 2 ;;
+  *) echo "usage: postgres.sh start|stop|crash|restart STATE" >&2; exit 2 ;;
 esac
+watched=${3:-$PPID}
 
 stop_server  # what a killed run may have left
 user=$(id -un)
@@ -56,6 +79,7 @@ if [ "$(id -u)" -eq 0 ]; then
 fi
 dir=$(mktemp -d /tmp/kelvra-pg.XXXXXX)
 echo "$dir" >"$state.dir"
+echo "${KELVRA_PG_OPTIONS:-}" >"$dir/options"
 chmod 700 "$dir"
 [ "$(id -u)" -ne 0 ] || chown "$user" "$dir"
 if ! as_user "$user" "$bindir/initdb" -D "$dir/data" -A trust -U kelvra -E UTF8 --locale=C.UTF-8 --no-sync \
@@ -66,12 +90,9 @@ if ! as_user "$user" "$bindir/initdb" -D "$dir/data" -A trust -U kelvra -E UTF8 
 fi
 for attempt in 1 2 3 4 5; do
   port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
-  if as_user "$user" "$bindir/pg_ctl" -D "$dir/data" -l "$dir/server.log" -w -t 60 \
-      -o "-p $port -k $dir -c listen_addresses=127.0.0.1 -c fsync=off -c synchronous_commit=off -c full_page_writes=off -c max_connections=300" \
-      start >/dev/null 2>&1 </dev/null; then
+  if start_on "$user" "$dir" "$port"; then
     echo "host=127.0.0.1 port=$port user=kelvra" >"$state"
     # Stops the server when ctest goes away without running the cleanup test.
-    watched=$PPID
     setsid bash -c "while kill -0 $watched 2>/dev/null; do sleep 2; done; rm -f '$state.watch'; bash '$0' stop '$state'" \
       >/dev/null 2>&1 </dev/null &
     echo $! >"$state.watch"

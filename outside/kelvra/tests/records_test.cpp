@@ -145,6 +145,69 @@ TEST_P(KelvraRecords, SaveRefusesWhatIsNotPrefixedRecordText) {
   EXPECT_EQ(set.GetCount(0), 1);
 }
 
+// A record with the given ISBN and, after it, one field per value (tag, then $a).
+std::u16string withFields(std::u16string_view isbn, const std::vector<std::pair<std::u16string, std::u16string>>& fields) {
+  std::u16string t = recordText(isbn);
+  std::u16string more;
+  for (const auto& [tag, value] : fields) more += u"<field name=\"" + tag + u"\" indicator=\"\x11\x11\"><sf name=\"a\">" + value + u"</sf></field>";
+  return t.insert(t.size() - std::u16string_view(u"</marc>").size(), more);
+}
+
+// Text that does not compress (as real summaries do not): `n` characters drawn from the
+// `size` characters from `first` on.
+std::u16string varied(size_t n, char16_t first, uint32_t size, uint32_t seed) {
+  std::u16string out;
+  for (size_t i = 0; i < n; ++i) {
+    seed = seed * 1103515245u + 12345u;
+    out += char16_t(first + (seed >> 8) % size);
+  }
+  return out;
+}
+
+std::u16string termQuery(std::u16string_view tag, std::u16string_view term) {
+  return u"_@@" + std::u16string(tag) + u"$a='_{{" + std::u16string(term) + u"}}'";
+}
+
+// Long notes are ordinary in CNMARC (330 summaries, 327 contents): a record stores and is
+// found whatever the lengths of its subfields, up to the toolkit's 9,990-byte field and
+// 99,999-byte record, and a long term matches the whole value only, on both backends alike.
+TEST_P(KelvraRecords, LongFieldsAreStoredAndFoundAlike) {
+  const std::u16string chinese = varied(3000, u'\u4E00', 20902, 1);  // 9,000 UTF-8 bytes
+  const std::u16string letters = varied(8000, u'a', 26, 2);
+  // 3,329 characters, 9,985 UTF-8 bytes: with indicators, code and terminator 9,990 bytes.
+  const std::u16string field = varied(3328, u'\u4E00', 20902, 3) + u"x";
+  std::vector<std::pair<std::u16string, std::u16string>> nine;  // a record of about 90,000 bytes
+  for (uint32_t i = 0; i < 9; ++i) nine.push_back({u"327", varied(3329, u'\u4E00', 20902, 10 + i)});
+  struct Case {
+    std::u16string isbn;
+    std::vector<std::pair<std::u16string, std::u16string>> fields;
+  } cases[] = {
+      {u"9787020000001", {{u"330", chinese}}},
+      {u"9787020000002", {{u"330", letters}}},
+      {u"9787020000003", {{u"327", field}}},
+      {u"9787020000004", nine},
+  };
+  int32_t number = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(platform::toUtf8(c.isbn));
+    ASSERT_EQ(save(withFields(c.isbn, c.fields)), ++number) << platform::toUtf8(server.GetErrorText());
+    ASSERT_EQ(search(isbnQuery(c.isbn)), 0);
+    ASSERT_EQ(set.GetCount(0x5103), 1);
+    EXPECT_EQ(loaded(0), std::u16string(kPrefix) + withFields(c.isbn, c.fields));
+    ASSERT_EQ(search(termQuery(c.fields[0].first, c.fields[0].second)), 0);
+    EXPECT_EQ(set.GetCount(0x5103), 1);
+  }
+  // A twin that differs only at its end, and one cut short: the whole text decides.
+  ASSERT_EQ(save(withFields(u"twin", {{u"330", chinese.substr(0, 2999) + u"末"}})), ++number);
+  ASSERT_EQ(save(withFields(u"short", {{u"330", chinese.substr(0, 2999)}})), ++number);
+  for (const std::u16string& term : {chinese, chinese.substr(0, 2999), chinese.substr(0, 2999) + u"末"}) {
+    ASSERT_EQ(search(termQuery(u"330", term)), 0);
+    EXPECT_EQ(set.GetCount(0x5103), 1);
+  }
+  ASSERT_EQ(search(termQuery(u"330", chinese.substr(0, 200))), 0);
+  EXPECT_EQ(set.GetCount(0x5103), 0);
+}
+
 TEST_P(KelvraRecords, DocumentDatabasesHoldNoRecords) {
   ASSERT_EQ(dbase.Open(server.m_lpDispatch, u"config"), 0);
   EXPECT_EQ(save(recordText(u"1")), -1);

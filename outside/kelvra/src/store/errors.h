@@ -1,7 +1,10 @@
-// The codes Kelvra.Server's GetErrorCode answers after a failed call.
+// The codes Kelvra.Server's GetErrorCode answers after a failed call, and the texts that
+// GetErrorText and kelvra-admin give for them.
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <string_view>
 
 namespace kelvra {
 
@@ -20,8 +23,19 @@ enum Error : int32_t {
   kNoSuchRecord = 11,       // Load: no hit at that position
   kStorage = 12,            // the server's file or database could not be reached, read or written
   kNoSearch = 13,           // Load from a record set that holds no search
+  kInDoubt = 14,            // Save: the connection was lost while the record was being committed and
+                            // the server could not be asked since whether it was stored
   kRetry = 66,              // the server was busy, its database changed or the connection was lost:
-                            // reconnect and search again
+                            // reconnect and search again; also every call that found no answer
+                            // within the server's time limit
 };
+
+/// \brief "code N" with the database's own reason after it ("code 12: permission denied for
+/// table records"), or "code N" alone when there is none.
+std::string codeAndReason(int32_t code, std::string_view reason);
+
+/// \brief What a failure means, with its code and reason in brackets: "the record server's
+/// database refused or failed (code 12: permission denied for table records)"; empty for kOk.
+std::string errorText(int32_t code, std::string_view reason);
 
 }  // namespace kelvra

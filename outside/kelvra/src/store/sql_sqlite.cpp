@@ -90,19 +90,23 @@ class SqliteConnection final : public SqlConnection {
       }
       rows->add(std::move(row));
     }
-    sqlite3_finalize(st);
     if (rc != SQLITE_OK) {
+      int32_t code = fail();
+      sqlite3_finalize(st);
       if (rows) rows->clear();
-      return failure(rc);
+      return code;
     }
+    sqlite3_finalize(st);
     if (changes) *changes = sqlite3_changes64(db_);
+    succeeded();
     return kOk;
   }
 
   int32_t script(std::string_view sql) override {
     std::string text(sql);
-    int rc = sqlite3_exec(db_, text.c_str(), nullptr, nullptr, nullptr);
-    return rc == SQLITE_OK ? int32_t(kOk) : failure(rc);
+    if (sqlite3_exec(db_, text.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) return fail();
+    succeeded();
+    return kOk;
   }
 
   // A writer takes the file's write lock at once: two deferred writers that both read
@@ -110,10 +114,13 @@ class SqliteConnection final : public SqlConnection {
   int32_t begin(bool write) override { return script(write ? "BEGIN IMMEDIATE" : "BEGIN"); }
 
   int32_t commit() override {
-    int rc = sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
-    if (rc == SQLITE_OK) return kOk;
+    if (sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK) {
+      succeeded();
+      return kOk;
+    }
+    int32_t code = fail();
     rollback();
-    return failure(rc);
+    return code;
   }
 
   void rollback() override {
@@ -121,6 +128,13 @@ class SqliteConnection final : public SqlConnection {
   }
 
  private:
+  // The code of the failure SQLite has just reported, with its own words kept.
+  int32_t fail() {
+    int rc = sqlite3_extended_errcode(db_);
+    failed(sqlite3_errmsg(db_), rc == SQLITE_CONSTRAINT_UNIQUE || rc == SQLITE_CONSTRAINT_PRIMARYKEY);
+    return failure(rc);
+  }
+
   sqlite3* db_;
 };
 

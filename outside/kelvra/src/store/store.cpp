@@ -20,12 +20,13 @@ namespace kelvra {
 namespace {
 
 // The local file. Its first layout named the password column "password" and kept the
-// passwords as typed; opening such a file hashes them (hashClearPasswords).
+// passwords as typed; opening such a file hashes them (hashClearPasswords). Records got their
+// store's token later; a file without the column gains it when opened (layOut).
 constexpr const char* kSqliteSchema = R"(
 CREATE TABLE IF NOT EXISTS accounts("user" TEXT PRIMARY KEY COLLATE NOCASE, hash TEXT NOT NULL);
 CREATE TABLE IF NOT EXISTS databases(id INTEGER PRIMARY KEY AUTOINCREMENT, name TEXT NOT NULL UNIQUE COLLATE NOCASE,
   base TEXT NOT NULL UNIQUE COLLATE NOCASE, records INTEGER NOT NULL, next_number INTEGER NOT NULL DEFAULT 1);
-CREATE TABLE IF NOT EXISTS records(db INTEGER NOT NULL, number INTEGER NOT NULL, text TEXT NOT NULL,
+CREATE TABLE IF NOT EXISTS records(db INTEGER NOT NULL, number INTEGER NOT NULL, text TEXT NOT NULL, token TEXT,
   PRIMARY KEY(db, number));
 CREATE TABLE IF NOT EXISTS terms(db INTEGER NOT NULL, number INTEGER NOT NULL, tag TEXT NOT NULL,
   code TEXT NOT NULL, key TEXT NOT NULL, word TEXT NOT NULL);
@@ -36,11 +37,10 @@ CREATE TABLE IF NOT EXISTS documents(db INTEGER NOT NULL, name TEXT NOT NULL, te
   PRIMARY KEY(db, name));
 )";
 
-// The shared database. Names and accounts compare with A-Z folded as a-z and nothing else,
-// as SQLite's NOCASE does, so kelvra_fold stands in the unique indexes; ids are never
-// given out twice, so a database made again under an old name is a different one.
-constexpr const char* kPostgresSchema = R"(
-SELECT pg_advisory_xact_lock(72430118);
+// The shared database's tables. Names and accounts compare with A-Z folded as a-z and
+// nothing else, as SQLite's NOCASE does, so kelvra_fold stands in the unique indexes; ids
+// are never given out twice, so a database made again under an old name is a different one.
+constexpr const char* kPostgresTables = R"(
 CREATE OR REPLACE FUNCTION kelvra_fold(text) RETURNS text LANGUAGE sql IMMUTABLE STRICT PARALLEL SAFE
   AS $$ SELECT translate($1, 'ABCDEFGHIJKLMNOPQRSTUVWXYZ', 'abcdefghijklmnopqrstuvwxyz') $$;
 CREATE TABLE IF NOT EXISTS accounts("user" TEXT NOT NULL, hash TEXT NOT NULL);
@@ -49,16 +49,43 @@ CREATE TABLE IF NOT EXISTS databases(id BIGSERIAL PRIMARY KEY, name TEXT NOT NUL
   records INTEGER NOT NULL, next_number BIGINT NOT NULL DEFAULT 1);
 CREATE UNIQUE INDEX IF NOT EXISTS databases_name ON databases(kelvra_fold(name));
 CREATE UNIQUE INDEX IF NOT EXISTS databases_base ON databases(kelvra_fold(base));
-CREATE TABLE IF NOT EXISTS records(db BIGINT NOT NULL, number INTEGER NOT NULL, text TEXT NOT NULL,
+CREATE TABLE IF NOT EXISTS records(db BIGINT NOT NULL, number INTEGER NOT NULL, text TEXT NOT NULL, token TEXT,
   PRIMARY KEY(db, number));
 CREATE TABLE IF NOT EXISTS terms(db BIGINT NOT NULL, number INTEGER NOT NULL, tag TEXT NOT NULL,
   code TEXT NOT NULL, key TEXT NOT NULL, word TEXT NOT NULL);
-CREATE INDEX IF NOT EXISTS terms_key ON terms(db, tag, code, key);
-CREATE INDEX IF NOT EXISTS terms_word ON terms(db, tag, code, word);
 CREATE INDEX IF NOT EXISTS terms_record ON terms(db, number);
 CREATE TABLE IF NOT EXISTS documents(db BIGINT NOT NULL, name TEXT NOT NULL, text TEXT NOT NULL,
   PRIMARY KEY(db, name));
 )";
+
+// The shared database's current layout over its tables, from a new database or from the
+// first layout. A btree entry holds at most about 2,700 bytes, so the terms are indexed by
+// their first 200 characters (800 bytes at most) and compared whole in the query; the first
+// layout indexed them whole and refused longer subfields. Index building on a large old
+// database takes its time: no limit for it.
+constexpr const char* kPostgresCurrent = R"(
+ALTER TABLE records ADD COLUMN IF NOT EXISTS token TEXT;
+CREATE UNIQUE INDEX IF NOT EXISTS records_token ON records(token);
+DROP INDEX IF EXISTS terms_key;
+DROP INDEX IF EXISTS terms_word;
+CREATE INDEX IF NOT EXISTS terms_key_start ON terms(db, tag, code, left(key, 200));
+CREATE INDEX IF NOT EXISTS terms_word_start ON terms(db, tag, code, left(word, 200));
+)";
+
+// Whether the shared database holds the tables, whether they have the current layout, and
+// whether records carry tokens; the names resolve in the connection's search path.
+constexpr const char* kPostgresState = R"(SELECT
+  to_regclass('accounts') IS NOT NULL AND to_regclass('databases') IS NOT NULL AND to_regclass('records') IS NOT NULL
+    AND to_regclass('terms') IS NOT NULL AND to_regclass('documents') IS NOT NULL,
+  to_regclass('records_token') IS NOT NULL AND to_regclass('terms_key_start') IS NOT NULL
+    AND to_regclass('terms_word_start') IS NOT NULL AND to_regclass('terms_key') IS NULL AND to_regclass('terms_word') IS NULL,
+  EXISTS(SELECT 1 FROM pg_attribute WHERE attrelid = to_regclass('records') AND attname = 'token' AND NOT attisdropped))";
+
+// Setting up a shared database, from any number of workstations at once, goes one at a time.
+constexpr const char* kSetUpLock = "SELECT pg_advisory_xact_lock(72430118)";
+
+// The first characters of a term that the shared index holds.
+constexpr int kIndexedCharacters = 200;
 
 // Index entries go in by the hundred: one statement instead of one per subfield.
 constexpr size_t kTermsPerStatement = 100;
@@ -109,7 +136,7 @@ bool Store::isRecordDatabaseName(std::u16string_view name) {
   return dot == std::u16string_view::npos || platform::equalsNoCase(name.substr(dot), std::u16string_view(u".mrc"));
 }
 
-std::shared_ptr<Store> Store::openFile(const std::string& path, bool create, int32_t* error) {
+std::shared_ptr<Store> Store::openFile(const std::string& path, bool create, int32_t* error, std::string* detail) {
   int32_t rc = kOk;
   std::unique_ptr<SqlConnection> db = openSqlite(path, create, &rc);
   if (!db) {
@@ -117,11 +144,13 @@ std::shared_ptr<Store> Store::openFile(const std::string& path, bool create, int
     return nullptr;
   }
   std::shared_ptr<Store> store(new Store(std::move(db)));
-  if (store->layOut() != kOk) {
-    setError(error, kStorage);
+  if (int32_t laid = store->layOut()) {
+    if (detail) *detail = store->db_->reason();
+    setError(error, laid == kRetry ? int32_t(kRetry) : int32_t(kStorage));
     return nullptr;
   }
   if (int32_t hashed = store->hashClearPasswords()) {
+    if (detail) *detail = store->db_->reason();
     setError(error, hashed);
     return nullptr;
   }
@@ -129,12 +158,66 @@ std::shared_ptr<Store> Store::openFile(const std::string& path, bool create, int
   return store;
 }
 
+// The local file's tables, and the token column for a file made before it (one program
+// at a time adds it, under the write lock).
 int32_t Store::layOut() {
-  if (db_->dialect() == Dialect::SQLite) return db_->script(kSqliteSchema);
-  // Two workstations may lay out one database at once: the advisory lock queues them.
+  if (int32_t rc = db_->script(kSqliteSchema)) return rc;
+  constexpr const char* kHasToken = "SELECT 1 FROM pragma_table_info('records') WHERE name = 'token'";
+  SqlRows has;
+  if (int32_t rc = db_->run(kHasToken, {}, &has)) return rc;
+  if (has.empty()) {
+    SqlTransaction t(*db_, true);
+    if (t.error()) return t.error();
+    if (int32_t rc = db_->run(kHasToken, {}, &has)) return rc;
+    if (has.empty()) {
+      if (int32_t rc = db_->script("ALTER TABLE records ADD COLUMN token TEXT")) return rc;
+    }
+    if (int32_t rc = t.commit()) return rc;
+  }
+  return db_->script("CREATE UNIQUE INDEX IF NOT EXISTS records_token ON records(token)");
+}
+
+// The shared database laid out (`create`: its tables made when missing) or brought up to
+// the current layout, and with `publicAccount` the account "public" made when it has none,
+// all in one transaction that waits for any other workstation doing the same. A role that
+// may only read and write the tables of an older layout goes on with that layout.
+int32_t Store::layOutShared(bool create, bool publicAccount) {
   SqlTransaction t(*db_, true);
   if (t.error()) return t.error();
-  if (int32_t rc = db_->script(kPostgresSchema)) return rc;
+  if (int32_t rc = db_->run(kSetUpLock, {})) return rc;
+  SqlRows state;
+  if (int32_t rc = db_->run(kPostgresState, {}, &state)) return rc;
+  bool present = state.text(0, 0) == u"t", current = state.text(0, 1) == u"t";
+  tokens_ = state.text(0, 2) == u"t";
+  layoutNote_.clear();
+  if (!present) {
+    if (!create) {
+      db_->setReason("the database holds no record server (its tables are missing)");
+      return kStorage;
+    }
+    if (int32_t rc = db_->script(kPostgresTables)) return rc;
+  }
+  if (!current) {
+    if (int32_t rc = db_->script("SAVEPOINT layout")) return rc;
+    if (int32_t rc = db_->script("SET LOCAL statement_timeout = 0")) return rc;
+    db_->setTimeLimit(0);
+    int32_t rc = db_->script(kPostgresCurrent);
+    db_->setTimeLimit(-1);
+    if (rc == kOk) {
+      tokens_ = true;
+    } else {
+      if (rc != kStorage || !present) return rc;
+      layoutNote_ = db_->reason();
+      if (int32_t back = db_->script("ROLLBACK TO SAVEPOINT layout")) return back;
+    }
+  }
+  if (publicAccount) {
+    SqlRows any;
+    if (int32_t rc = db_->run("SELECT 1 FROM accounts LIMIT 1", {}, &any)) return rc;
+    if (any.empty()) {
+      if (int32_t rc = putAccountLocked(u"public", u"")) return rc;
+    }
+  }
   return t.commit();
 }
 
@@ -167,24 +250,38 @@ int32_t Store::hashClearPasswords() {
   return rc;
 }
 
-std::shared_ptr<Store> Store::open(std::u16string_view server, int32_t* error) {
+std::shared_ptr<Store> Store::open(std::u16string_view server, int32_t* error, std::string* detail) {
+  if (detail) detail->clear();
   if (!usableName(server)) {
     setError(error, kBadHost);
     return nullptr;
   }
   std::string path = serverFile(server);
   std::error_code ec;
-  if (std::filesystem::is_regular_file(path, ec)) return openFile(path, false, error);
+  if (std::filesystem::is_regular_file(path, ec)) return openFile(path, false, error, detail);
   std::optional<std::string> conninfo = sharedConnection(server);
   if (!conninfo) {
     setError(error, kNoSuchServer);
     return nullptr;
   }
   int32_t rc = kOk;
-  std::unique_ptr<SqlConnection> db = openPostgres(*conninfo, &rc, nullptr);
-  setError(error, rc);
-  if (!db) return nullptr;
-  return std::shared_ptr<Store>(new Store(std::move(db)));
+  std::unique_ptr<SqlConnection> db = openPostgres(*conninfo, timeLimit(server), &rc, detail);
+  if (!db) {
+    setError(error, rc);
+    return nullptr;
+  }
+  std::shared_ptr<Store> store(new Store(std::move(db)));
+  // Most openings find the layout current and change nothing.
+  SqlRows state;
+  rc = store->db_->run(kPostgresState, {}, &state);
+  if (rc == kOk && (state.text(0, 0) != u"t" || state.text(0, 1) != u"t")) rc = store->layOutShared(false, false);
+  if (rc != kOk) {
+    if (detail) *detail = store->db_->reason();
+    setError(error, rc);
+    return nullptr;
+  }
+  setError(error, kOk);
+  return store;
 }
 
 std::shared_ptr<Store> Store::create(std::u16string_view server, int32_t* error) {
@@ -220,25 +317,18 @@ std::shared_ptr<Store> Store::createShared(std::u16string_view server, const std
     return nullptr;
   }
   int32_t rc = kOk;
-  std::unique_ptr<SqlConnection> db = openPostgres(conninfo, &rc, detail);
+  std::unique_ptr<SqlConnection> db = openPostgres(conninfo, timeLimit(server), &rc, detail);
   if (!db) {
     setError(error, rc);
     return nullptr;
   }
   std::shared_ptr<Store> store(new Store(std::move(db)));
-  // A database laid out already is joined as it is: the joining role may lack the right
-  // to create anything in it.
-  bool laidOut = store->db_->run("SELECT 1 FROM accounts, databases, records, terms, documents LIMIT 0", {}) == kOk;
-  if (laidOut || (rc = store->layOut()) == kOk) {
-    std::lock_guard lock(store->mutex_);
-    SqlTransaction t(*store->db_, true);
-    SqlRows any;
-    rc = t.error() ? t.error() : store->db_->run("SELECT 1 FROM accounts LIMIT 1", {}, &any);
-    if (rc == kOk && any.empty()) rc = store->putAccountLocked(u"public", u"");
-    if (rc == kOk) rc = t.commit();
-  }
+  // A database laid out already is joined as it is (the joining role may lack the right
+  // to create anything in it), or brought up to date by a role that may.
+  rc = store->layOutShared(true, true);
   if (rc != kOk) {
-    if (detail) *detail = "the database could not be laid out";
+    if (detail) *detail = store->db_->reason();
+    if (detail && detail->empty()) *detail = "the database could not be laid out";
     setError(error, rc);
     return nullptr;
   }
@@ -272,6 +362,11 @@ std::optional<std::string> Store::sharedConnection(std::u16string_view server) {
   return platform::toUtf8(conninfo);
 }
 
+int Store::timeLimit(std::u16string_view server) {
+  int32_t limit = platform::profileInt(configFile(), server, u"TimeLimit", 30);
+  return limit > 0 ? std::min(limit, 86400) : 30;
+}
+
 std::vector<std::u16string> Store::servers() {
   std::vector<std::u16string> out;
   std::error_code ec;
@@ -298,16 +393,20 @@ bool Store::checkLogin(std::u16string_view user, std::u16string_view password, i
   return ok;
 }
 
+// One statement, so that two workstations adding the same account at once both succeed;
+// an existing account keeps its first spelling.
 int32_t Store::putAccountLocked(std::u16string_view user, std::u16string_view password) {
   std::optional<std::string> hash = hashPassword(password);
-  if (!hash) return kStorage;
+  if (!hash) {
+    db_->setReason("out of memory for the password hash");
+    return kStorage;
+  }
   std::u16string h = platform::fromUtf8(*hash);
-  int64_t changed = 0;
-  if (int32_t rc = db_->run("UPDATE accounts SET hash = $2 WHERE kelvra_fold(\"user\") = kelvra_fold($1)", {user, h},
-                            nullptr, &changed))
-    return rc;
-  if (changed) return kOk;
-  return db_->run("INSERT INTO accounts(\"user\", hash) VALUES($1, $2)", {user, h});
+  const char* sql = db_->dialect() == Dialect::SQLite
+                        ? "INSERT INTO accounts(\"user\", hash) VALUES($1, $2) ON CONFLICT(\"user\") DO UPDATE SET hash = excluded.hash"
+                        : "INSERT INTO accounts(\"user\", hash) VALUES($1, $2) "
+                          "ON CONFLICT(kelvra_fold(\"user\")) DO UPDATE SET hash = excluded.hash";
+  return db_->run(sql, {user, h});
 }
 
 int32_t Store::putAccount(std::u16string_view user, std::u16string_view password) {
@@ -366,7 +465,7 @@ int32_t Store::createDatabase(std::u16string_view name) {
   std::lock_guard lock(mutex_);
   int32_t rc = db_->run("INSERT INTO databases(name, base, records) VALUES($1, $2, $3)",
                         {name, std::u16string_view(base), int64_t(isRecordDatabaseName(name))});
-  return rc == kStorage ? int32_t(kBadHost) : rc;  // a taken name is the usual cause
+  return rc == kStorage && db_->duplicate() ? int32_t(kBadHost) : rc;  // taken, or the database's own reason
 }
 
 int32_t Store::dropDatabase(int64_t id) {
@@ -381,26 +480,63 @@ int32_t Store::dropDatabase(int64_t id) {
 
 // The database's row hands out the number and stays locked until the commit, so writers
 // take numbers one after another and a search never sees number n+1 without number n.
-int32_t Store::addRecord(int64_t db, std::u16string_view text, int32_t* number) {
+int32_t Store::addRecord(int64_t db, std::u16string_view text, int32_t* number, std::string_view token, bool* existed) {
+  if (existed) *existed = false;
   std::optional<std::vector<IndexEntry>> entries = indexRecord(text);
   if (!entries) return kBadRecord;
+  std::string own = token.empty() ? newToken() : std::string(token);
+  if (own.empty()) return kStorage;
+  std::u16string tok = platform::fromUtf8(own);
   std::lock_guard lock(mutex_);
+  int32_t rc = storeOnce(db, text, *entries, tok, !token.empty(), number, existed);
+  if (rc == kInDoubt && tokens_) {
+    rc = db_->settle();
+    if (rc == kOk) rc = landed(tok, number);
+  } else if (rc == kStorage && tokens_ && db_->duplicate()) {
+    // The same token from another program that got there first: its store stands.
+    std::string why = db_->reason();
+    if (landed(tok, number) == kOk) {
+      if (existed) *existed = true;
+      return kOk;
+    }
+    db_->setReason(why);
+    return kStorage;
+  }
+  return rc;
+}
+
+int32_t Store::storeOnce(int64_t db, std::u16string_view text, const std::vector<IndexEntry>& entries,
+                         std::u16string_view token, bool given, int32_t* number, bool* existed) {
   SqlTransaction t(*db_, true);
   if (t.error()) return t.error();
+  if (given && tokens_) {
+    SqlRows before;
+    if (int32_t rc = db_->run("SELECT number FROM records WHERE token = $1", {token}, &before)) return rc;
+    if (!before.empty()) {
+      *number = int32_t(before.number(0, 0));
+      if (existed) *existed = true;
+      return kOk;
+    }
+  }
   SqlRows next;
   if (int32_t rc = db_->run("UPDATE databases SET next_number = next_number + 1 WHERE id = $1 RETURNING next_number - 1",
                             {db}, &next))
     return rc;
   if (next.empty()) return kRetry;  // dropped since it was opened
   int64_t n = next.number(0, 0);
-  if (n > INT32_MAX) return kStorage;
-  if (int32_t rc = db_->run("INSERT INTO records(db, number, text) VALUES($1, $2, $3)", {db, n, text})) return rc;
-  for (size_t at = 0; at < entries->size(); at += kTermsPerStatement) {
-    size_t count = std::min(kTermsPerStatement, entries->size() - at);
+  if (n > INT32_MAX) {
+    db_->setReason("the database has given out every record number");
+    return kStorage;
+  }
+  int32_t rc = tokens_ ? db_->run("INSERT INTO records(db, number, text, token) VALUES($1, $2, $3, $4)", {db, n, text, token})
+                       : db_->run("INSERT INTO records(db, number, text) VALUES($1, $2, $3)", {db, n, text});
+  if (rc) return rc;
+  for (size_t at = 0; at < entries.size(); at += kTermsPerStatement) {
+    size_t count = std::min(kTermsPerStatement, entries.size() - at);
     std::string sql = "INSERT INTO terms(db, number, tag, code, key, word) VALUES";
     std::vector<SqlParam> params{db, n};
     for (size_t i = 0; i < count; ++i) {
-      const IndexEntry& e = (*entries)[at + i];
+      const IndexEntry& e = entries[at + i];
       size_t p = params.size() + 1;
       sql += (i ? ",($1,$2,$" : "($1,$2,$") + std::to_string(p) + ",$" + std::to_string(p + 1) + ",$" +
              std::to_string(p + 2) + ",$" + std::to_string(p + 3) + ")";
@@ -410,6 +546,19 @@ int32_t Store::addRecord(int64_t db, std::u16string_view text, int32_t* number) 
   }
   if (int32_t rc = t.commit()) return rc;
   *number = int32_t(n);
+  return kOk;
+}
+
+// Whether the store of `token` is in the database, once the server has settled it.
+int32_t Store::landed(std::u16string_view token, int32_t* number) {
+  std::string lost = db_->reason();
+  SqlRows found;
+  if (db_->run("SELECT number FROM records WHERE token = $1", {token}, &found) != kOk) return kInDoubt;
+  if (found.empty()) {
+    db_->setReason(lost + (lost.empty() ? "" : "; ") + "the server has not stored it");
+    return kRetry;
+  }
+  *number = int32_t(found.number(0, 0));
   return kOk;
 }
 
@@ -427,9 +576,17 @@ int32_t Store::search(int64_t db, const std::vector<Condition>& conditions, std:
   for (size_t i = 0; i < conditions.size(); ++i) {
     if (keys[i].empty()) continue;
     size_t p = params.size() + 1;
+    std::string k = "$" + std::to_string(p + 2);
+    // The shared index holds the first characters of each term: they find the rows, the
+    // whole text decides.
+    std::string match = db_->dialect() == Dialect::SQLite
+                            ? "key = " + k + " OR word = " + k
+                            : "(left(key, " + std::to_string(kIndexedCharacters) + ") = left(" + k + ", " +
+                                  std::to_string(kIndexedCharacters) + ") AND key = " + k + ") OR (left(word, " +
+                                  std::to_string(kIndexedCharacters) + ") = left(" + k + ", " +
+                                  std::to_string(kIndexedCharacters) + ") AND word = " + k + ")";
     where += (where.empty() ? "(tag = $" : " OR (tag = $") + std::to_string(p) + " AND code = $" +
-             std::to_string(p + 1) + " AND (key = $" + std::to_string(p + 2) + " OR word = $" +
-             std::to_string(p + 2) + "))";
+             std::to_string(p + 1) + " AND (" + match + "))";
     params.insert(params.end(), {conditions[i].tag, conditions[i].code, keys[i]});
   }
   if (where.empty()) return kOk;
@@ -487,6 +644,11 @@ int32_t Store::document(int64_t db, std::u16string_view name, std::u16string& te
   int32_t rc = db_->run("SELECT text FROM documents WHERE db = $1 AND name = $2", {db, name}, &rows);
   if (rc == kOk && !rows.empty()) text = rows.text(0, 0);
   return rc;
+}
+
+std::string Store::reason() {
+  std::lock_guard lock(mutex_);
+  return db_->reason();
 }
 
 int32_t Store::documentNames(int64_t db, std::vector<std::u16string>& names) {

@@ -21,6 +21,8 @@ class CKelvraServerDriver : public CKelvraDriver {
   using CKelvraDriver::CKelvraDriver;
   int32_t GetErrorCode();
   int32_t Connect(std::u16string_view host, std::u16string_view code);
+  /// \brief The last failure in words, with its code and the database's own reason.
+  std::u16string GetErrorText();
   int32_t Login(std::u16string_view user, std::u16string_view password);
   int32_t Disconnect();
 };
