@@ -2,6 +2,7 @@
 
 #include <platform/file.h>
 #include <platform/paths.h>
+#include <platform/profile.h>
 
 #include <fcntl.h>
 #include <sys/file.h>

@@ -2,11 +2,13 @@
 // first character and a NUL follows the last; a null BSTR is the empty string.
 #pragma once
 
+#include <com/export.h>
+
 #include <cstdint>
 #include <string>
 #include <string_view>
 
-namespace com {
+namespace QORVEL_COM_API com {
 
 using BSTR = char16_t*;
 

@@ -4,13 +4,14 @@
 // apartments: CoInitialize and OleRun succeed and do nothing.
 #pragma once
 
+#include <com/export.h>
 #include <com/ptr.h>
 #include <com/unknown.h>
 
 #include <string>
 #include <string_view>
 
-namespace com {
+namespace QORVEL_COM_API com {
 
 enum : DWORD {
   CLSCTX_INPROC_SERVER = 0x1,

@@ -1,10 +1,11 @@
 // IDispatch: late-bound calls by dispatch identifier, and name-to-identifier lookup.
 #pragma once
 
+#include <com/export.h>
 #include <com/unknown.h>
 #include <com/variant.h>
 
-namespace com {
+namespace QORVEL_COM_API com {
 
 using DISPID = int32_t;
 inline constexpr DISPID DISPID_UNKNOWN = -1;

@@ -1,12 +1,14 @@
 // GUIDs (class, interface and library identifiers) and their "{...}" text form.
 #pragma once
 
+#include <com/export.h>
+
 #include <cstdint>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 
-namespace com {
+namespace QORVEL_COM_API com {
 
 struct GUID {
   uint32_t Data1 = 0;

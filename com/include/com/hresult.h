@@ -2,9 +2,10 @@
 // creation, dispatching and self-registration.
 #pragma once
 
+#include <com/export.h>
 #include <platform/comerror.h>
 
-namespace com {
+namespace QORVEL_COM_API com {
 
 using platform::ComError;
 using platform::FAILED;

@@ -10,13 +10,14 @@
 //   DllRegisterServer -> com::serverRegister(kClasses)
 #pragma once
 
+#include <com/export.h>
 #include <com/guid.h>
 #include <com/hresult.h>
 #include <com/object.h>
 
 #include <span>
 
-namespace com {
+namespace QORVEL_COM_API com {
 
 /// One class a server library offers: its CLSID, its ProgID and its class object, which
 /// lives as long as the library.

@@ -9,6 +9,7 @@
 //   static ModuleLocks& Locks();                   the locks of its library
 #pragma once
 
+#include <com/export.h>
 #include <com/dispatch.h>
 #include <com/ptr.h>
 
@@ -17,7 +18,7 @@
 #include <span>
 #include <string>
 
-namespace com {
+namespace QORVEL_COM_API com {
 
 inline constexpr HRESULT DISP_E_BADINDEX = HRESULT(0x8002000Bu);
 

@@ -1,11 +1,12 @@
 // ComPtr: holds one reference on an interface or object and gives it back when it goes.
 #pragma once
 
+#include <com/export.h>
 #include <com/unknown.h>
 
 #include <utility>
 
-namespace com {
+namespace QORVEL_COM_API com {
 
 template <class T>
 class ComPtr {

@@ -1,13 +1,14 @@
 // What an in-process server's DllRegisterServer writes for each of its classes.
 #pragma once
 
+#include <com/export.h>
 #include <com/guid.h>
 #include <com/hresult.h>
 
 #include <string>
 #include <string_view>
 
-namespace com {
+namespace QORVEL_COM_API com {
 
 /// \brief Writes under HKEY_CLASSES_ROOT, with {clsid} the braced CLSID:
 ///   <progId> = progId;  <progId>\CLSID = {clsid};

@@ -1,12 +1,13 @@
 // IUnknown and IClassFactory: object identity, reference counting, class objects.
 #pragma once
 
+#include <com/export.h>
 #include <com/guid.h>
 #include <com/hresult.h>
 
 #include <cstdint>
 
-namespace com {
+namespace QORVEL_COM_API com {
 
 using ULONG = uint32_t;
 using UINT = uint32_t;

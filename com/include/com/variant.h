@@ -1,6 +1,7 @@
 // VARIANT with the four types the suite passes through automation calls.
 #pragma once
 
+#include <com/export.h>
 #include <com/bstr.h>
 #include <com/hresult.h>
 
@@ -8,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-namespace com {
+namespace QORVEL_COM_API com {
 
 struct IDispatch;
 

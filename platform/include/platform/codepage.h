@@ -1,11 +1,13 @@
 // Code pages: the MultiByteToWideChar / WideCharToMultiByte contract over ICU.
 #pragma once
 
+#include <platform/export.h>
+
 #include <cstdint>
 #include <string>
 #include <string_view>
 
-namespace platform {
+namespace QORVEL_PLATFORM_API platform {
 
 /// The ANSI code page (Windows code page 936 as Windows maps it, user-defined areas included).
 constexpr int CP_ACP = 0;

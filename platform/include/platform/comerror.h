@@ -1,11 +1,13 @@
 // HRESULTs and the thrown automation error. The automation layer (com/) adds to these.
 #pragma once
 
+#include <platform/export.h>
+
 #include <cstdint>
 #include <stdexcept>
 #include <string>
 
-namespace platform {
+namespace QORVEL_PLATFORM_API platform {
 
 using HRESULT = int32_t;
 

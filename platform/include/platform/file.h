@@ -3,11 +3,13 @@
 // a file that a caller passed in.
 #pragma once
 
+#include <platform/export.h>
+
 #include <cstdint>
 #include <string>
 #include <string_view>
 
-namespace platform {
+namespace QORVEL_PLATFORM_API platform {
 
 class CFile {
  public:

@@ -2,12 +2,13 @@
 // trailing '/'. Use joinPath to put a file name in a folder.
 #pragma once
 
+#include <platform/export.h>
 #include <platform/text.h>
 
 #include <string>
 #include <string_view>
 
-namespace platform {
+namespace QORVEL_PLATFORM_API platform {
 
 /// \brief Full path of the running executable (/proc/self/exe); empty when unknown.
 std::string programPath();

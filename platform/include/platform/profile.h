@@ -23,6 +23,7 @@
 // "Loomstore.ini" (in any letter case), which holds passwords and is created 0600.
 #pragma once
 
+#include <platform/export.h>
 #include <platform/text.h>
 
 #include <cstdint>
@@ -31,7 +32,7 @@
 #include <string_view>
 #include <vector>
 
-namespace platform {
+namespace QORVEL_PLATFORM_API platform {
 
 // ---- The Windows contract: UTF-16 names and buffers, sizes in 16-bit units ----
 

@@ -28,12 +28,14 @@
 // When the store cannot be written (no folder, no rights) a change answers ERROR_ACCESS_DENIED.
 #pragma once
 
+#include <platform/export.h>
+
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
 
-namespace platform {
+namespace QORVEL_PLATFORM_API platform {
 
 using LONG = int32_t;
 

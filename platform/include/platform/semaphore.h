@@ -2,12 +2,14 @@
 // a release that would pass the maximum fails and changes nothing.
 #pragma once
 
+#include <platform/export.h>
+
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
 
-namespace platform {
+namespace QORVEL_PLATFORM_API platform {
 
 class Semaphore {
  public:

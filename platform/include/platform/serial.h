@@ -3,11 +3,13 @@
 // time-outs (a gap between bytes and a total time for the whole read).
 #pragma once
 
+#include <platform/export.h>
+
 #include <cstdint>
 #include <string>
 #include <string_view>
 
-namespace platform {
+namespace QORVEL_PLATFORM_API platform {
 
 /// The line settings the suite uses (the DCB fields it sets).
 struct SerialState {

@@ -1,13 +1,15 @@
 // UTF-16 text helpers shared by every layer of the suite.
 #pragma once
 
+#include <platform/export.h>
+
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <variant>
 #include <initializer_list>
 
-namespace platform {
+namespace QORVEL_PLATFORM_API platform {
 
 using u16 = std::u16string;
 using u16v = std::u16string_view;

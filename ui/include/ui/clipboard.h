@@ -2,12 +2,14 @@
 // there and wait).
 #pragma once
 
+#include <ui/export.h>
+
 #include <QByteArray>
 #include <QString>
 
 #include <functional>
 
-namespace ui {
+namespace QORVEL_UI_API ui {
 
 /// \brief The MIME type of a Windows clipboard format: CF_UNICODETEXT and CF_TEXT
 /// "text/plain", CF_HDROP "text/uri-list"; empty for others.

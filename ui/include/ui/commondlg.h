@@ -2,6 +2,8 @@
 // like any other modal dialog.
 #pragma once
 
+#include <ui/export.h>
+
 #include <QColor>
 #include <QFont>
 #include <QString>
@@ -11,7 +13,7 @@
 
 class QWidget;
 
-namespace ui {
+namespace QORVEL_UI_API ui {
 
 struct FileDialogOptions {
   QString title;

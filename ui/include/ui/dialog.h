@@ -3,6 +3,7 @@
 // results (IDOK 1, IDCANCEL 2) and run modally through ui::execDialog.
 #pragma once
 
+#include <ui/export.h>
 #include <ui/win.h>
 
 #include <QDialog>
@@ -12,7 +13,7 @@ class QAbstractButton;
 class QLabel;
 class QPushButton;
 
-namespace ui {
+namespace QORVEL_UI_API ui {
 
 /// \brief Gives a control its resource id (as its objectName); IDC_STATIC clears it.
 void setControlId(QWidget* w, int id);

@@ -2,9 +2,11 @@
 // without kerning as on Windows.
 #pragma once
 
+#include <ui/export.h>
+
 #include <QFont>
 
-namespace ui {
+namespace QORVEL_UI_API ui {
 
 /// The installed face that stands in for 宋体 / SimSun (package fonts-arphic-uming).
 inline constexpr const char* kSongtiSubstitute = "AR PL UMing CN";

@@ -2,12 +2,13 @@
 // numbers from one table, never as pointers. A handle dies with its window.
 #pragma once
 
+#include <ui/export.h>
 #include <ui/win.h>
 
 class QObject;
 class QWidget;
 
-namespace ui {
+namespace QORVEL_UI_API ui {
 
 /// \brief The handle of a window (or any QObject that receives window messages), given
 /// on first use and kept while it lives; 0 for null.

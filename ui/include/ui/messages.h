@@ -3,6 +3,7 @@
 // waits for its result.
 #pragma once
 
+#include <ui/export.h>
 #include <ui/win.h>
 
 #include <QEvent>
@@ -12,7 +13,7 @@
 
 class QObject;
 
-namespace ui {
+namespace QORVEL_UI_API ui {
 
 class MessageEvent : public QEvent {
  public:

@@ -3,6 +3,7 @@
 // test ever waits on a window.
 #pragma once
 
+#include <ui/export.h>
 #include <ui/win.h>
 
 #include <QString>
@@ -10,7 +11,7 @@
 class QDialog;
 class QWidget;
 
-namespace ui {
+namespace QORVEL_UI_API ui {
 
 /// The icon of a message box, part of each message's own definition.
 enum class Icon { None, Error, Warning, Information, Question };

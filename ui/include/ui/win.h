@@ -2,13 +2,15 @@
 // box styles, clipboard formats and the types of window messages.
 #pragma once
 
+#include <ui/export.h>
+
 #include <QString>
 
 #include <cstdint>
 #include <string>
 #include <string_view>
 
-namespace ui {
+namespace QORVEL_UI_API ui {
 
 // Results of a modal dialog or message box.
 constexpr int IDOK = 1;

@@ -8,6 +8,7 @@
 // any more, the node stands alone (parent() null).
 #pragma once
 
+#include <xml/export.h>
 #include <platform/comerror.h>
 
 #include <cstdint>
@@ -17,7 +18,7 @@
 #include <string_view>
 #include <vector>
 
-namespace xml {
+namespace QORVEL_XML_API xml {
 
 using platform::ComError;
 using platform::HRESULT;
