@@ -8,7 +8,8 @@
 #include <string>
 #include <string_view>
 
-namespace QORVEL_COM_API com {
+QORVEL_COM_API_BEGIN
+namespace com {
 
 using BSTR = char16_t*;
 
@@ -52,3 +53,4 @@ class Bstr {
 };
 
 }  // namespace com
+QORVEL_COM_API_END

@@ -11,7 +11,8 @@
 #include <string>
 #include <string_view>
 
-namespace QORVEL_COM_API com {
+QORVEL_COM_API_BEGIN
+namespace com {
 
 enum : DWORD {
   CLSCTX_INPROC_SERVER = 0x1,
@@ -55,3 +56,4 @@ HRESULT registerClassInProcess(std::u16string_view progId, REFCLSID clsid, IUnkn
 HRESULT createByProgId(std::u16string_view progId, REFIID iid, void** ppv);
 
 }  // namespace com
+QORVEL_COM_API_END

@@ -5,7 +5,8 @@
 #include <com/unknown.h>
 #include <com/variant.h>
 
-namespace QORVEL_COM_API com {
+QORVEL_COM_API_BEGIN
+namespace com {
 
 using DISPID = int32_t;
 inline constexpr DISPID DISPID_UNKNOWN = -1;
@@ -56,3 +57,4 @@ struct IDispatch : IUnknown {
 };
 
 }  // namespace com
+QORVEL_COM_API_END

@@ -8,7 +8,8 @@
 #include <string>
 #include <string_view>
 
-namespace QORVEL_COM_API com {
+QORVEL_COM_API_BEGIN
+namespace com {
 
 struct GUID {
   uint32_t Data1 = 0;
@@ -76,3 +77,4 @@ int32_t CLSIDFromString(const char16_t* text, CLSID* out);
 int32_t StringFromGUID2(const GUID& g, char16_t* buf, int32_t size);
 
 }  // namespace com
+QORVEL_COM_API_END

@@ -5,7 +5,8 @@
 #include <com/export.h>
 #include <platform/comerror.h>
 
-namespace QORVEL_COM_API com {
+QORVEL_COM_API_BEGIN
+namespace com {
 
 using platform::ComError;
 using platform::FAILED;
@@ -49,3 +50,4 @@ constexpr HRESULT SELFREG_E_TYPELIB = HRESULT(0x80040200u);
 constexpr HRESULT SELFREG_E_CLASS = HRESULT(0x80040201u);
 
 }  // namespace com
+QORVEL_COM_API_END

@@ -17,7 +17,8 @@
 
 #include <span>
 
-namespace QORVEL_COM_API com {
+QORVEL_COM_API_BEGIN
+namespace com {
 
 /// One class a server library offers: its CLSID, its ProgID and its class object, which
 /// lives as long as the library.
@@ -42,3 +43,4 @@ HRESULT serverCanUnloadNow(const ModuleLocks& locks);
 HRESULT serverRegister(std::span<const ServerClass> classes);
 
 }  // namespace com
+QORVEL_COM_API_END

@@ -18,7 +18,8 @@
 #include <span>
 #include <string>
 
-namespace QORVEL_COM_API com {
+QORVEL_COM_API_BEGIN
+namespace com {
 
 inline constexpr HRESULT DISP_E_BADINDEX = HRESULT(0x8002000Bu);
 
@@ -235,3 +236,4 @@ class ClassFactory final : public IClassFactory {
 };
 
 }  // namespace com
+QORVEL_COM_API_END

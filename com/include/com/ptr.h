@@ -6,7 +6,8 @@
 
 #include <utility>
 
-namespace QORVEL_COM_API com {
+QORVEL_COM_API_BEGIN
+namespace com {
 
 template <class T>
 class ComPtr {
@@ -63,3 +64,4 @@ class ComPtr {
 };
 
 }  // namespace com
+QORVEL_COM_API_END

@@ -8,7 +8,8 @@
 #include <string>
 #include <string_view>
 
-namespace QORVEL_COM_API com {
+QORVEL_COM_API_BEGIN
+namespace com {
 
 /// \brief Writes under HKEY_CLASSES_ROOT, with {clsid} the braced CLSID:
 ///   <progId> = progId;  <progId>\CLSID = {clsid};
@@ -21,3 +22,4 @@ HRESULT registerServerClass(REFCLSID clsid, std::u16string_view progId, std::u16
 std::string libraryPathOf(const void* address);
 
 }  // namespace com
+QORVEL_COM_API_END

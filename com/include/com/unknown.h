@@ -7,7 +7,8 @@
 
 #include <cstdint>
 
-namespace QORVEL_COM_API com {
+QORVEL_COM_API_BEGIN
+namespace com {
 
 using ULONG = uint32_t;
 using UINT = uint32_t;
@@ -43,3 +44,4 @@ struct IClassFactory : IUnknown {
 };
 
 }  // namespace com
+QORVEL_COM_API_END

@@ -9,7 +9,8 @@
 #include <string>
 #include <string_view>
 
-namespace QORVEL_COM_API com {
+QORVEL_COM_API_BEGIN
+namespace com {
 
 struct IDispatch;
 
@@ -56,3 +57,4 @@ class Variant : public VARIANT {
 };
 
 }  // namespace com
+QORVEL_COM_API_END

@@ -7,7 +7,8 @@
 #include <string>
 #include <string_view>
 
-namespace QORVEL_PLATFORM_API platform {
+QORVEL_PLATFORM_API_BEGIN
+namespace platform {
 
 /// The ANSI code page (Windows code page 936 as Windows maps it, user-defined areas included).
 constexpr int CP_ACP = 0;
@@ -49,3 +50,4 @@ inline int gbkCharLength(const unsigned char* p, const unsigned char* end) {
 }
 
 }  // namespace platform
+QORVEL_PLATFORM_API_END

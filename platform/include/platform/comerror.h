@@ -7,7 +7,8 @@
 #include <stdexcept>
 #include <string>
 
-namespace QORVEL_PLATFORM_API platform {
+QORVEL_PLATFORM_API_BEGIN
+namespace platform {
 
 using HRESULT = int32_t;
 
@@ -45,3 +46,4 @@ class ComError : public std::runtime_error {
 };
 
 }  // namespace platform
+QORVEL_PLATFORM_API_END

@@ -9,7 +9,8 @@
 #include <string>
 #include <string_view>
 
-namespace QORVEL_PLATFORM_API platform {
+QORVEL_PLATFORM_API_BEGIN
+namespace platform {
 
 class CFile {
  public:
@@ -81,3 +82,4 @@ std::string fileBehindLink(const std::string& path);
 bool replaceFileContents(const std::string& path, std::string_view bytes, unsigned newFileMode = 0666);
 
 }  // namespace platform
+QORVEL_PLATFORM_API_END

@@ -8,7 +8,8 @@
 #include <string>
 #include <string_view>
 
-namespace QORVEL_PLATFORM_API platform {
+QORVEL_PLATFORM_API_BEGIN
+namespace platform {
 
 /// \brief Full path of the running executable (/proc/self/exe); empty when unknown.
 std::string programPath();
@@ -43,3 +44,4 @@ inline u16 pathToWide(std::string_view path) { return fromUtf8(path); }
 bool makeFolders(const std::string& path);
 
 }  // namespace platform
+QORVEL_PLATFORM_API_END

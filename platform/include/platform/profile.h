@@ -32,7 +32,8 @@
 #include <string_view>
 #include <vector>
 
-namespace QORVEL_PLATFORM_API platform {
+QORVEL_PLATFORM_API_BEGIN
+namespace platform {
 
 // ---- The Windows contract: UTF-16 names and buffers, sizes in 16-bit units ----
 
@@ -112,3 +113,4 @@ bool writeProfileSection(const ProfileFile& file, u16v section, const std::vecto
 std::string profilePath(u16v file);
 
 }  // namespace platform
+QORVEL_PLATFORM_API_END

@@ -35,7 +35,8 @@
 #include <string>
 #include <string_view>
 
-namespace QORVEL_PLATFORM_API platform {
+QORVEL_PLATFORM_API_BEGIN
+namespace platform {
 
 using LONG = int32_t;
 
@@ -126,3 +127,4 @@ ShellNotifyHook setShellNotifyHook(ShellNotifyHook hook);
 void SHChangeNotify(int32_t eventId, uint32_t flags, const void* item1, const void* item2);
 
 }  // namespace platform
+QORVEL_PLATFORM_API_END

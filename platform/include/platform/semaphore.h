@@ -9,7 +9,8 @@
 #include <cstdint>
 #include <mutex>
 
-namespace QORVEL_PLATFORM_API platform {
+QORVEL_PLATFORM_API_BEGIN
+namespace platform {
 
 class Semaphore {
  public:
@@ -43,3 +44,4 @@ class Semaphore {
 };
 
 }  // namespace platform
+QORVEL_PLATFORM_API_END

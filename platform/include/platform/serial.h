@@ -9,7 +9,8 @@
 #include <string>
 #include <string_view>
 
-namespace QORVEL_PLATFORM_API platform {
+QORVEL_PLATFORM_API_BEGIN
+namespace platform {
 
 /// The line settings the suite uses (the DCB fields it sets).
 struct SerialState {
@@ -78,3 +79,4 @@ class SerialPort {
 };
 
 }  // namespace platform
+QORVEL_PLATFORM_API_END

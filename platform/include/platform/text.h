@@ -9,7 +9,8 @@
 #include <variant>
 #include <initializer_list>
 
-namespace QORVEL_PLATFORM_API platform {
+QORVEL_PLATFORM_API_BEGIN
+namespace platform {
 
 using u16 = std::u16string;
 using u16v = std::u16string_view;
@@ -84,3 +85,4 @@ u16 formatCut(size_t bufferSize, u16v fmt, const A&... args) {
 u16 ascii(std::string_view s);
 
 }  // namespace platform
+QORVEL_PLATFORM_API_END

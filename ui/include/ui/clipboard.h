@@ -9,7 +9,8 @@
 
 #include <functional>
 
-namespace QORVEL_UI_API ui {
+QORVEL_UI_API_BEGIN
+namespace ui {
 
 /// \brief The MIME type of a Windows clipboard format: CF_UNICODETEXT and CF_TEXT
 /// "text/plain", CF_HDROP "text/uri-list"; empty for others.
@@ -29,3 +30,4 @@ QByteArray clipboardData(const QString& mime);
 void runOnGuiThread(const std::function<void()>& f);
 
 }  // namespace ui
+QORVEL_UI_API_END

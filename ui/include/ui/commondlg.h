@@ -13,7 +13,8 @@
 
 class QWidget;
 
-namespace QORVEL_UI_API ui {
+QORVEL_UI_API_BEGIN
+namespace ui {
 
 struct FileDialogOptions {
   QString title;
@@ -45,3 +46,4 @@ constexpr int IDC_FONT_COLOUR = 1139;
 std::optional<QFont> chooseFont(QWidget* parent, const QFont& initial, QColor& colour);
 
 }  // namespace ui
+QORVEL_UI_API_END

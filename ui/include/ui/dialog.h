@@ -13,7 +13,8 @@ class QAbstractButton;
 class QLabel;
 class QPushButton;
 
-namespace QORVEL_UI_API ui {
+QORVEL_UI_API_BEGIN
+namespace ui {
 
 /// \brief Gives a control its resource id (as its objectName); IDC_STATIC clears it.
 void setControlId(QWidget* w, int id);
@@ -99,3 +100,4 @@ class Dialog : public QDialog {
 };
 
 }  // namespace ui
+QORVEL_UI_API_END

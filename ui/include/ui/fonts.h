@@ -6,7 +6,8 @@
 
 #include <QFont>
 
-namespace QORVEL_UI_API ui {
+QORVEL_UI_API_BEGIN
+namespace ui {
 
 /// The installed face that stands in for 宋体 / SimSun (package fonts-arphic-uming).
 inline constexpr const char* kSongtiSubstitute = "AR PL UMing CN";
@@ -23,3 +24,4 @@ QFont dialogFont();
 QFont logFont(const QFont& base, int height, int width, int weight);
 
 }  // namespace ui
+QORVEL_UI_API_END

@@ -8,7 +8,8 @@
 class QObject;
 class QWidget;
 
-namespace QORVEL_UI_API ui {
+QORVEL_UI_API_BEGIN
+namespace ui {
 
 /// \brief The handle of a window (or any QObject that receives window messages), given
 /// on first use and kept while it lives; 0 for null.
@@ -21,3 +22,4 @@ QWidget* windowOf(HWND h);
 inline bool isWindow(HWND h) { return objectOf(h) != nullptr; }
 
 }  // namespace ui
+QORVEL_UI_API_END

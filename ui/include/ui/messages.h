@@ -13,7 +13,8 @@
 
 class QObject;
 
-namespace QORVEL_UI_API ui {
+QORVEL_UI_API_BEGIN
+namespace ui {
 
 class MessageEvent : public QEvent {
  public:
@@ -70,3 +71,4 @@ LRESULT sendMessage(QObject* target, uint32_t message, WPARAM wParam, LPARAM lPa
 LRESULT sendMessage(HWND target, uint32_t message, WPARAM wParam, LPARAM lParam);
 
 }  // namespace ui
+QORVEL_UI_API_END

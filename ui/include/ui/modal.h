@@ -11,7 +11,8 @@
 class QDialog;
 class QWidget;
 
-namespace QORVEL_UI_API ui {
+QORVEL_UI_API_BEGIN
+namespace ui {
 
 /// The icon of a message box, part of each message's own definition.
 enum class Icon { None, Error, Warning, Information, Question };
@@ -58,3 +59,4 @@ Icon iconOfStyle(unsigned style);
 int defaultButtonResult(unsigned buttons);
 
 }  // namespace ui
+QORVEL_UI_API_END

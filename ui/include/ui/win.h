@@ -10,7 +10,8 @@
 #include <string>
 #include <string_view>
 
-namespace QORVEL_UI_API ui {
+QORVEL_UI_API_BEGIN
+namespace ui {
 
 // Results of a modal dialog or message box.
 constexpr int IDOK = 1;
@@ -59,3 +60,4 @@ inline QString qs(std::u16string_view s) { return QString(reinterpret_cast<const
 inline std::u16string toU16(const QString& s) { return s.toStdU16String(); }
 
 }  // namespace ui
+QORVEL_UI_API_END

@@ -18,7 +18,8 @@
 #include <string_view>
 #include <vector>
 
-namespace QORVEL_XML_API xml {
+QORVEL_XML_API_BEGIN
+namespace xml {
 
 using platform::ComError;
 using platform::HRESULT;
@@ -220,3 +221,4 @@ class TreeBuilder {
 };
 
 }  // namespace xml
+QORVEL_XML_API_END
