@@ -1,4 +1,4 @@
-// bench-libs: Loomkit
+// bench-libs: loomkit_objects
 // ISO 2709 conversion speed over 10,000 CNMARC records per code page (GBK, UTF-8, EACC):
 // read from a file, loaded, written back to a file, beside yaz-marcdump converting the same
 // file in the same run (records/s, MB/s and the ratio); the conversion steps apart; and the

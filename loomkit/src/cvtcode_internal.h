@@ -5,8 +5,6 @@
 // process over the line starts; the texts themselves are never copied.
 #pragma once
 
-#include <loomkit/export.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
@@ -41,35 +39,35 @@ struct Embedded {
 
 /// \brief The embedded text of the resource of that type and id; {nullptr, 0} when the
 /// library carries none (defined in res/tables.cpp).
-LOOMKIT_API Embedded embeddedTable(ResourceType type, int32_t id);
+Embedded embeddedTable(ResourceType type, int32_t id);
 
 /// \brief The table text, NUL-terminated.
-LOOMKIT_API std::string_view tableText(Table t);
+std::string_view tableText(Table t);
 
 /// \brief The three EACC bytes (b1 << 16 | b2 << 8 | b3) of the first "Codes" line whose UCS-2
 /// column is `c`, or 0 when none has it.
-LOOMKIT_API uint32_t eaccOf(char16_t c);
+uint32_t eaccOf(char16_t c);
 /// \brief The whole of eaccOf as a table of 0x10000 entries, for loops over many characters.
-LOOMKIT_API const uint32_t* eaccTable();
+const uint32_t* eaccTable();
 /// \brief The UCS-2 code of the "Codes" line for the EACC bytes, or 0 when there is none.
-LOOMKIT_API char16_t unicodeOfEacc(unsigned b1, unsigned b2, unsigned b3);
+char16_t unicodeOfEacc(unsigned b1, unsigned b2, unsigned b3);
 /// \brief The whole of unicodeOfEacc as a table, for loops over many codes: the entry of bytes
 /// b1 b2 b3 (each 21-7E) stands at eaccIndex(b1, b2, b3).
-LOOMKIT_API const char16_t* unicodeOfEaccTable();
+const char16_t* unicodeOfEaccTable();
 constexpr size_t eaccIndex(unsigned b1, unsigned b2, unsigned b3) {
   return ((b1 - 0x21) * 94 + (b2 - 0x21)) * 94 + (b3 - 0x21);
 }
 /// \brief The Unicode column of the "Latin" line for an extended-Latin byte, or 0.
-LOOMKIT_API char16_t unicodeOfLatin(unsigned char b);
+char16_t unicodeOfLatin(unsigned char b);
 /// \brief The "Pinyin" line of a GBK character after its two bytes ("     kao;yu"), without
 /// its line end; empty when the bytes are not exactly one two-byte character with a line.
-LOOMKIT_API std::string_view pinyinLine(std::string_view gbkCharacter);
+std::string_view pinyinLine(std::string_view gbkCharacter);
 /// \brief The same for a UTF-16 character, converted to code page 936 first.
-LOOMKIT_API std::string_view pinyinLineFor(char16_t c);
+std::string_view pinyinLineFor(char16_t c);
 
 /// \brief One character to EACC as the ISO 2709 writer needs it: U+0001-U+00FE as one byte
 /// (U+00FC as E8 75), a "Codes" character as its three bytes, anything else in code page 936.
 /// Returns the byte count (0-3).
-LOOMKIT_API int unicodeToEacc(char16_t c, char out[3]);
+int unicodeToEacc(char16_t c, char out[3]);
 
 }  // namespace loomkit::codetables

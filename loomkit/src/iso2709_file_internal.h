@@ -4,8 +4,6 @@
 // own.
 #pragma once
 
-#include <loomkit/export.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <climits>
@@ -27,20 +25,20 @@ constexpr size_t kGatherLimit = 256000;
 /// \brief True when the block holds UTF-16LE text without a byte-order mark, by our own rule:
 /// its first ASCII digit byte stands at an even offset and the five 16-bit units from there
 /// (the record length of a leader) are ASCII digits whose high bytes are zero.
-LOOMKIT_API bool looksLikeUtf16Le(std::string_view block);
+bool looksLikeUtf16Le(std::string_view block);
 
 /// \brief The UTF-8 test of a gathered record: at least one well-formed multi-byte sequence
 /// among the first ten, and no byte above 7F outside one.
-LOOMKIT_API bool LooksLikeUtf8(std::string_view bytes);
+bool LooksLikeUtf8(std::string_view bytes);
 
 /// \brief Offset of the first ASCII digit in `block`, in bytes (`unit` 1) or in UTF-16LE
 /// units at even offsets (`unit` 2); the block's length (rounded down to a whole unit) when
 /// there is none.
-LOOMKIT_API size_t firstDigit(std::string_view block, int unit);
+size_t firstDigit(std::string_view block, int unit);
 
 /// \brief Blanks the control characters of a widened record: below U+0020 within the leader
 /// (its first 24 characters), below U+001B after it.
-LOOMKIT_API void blankControls(char16_t* text, size_t length);
+void blankControls(char16_t* text, size_t length);
 
 /// One record found in a file.
 struct Located {
@@ -60,7 +58,7 @@ struct Located {
 /// candidate with no terminator within kGatherLimit bytes is an oversize run: it is skipped
 /// to its next terminator, or to an earlier point where a record can start (a leader whose
 /// record length ends on a terminator or whose base address ends on the directory).
-class LOOMKIT_API RecordScanner {
+class RecordScanner {
  public:
   /// `first` is what has already been read from `from` on (it may be empty).
   RecordScanner(platform::CFile& file, int64_t from, int unit, std::string first = {});
@@ -114,7 +112,7 @@ class LOOMKIT_API RecordScanner {
 /// the position's parity) in blocks of kBlockSize and reading forwards from there. False
 /// when there is no earlier record. `first` (when given) says whether the record found is
 /// the first of the file.
-LOOMKIT_API bool previousRecord(platform::CFile& file, int64_t position, int unit, Located& out,
+bool previousRecord(platform::CFile& file, int64_t position, int unit, Located& out,
                                 bool* first = nullptr);
 
 }  // namespace loomkit::files

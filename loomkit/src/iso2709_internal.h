@@ -6,8 +6,6 @@
 // it fits the caller's buffer.
 #pragma once
 
-#include <loomkit/export.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -47,7 +45,7 @@ constexpr size_t kNoLimit = size_t(-1);
 inline bool breaksFrame(char16_t c) { return c == 0 || (c >= kRecordEnd && c <= kDelimiter); }
 
 /// \brief True for a control field's tag: its first two characters are "00" or "-0".
-LOOMKIT_API bool isControlTag(u16v tag);
+bool isControlTag(u16v tag);
 
 inline bool isHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
 inline bool isLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
@@ -113,12 +111,12 @@ void putDigits(Text&& s, size_t at, size_t value, int width) {
 
 /// \brief Bubble-sorts the 12-character directory entries (between position 24 and the first
 /// U+001E) by their 5-character starting position, ordinal, until a pass makes no swap.
-LOOMKIT_API void sortDirectory(char16_t* record, size_t length);
+void sortDirectory(char16_t* record, size_t length);
 
 /// \brief One ISO 2709 record (UTF-16) to internal record text. The text stays within
 /// `capacity` units with its terminating NUL, cut like the 99,999 budget so that it stays
 /// well-formed; empty when not even the header and "</marc>" fit.
-LOOMKIT_API u16 isoToJinei(u16 record, size_t capacity = kNoLimit);
+u16 isoToJinei(u16 record, size_t capacity = kNoLimit);
 
 /// \brief The same record built straight into `doc`'s tree: the very nodes that loading
 /// isoToJinei's text gives, for a record whose units below U+0020 are all blanked (as the
@@ -126,19 +124,19 @@ LOOMKIT_API u16 isoToJinei(u16 record, size_t capacity = kNoLimit);
 /// 0 (the document untouched) when not even an empty record fits. `release`, when given, is
 /// a handle on the old tree's root let go of before the tree is rebuilt (so that its nodes
 /// can be used again) and left alone otherwise.
-LOOMKIT_API size_t isoToTree(u16 record, size_t capacity, const xml::Document& doc, xml::Node* release = nullptr);
+size_t isoToTree(u16 record, size_t capacity, const xml::Document& doc, xml::Node* release = nullptr);
 
 /// \brief The record as UTF-16 ISO 2709 text: fields in document order, fields of 9,990 units
 /// or more cut to 9,990 (9,989 rather than split a surrogate pair), trailing fields dropped
 /// until the record is at most 99,999 units, the content escape undone. Empty when the
 /// record has no root or no header. `root` is the record's root element (a null handle when
 /// it has none).
-LOOMKIT_API u16 jineiToIso(const xml::Node& root);
+u16 jineiToIso(const xml::Node& root);
 /// \brief The record's bytes in code page 936 (0 or 936) or UTF-8 (65001) straight from its
 /// tree: what jineiToIso and codePageRecordBytes give together, and `units` the length of
 /// jineiToIso's record. Empty when the record needs their way (a field or the record to cut,
 /// a character the 936 table lacks, no leader, another code page); `units` is then unset.
-LOOMKIT_API std::string jineiToBytes(const xml::Node& root, int codePage, size_t& units);
+std::string jineiToBytes(const xml::Node& root, int codePage, size_t& units);
 
 /// How a field of a byte record may be cut without breaking a character.
 enum class CutRule {
@@ -153,27 +151,27 @@ enum class CutRule {
 /// trailing fields are dropped until the record is at most 99,999 bytes. The directory
 /// entries are expected in data order. Returns the new length (bytes no longer needed are
 /// removed from the string).
-LOOMKIT_API size_t recomputeIsoDirectory(std::string& bytes, CutRule rule);
+size_t recomputeIsoDirectory(std::string& bytes, CutRule rule);
 
 /// \brief The escape-in and escape-out of a marker flag: ESC $ 1 / ESC ( B for 3, ESC $ $ 1 /
 /// ESC ( ( B for any other value.
-LOOMKIT_API std::string_view eaccEscapeIn(int markerFlag);
-LOOMKIT_API std::string_view eaccEscapeOut(int markerFlag);
+std::string_view eaccEscapeIn(int markerFlag);
+std::string_view eaccEscapeOut(int markerFlag);
 
 /// \brief The EACC bytes of a UTF-16 ISO 2709 record, the directory recomputed. Empty when
 /// the result is longer than `limit` bytes.
-LOOMKIT_API std::string eaccRecordBytes(u16v record, int markerFlag, size_t limit = kNoLimit);
+std::string eaccRecordBytes(u16v record, int markerFlag, size_t limit = kNoLimit);
 
 /// \brief The bytes of a UTF-16 ISO 2709 record in a code page (0 = 936, 65001 UTF-8, ...),
 /// the directory recomputed. Empty when the code page is unknown or the result is longer than
 /// `limit` bytes.
-LOOMKIT_API std::string codePageRecordBytes(u16v record, int codePage, size_t limit = kNoLimit);
+std::string codePageRecordBytes(u16v record, int codePage, size_t limit = kNoLimit);
 
 /// \brief Decodes the EACC runs of a widened record. A run reaches from its escape-in to its
 /// escape-out or to the next field or record terminator, whichever comes first; units that
 /// cannot belong to an EACC code (terminators, delimiters, blanks) pass through. Outside the
 /// runs U+9465 (E8 75 read as GBK) becomes U+00FC. `markerFlag` is set to 3 or 4 when a run
 /// was found; without any escape-in the text comes back unchanged.
-LOOMKIT_API u16 decodeEaccRuns(u16v text, int* markerFlag = nullptr);
+u16 decodeEaccRuns(u16v text, int* markerFlag = nullptr);
 
 }  // namespace loomkit::iso2709

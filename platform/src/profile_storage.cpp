@@ -2,6 +2,7 @@
 
 #include <platform/file.h>
 #include <platform/paths.h>
+#include <platform/profile.h>
 
 #include <dirent.h>
 #include <fcntl.h>

@@ -2,10 +2,13 @@
 // first character and a NUL follows the last; a null BSTR is the empty string.
 #pragma once
 
+#include <com/export.h>
+
 #include <cstdint>
 #include <string>
 #include <string_view>
 
+QORVEL_COM_API_BEGIN
 namespace com {
 
 using BSTR = char16_t*;
@@ -50,3 +53,4 @@ class Bstr {
 };
 
 }  // namespace com
+QORVEL_COM_API_END

@@ -4,12 +4,14 @@
 // apartments: CoInitialize and OleRun succeed and do nothing.
 #pragma once
 
+#include <com/export.h>
 #include <com/ptr.h>
 #include <com/unknown.h>
 
 #include <string>
 #include <string_view>
 
+QORVEL_COM_API_BEGIN
 namespace com {
 
 enum : DWORD {
@@ -54,3 +56,4 @@ HRESULT registerClassInProcess(std::u16string_view progId, REFCLSID clsid, IUnkn
 HRESULT createByProgId(std::u16string_view progId, REFIID iid, void** ppv);
 
 }  // namespace com
+QORVEL_COM_API_END

@@ -1,9 +1,11 @@
 // IDispatch: late-bound calls by dispatch identifier, and name-to-identifier lookup.
 #pragma once
 
+#include <com/export.h>
 #include <com/unknown.h>
 #include <com/variant.h>
 
+QORVEL_COM_API_BEGIN
 namespace com {
 
 using DISPID = int32_t;
@@ -55,3 +57,4 @@ struct IDispatch : IUnknown {
 };
 
 }  // namespace com
+QORVEL_COM_API_END

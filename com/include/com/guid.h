@@ -1,11 +1,14 @@
 // GUIDs (class, interface and library identifiers) and their "{...}" text form.
 #pragma once
 
+#include <com/export.h>
+
 #include <cstdint>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 
+QORVEL_COM_API_BEGIN
 namespace com {
 
 struct GUID {
@@ -74,3 +77,4 @@ int32_t CLSIDFromString(const char16_t* text, CLSID* out);
 int32_t StringFromGUID2(const GUID& g, char16_t* buf, int32_t size);
 
 }  // namespace com
+QORVEL_COM_API_END

@@ -2,8 +2,10 @@
 // creation, dispatching and self-registration.
 #pragma once
 
+#include <com/export.h>
 #include <platform/comerror.h>
 
+QORVEL_COM_API_BEGIN
 namespace com {
 
 using platform::ComError;
@@ -48,3 +50,4 @@ constexpr HRESULT SELFREG_E_TYPELIB = HRESULT(0x80040200u);
 constexpr HRESULT SELFREG_E_CLASS = HRESULT(0x80040201u);
 
 }  // namespace com
+QORVEL_COM_API_END

@@ -10,12 +10,14 @@
 //   DllRegisterServer -> com::serverRegister(kClasses)
 #pragma once
 
+#include <com/export.h>
 #include <com/guid.h>
 #include <com/hresult.h>
 #include <com/object.h>
 
 #include <span>
 
+QORVEL_COM_API_BEGIN
 namespace com {
 
 /// One class a server library offers: its CLSID, its ProgID and its class object, which
@@ -41,3 +43,4 @@ HRESULT serverCanUnloadNow(const ModuleLocks& locks);
 HRESULT serverRegister(std::span<const ServerClass> classes);
 
 }  // namespace com
+QORVEL_COM_API_END

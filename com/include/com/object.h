@@ -9,6 +9,7 @@
 //   static ModuleLocks& Locks();                   the locks of its library
 #pragma once
 
+#include <com/export.h>
 #include <com/dispatch.h>
 #include <com/ptr.h>
 
@@ -17,6 +18,7 @@
 #include <span>
 #include <string>
 
+QORVEL_COM_API_BEGIN
 namespace com {
 
 inline constexpr HRESULT DISP_E_BADINDEX = HRESULT(0x8002000Bu);
@@ -234,3 +236,4 @@ class ClassFactory final : public IClassFactory {
 };
 
 }  // namespace com
+QORVEL_COM_API_END

@@ -1,10 +1,12 @@
 // ComPtr: holds one reference on an interface or object and gives it back when it goes.
 #pragma once
 
+#include <com/export.h>
 #include <com/unknown.h>
 
 #include <utility>
 
+QORVEL_COM_API_BEGIN
 namespace com {
 
 template <class T>
@@ -62,3 +64,4 @@ class ComPtr {
 };
 
 }  // namespace com
+QORVEL_COM_API_END

@@ -1,12 +1,14 @@
 // What an in-process server's DllRegisterServer writes for each of its classes.
 #pragma once
 
+#include <com/export.h>
 #include <com/guid.h>
 #include <com/hresult.h>
 
 #include <string>
 #include <string_view>
 
+QORVEL_COM_API_BEGIN
 namespace com {
 
 /// \brief Writes under HKEY_CLASSES_ROOT, with {clsid} the braced CLSID:
@@ -20,3 +22,4 @@ HRESULT registerServerClass(REFCLSID clsid, std::u16string_view progId, std::u16
 std::string libraryPathOf(const void* address);
 
 }  // namespace com
+QORVEL_COM_API_END

@@ -1,11 +1,13 @@
 // IUnknown and IClassFactory: object identity, reference counting, class objects.
 #pragma once
 
+#include <com/export.h>
 #include <com/guid.h>
 #include <com/hresult.h>
 
 #include <cstdint>
 
+QORVEL_COM_API_BEGIN
 namespace com {
 
 using ULONG = uint32_t;
@@ -42,3 +44,4 @@ struct IClassFactory : IUnknown {
 };
 
 }  // namespace com
+QORVEL_COM_API_END

@@ -1,6 +1,7 @@
 // VARIANT with the four types the suite passes through automation calls.
 #pragma once
 
+#include <com/export.h>
 #include <com/bstr.h>
 #include <com/hresult.h>
 
@@ -8,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+QORVEL_COM_API_BEGIN
 namespace com {
 
 struct IDispatch;
@@ -55,3 +57,4 @@ class Variant : public VARIANT {
 };
 
 }  // namespace com
+QORVEL_COM_API_END

@@ -1,10 +1,13 @@
 // Code pages: the MultiByteToWideChar / WideCharToMultiByte contract over ICU.
 #pragma once
 
+#include <platform/export.h>
+
 #include <cstdint>
 #include <string>
 #include <string_view>
 
+QORVEL_PLATFORM_API_BEGIN
 namespace platform {
 
 /// The ANSI code page (Windows code page 936 as Windows maps it, user-defined areas included).
@@ -47,3 +50,4 @@ inline int gbkCharLength(const unsigned char* p, const unsigned char* end) {
 }
 
 }  // namespace platform
+QORVEL_PLATFORM_API_END

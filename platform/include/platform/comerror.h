@@ -1,10 +1,13 @@
 // HRESULTs and the thrown automation error. The automation layer (com/) adds to these.
 #pragma once
 
+#include <platform/export.h>
+
 #include <cstdint>
 #include <stdexcept>
 #include <string>
 
+QORVEL_PLATFORM_API_BEGIN
 namespace platform {
 
 using HRESULT = int32_t;
@@ -43,3 +46,4 @@ class ComError : public std::runtime_error {
 };
 
 }  // namespace platform
+QORVEL_PLATFORM_API_END

@@ -3,10 +3,13 @@
 // a file that a caller passed in.
 #pragma once
 
+#include <platform/export.h>
+
 #include <cstdint>
 #include <string>
 #include <string_view>
 
+QORVEL_PLATFORM_API_BEGIN
 namespace platform {
 
 class CFile {
@@ -81,3 +84,4 @@ std::string fileBehindLink(const std::string& path);
 bool replaceFileContents(const std::string& path, std::string_view bytes, unsigned newFileMode = 0666);
 
 }  // namespace platform
+QORVEL_PLATFORM_API_END

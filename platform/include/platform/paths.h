@@ -2,11 +2,13 @@
 // trailing '/'. Use joinPath to put a file name in a folder.
 #pragma once
 
+#include <platform/export.h>
 #include <platform/text.h>
 
 #include <string>
 #include <string_view>
 
+QORVEL_PLATFORM_API_BEGIN
 namespace platform {
 
 /// \brief Full path of the running executable (/proc/self/exe); empty when unknown.
@@ -42,3 +44,4 @@ inline u16 pathToWide(std::string_view path) { return fromUtf8(path); }
 bool makeFolders(const std::string& path);
 
 }  // namespace platform
+QORVEL_PLATFORM_API_END

@@ -30,6 +30,7 @@
 // is rewritten, loses whatever group and others could do with it.
 #pragma once
 
+#include <platform/export.h>
 #include <platform/text.h>
 
 #include <cstdint>
@@ -38,6 +39,7 @@
 #include <string_view>
 #include <vector>
 
+QORVEL_PLATFORM_API_BEGIN
 namespace platform {
 
 // ---- The Windows contract: UTF-16 names and buffers, sizes in 16-bit units ----
@@ -125,3 +127,4 @@ int lastProfileWriteError();
 std::string profilePath(u16v file);
 
 }  // namespace platform
+QORVEL_PLATFORM_API_END

@@ -28,11 +28,14 @@
 // When the store cannot be written (no folder, no rights) a change answers ERROR_ACCESS_DENIED.
 #pragma once
 
+#include <platform/export.h>
+
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
 
+QORVEL_PLATFORM_API_BEGIN
 namespace platform {
 
 using LONG = int32_t;
@@ -124,3 +127,4 @@ ShellNotifyHook setShellNotifyHook(ShellNotifyHook hook);
 void SHChangeNotify(int32_t eventId, uint32_t flags, const void* item1, const void* item2);
 
 }  // namespace platform
+QORVEL_PLATFORM_API_END

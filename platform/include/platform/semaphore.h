@@ -2,11 +2,14 @@
 // a release that would pass the maximum fails and changes nothing.
 #pragma once
 
+#include <platform/export.h>
+
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
 
+QORVEL_PLATFORM_API_BEGIN
 namespace platform {
 
 class Semaphore {
@@ -41,3 +44,4 @@ class Semaphore {
 };
 
 }  // namespace platform
+QORVEL_PLATFORM_API_END

@@ -3,10 +3,13 @@
 // time-outs (a gap between bytes and a total time for the whole read).
 #pragma once
 
+#include <platform/export.h>
+
 #include <cstdint>
 #include <string>
 #include <string_view>
 
+QORVEL_PLATFORM_API_BEGIN
 namespace platform {
 
 /// The line settings the suite uses (the DCB fields it sets).
@@ -76,3 +79,4 @@ class SerialPort {
 };
 
 }  // namespace platform
+QORVEL_PLATFORM_API_END

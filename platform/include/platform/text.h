@@ -1,12 +1,15 @@
 // UTF-16 text helpers shared by every layer of the suite.
 #pragma once
 
+#include <platform/export.h>
+
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <variant>
 #include <initializer_list>
 
+QORVEL_PLATFORM_API_BEGIN
 namespace platform {
 
 using u16 = std::u16string;
@@ -82,3 +85,4 @@ u16 formatCut(size_t bufferSize, u16v fmt, const A&... args) {
 u16 ascii(std::string_view s);
 
 }  // namespace platform
+QORVEL_PLATFORM_API_END

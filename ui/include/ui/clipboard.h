@@ -2,11 +2,14 @@
 // there and wait).
 #pragma once
 
+#include <ui/export.h>
+
 #include <QByteArray>
 #include <QString>
 
 #include <functional>
 
+QORVEL_UI_API_BEGIN
 namespace ui {
 
 /// \brief The MIME type of a Windows clipboard format: CF_UNICODETEXT and CF_TEXT
@@ -27,3 +30,4 @@ QByteArray clipboardData(const QString& mime);
 void runOnGuiThread(const std::function<void()>& f);
 
 }  // namespace ui
+QORVEL_UI_API_END

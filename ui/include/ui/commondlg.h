@@ -2,6 +2,8 @@
 // like any other modal dialog.
 #pragma once
 
+#include <ui/export.h>
+
 #include <QColor>
 #include <QFont>
 #include <QString>
@@ -11,6 +13,7 @@
 
 class QWidget;
 
+QORVEL_UI_API_BEGIN
 namespace ui {
 
 struct FileDialogOptions {
@@ -43,3 +46,4 @@ constexpr int IDC_FONT_COLOUR = 1139;
 std::optional<QFont> chooseFont(QWidget* parent, const QFont& initial, QColor& colour);
 
 }  // namespace ui
+QORVEL_UI_API_END

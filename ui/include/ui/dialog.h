@@ -3,6 +3,7 @@
 // results (IDOK 1, IDCANCEL 2) and run modally through ui::execDialog.
 #pragma once
 
+#include <ui/export.h>
 #include <ui/win.h>
 
 #include <QDialog>
@@ -12,6 +13,7 @@ class QAbstractButton;
 class QLabel;
 class QPushButton;
 
+QORVEL_UI_API_BEGIN
 namespace ui {
 
 /// \brief Gives a control its resource id (as its objectName); IDC_STATIC clears it.
@@ -98,3 +100,4 @@ class Dialog : public QDialog {
 };
 
 }  // namespace ui
+QORVEL_UI_API_END

@@ -2,8 +2,11 @@
 // without kerning as on Windows.
 #pragma once
 
+#include <ui/export.h>
+
 #include <QFont>
 
+QORVEL_UI_API_BEGIN
 namespace ui {
 
 /// The installed face that stands in for 宋体 / SimSun (package fonts-arphic-uming).
@@ -21,3 +24,4 @@ QFont dialogFont();
 QFont logFont(const QFont& base, int height, int width, int weight);
 
 }  // namespace ui
+QORVEL_UI_API_END

@@ -2,11 +2,13 @@
 // numbers from one table, never as pointers. A handle dies with its window.
 #pragma once
 
+#include <ui/export.h>
 #include <ui/win.h>
 
 class QObject;
 class QWidget;
 
+QORVEL_UI_API_BEGIN
 namespace ui {
 
 /// \brief The handle of a window (or any QObject that receives window messages), given
@@ -20,3 +22,4 @@ QWidget* windowOf(HWND h);
 inline bool isWindow(HWND h) { return objectOf(h) != nullptr; }
 
 }  // namespace ui
+QORVEL_UI_API_END

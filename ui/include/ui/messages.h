@@ -3,6 +3,7 @@
 // waits for its result.
 #pragma once
 
+#include <ui/export.h>
 #include <ui/win.h>
 
 #include <QEvent>
@@ -12,6 +13,7 @@
 
 class QObject;
 
+QORVEL_UI_API_BEGIN
 namespace ui {
 
 class MessageEvent : public QEvent {
@@ -69,3 +71,4 @@ LRESULT sendMessage(QObject* target, uint32_t message, WPARAM wParam, LPARAM lPa
 LRESULT sendMessage(HWND target, uint32_t message, WPARAM wParam, LPARAM lParam);
 
 }  // namespace ui
+QORVEL_UI_API_END

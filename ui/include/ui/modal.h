@@ -3,6 +3,7 @@
 // test ever waits on a window.
 #pragma once
 
+#include <ui/export.h>
 #include <ui/win.h>
 
 #include <QString>
@@ -10,6 +11,7 @@
 class QDialog;
 class QWidget;
 
+QORVEL_UI_API_BEGIN
 namespace ui {
 
 /// The icon of a message box, part of each message's own definition.
@@ -57,3 +59,4 @@ Icon iconOfStyle(unsigned style);
 int defaultButtonResult(unsigned buttons);
 
 }  // namespace ui
+QORVEL_UI_API_END

@@ -2,8 +2,11 @@
 // colour) and message boxes carry come from Qt's translation of qtbase, not from the suite.
 #pragma once
 
+#include <ui/export.h>
+
 #include <QString>
 
+QORVEL_UI_API_BEGIN
 namespace ui {
 
 /// The file of Qt's translation that the suite loads (package qt6-translations-l10n).
@@ -18,3 +21,4 @@ QString qtTranslationFolder();
 bool loadQtTranslations(const QString& folder = QString());
 
 }  // namespace ui
+QORVEL_UI_API_END

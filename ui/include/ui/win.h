@@ -2,12 +2,15 @@
 // box styles, clipboard formats and the types of window messages.
 #pragma once
 
+#include <ui/export.h>
+
 #include <QString>
 
 #include <cstdint>
 #include <string>
 #include <string_view>
 
+QORVEL_UI_API_BEGIN
 namespace ui {
 
 // Results of a modal dialog or message box.
@@ -57,3 +60,4 @@ inline QString qs(std::u16string_view s) { return QString(reinterpret_cast<const
 inline std::u16string toU16(const QString& s) { return s.toStdU16String(); }
 
 }  // namespace ui
+QORVEL_UI_API_END

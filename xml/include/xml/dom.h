@@ -8,6 +8,7 @@
 // any more, the node stands alone (parent() null).
 #pragma once
 
+#include <xml/export.h>
 #include <platform/comerror.h>
 
 #include <cstdint>
@@ -17,6 +18,7 @@
 #include <string_view>
 #include <vector>
 
+QORVEL_XML_API_BEGIN
 namespace xml {
 
 using platform::ComError;
@@ -219,3 +221,4 @@ class TreeBuilder {
 };
 
 }  // namespace xml
+QORVEL_XML_API_END

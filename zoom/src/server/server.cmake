@@ -1,23 +1,16 @@
 # Included by zoom/CMakeLists.txt: the server process of ZoomSvr, and what libzoom needs to
 # reach a window of its host (window handles and posted messages of ui/).
-pkg_check_modules(YAZ_SERVER IMPORTED_TARGET yaz-server)
-if(YAZ_FOUND AND YAZ_SERVER_FOUND)
-  add_executable(zoomsvr-host ${CMAKE_CURRENT_SOURCE_DIR}/src/server/helper/zoomsvr_host.cpp
-                 ${CMAKE_CURRENT_SOURCE_DIR}/src/server/relay.cpp)
-  target_link_libraries(zoomsvr-host PRIVATE PkgConfig::YAZ_SERVER PkgConfig::YAZ Threads::Threads)
-  # libzoom looks for it in its own folder.
-  set_target_properties(zoomsvr-host PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
-  add_dependencies(zoom zoomsvr-host)
-endif()
+add_executable(zoomsvr-host ${CMAKE_CURRENT_SOURCE_DIR}/src/server/helper/zoomsvr_host.cpp
+               ${CMAKE_CURRENT_SOURCE_DIR}/src/server/relay.cpp)
+target_link_libraries(zoomsvr-host PRIVATE PkgConfig::YAZ_SERVER PkgConfig::YAZ Threads::Threads)
+# libzoom looks for it in its own folder.
+set_target_properties(zoomsvr-host PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
+add_dependencies(zoom zoomsvr-host)
 target_link_libraries(zoom PRIVATE qorvel_ui qorvel_platform)
 
-if(TARGET zoom_server_tests)
-  # The test window's handle and messages are the ones libzoom sees: both use the one
-  # shared copy of ui/.
-  target_link_libraries(zoom_server_tests PRIVATE qorvel_ui Loomkit PkgConfig::YAZ)
-  target_sources(zoom_server_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/tests/client/server_process.cpp)
-  target_include_directories(zoom_server_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/tests/client)
-  if(TARGET zoomsvr-host)
-    add_dependencies(zoom_server_tests zoomsvr-host)
-  endif()
-endif()
+# The test window's handle and messages are the ones libzoom sees: both use the one
+# shared copy of ui/.
+target_link_libraries(zoom_server_tests PRIVATE qorvel_ui Loomkit PkgConfig::YAZ)
+target_sources(zoom_server_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/tests/client/server_process.cpp)
+target_include_directories(zoom_server_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/tests/client)
+add_dependencies(zoom_server_tests zoomsvr-host)

@@ -1,28 +1,25 @@
 # Included by zoom/CMakeLists.txt. Besides going through libzoom as a server, the client
 # tests drive the connection engine of src/z3950/ directly, and they run a Z39.50 server of
 # their own built on YAZ's front end.
-pkg_check_modules(YAZ_SERVER IMPORTED_TARGET yaz-server)
-if(TARGET zoom_client_tests AND YAZ_FOUND AND YAZ_SERVER_FOUND)
-  file(GLOB zoom_engine_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/src/z3950/*.cpp
-       ${CMAKE_CURRENT_SOURCE_DIR}/src/socks/*.cpp)
-  add_library(zoom_client_engine STATIC EXCLUDE_FROM_ALL ${zoom_engine_sources})
-  target_include_directories(zoom_client_engine PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/src)
-  target_link_libraries(zoom_client_engine PUBLIC qorvel_xml Loomkit PkgConfig::YAZ)
+file(GLOB zoom_engine_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/src/z3950/*.cpp
+     ${CMAKE_CURRENT_SOURCE_DIR}/src/socks/*.cpp)
+add_library(zoom_client_engine STATIC EXCLUDE_FROM_ALL ${zoom_engine_sources})
+target_include_directories(zoom_client_engine PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/src)
+target_link_libraries(zoom_client_engine PUBLIC qorvel_xml Loomkit PkgConfig::YAZ)
 
-  add_executable(zoom_fixture_server ${CMAKE_CURRENT_SOURCE_DIR}/tests/client/fixture/fixture_server.cpp)
-  target_link_libraries(zoom_fixture_server PRIVATE PkgConfig::YAZ_SERVER PkgConfig::YAZ)
-  # A peer that answers the init and then misbehaves as it is told.
-  add_executable(zoom_rogue_server ${CMAKE_CURRENT_SOURCE_DIR}/tests/client/fixture/rogue_server.cpp)
-  target_link_libraries(zoom_rogue_server PRIVATE PkgConfig::YAZ Threads::Threads)
+add_executable(zoom_fixture_server ${CMAKE_CURRENT_SOURCE_DIR}/tests/client/fixture/fixture_server.cpp)
+target_link_libraries(zoom_fixture_server PRIVATE PkgConfig::YAZ_SERVER PkgConfig::YAZ)
+# A peer that answers the init and then misbehaves as it is told.
+add_executable(zoom_rogue_server ${CMAKE_CURRENT_SOURCE_DIR}/tests/client/fixture/rogue_server.cpp)
+target_link_libraries(zoom_rogue_server PRIVATE PkgConfig::YAZ Threads::Threads)
 
-  # What the tests and bench/zoom_fetch.cpp need to run a server: the process runner and
-  # the paths of the fixture server and the rogue one.
-  add_library(zoom_client_testkit STATIC EXCLUDE_FROM_ALL ${CMAKE_CURRENT_SOURCE_DIR}/tests/client/server_process.cpp)
-  target_include_directories(zoom_client_testkit PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/tests/client)
-  target_link_libraries(zoom_client_testkit PUBLIC qorvel_testing)
-  target_compile_definitions(zoom_client_testkit PUBLIC ZOOM_FIXTURE_SERVER="$<TARGET_FILE:zoom_fixture_server>"
-                             ZOOM_ROGUE_SERVER="$<TARGET_FILE:zoom_rogue_server>")
-  add_dependencies(zoom_client_testkit zoom_fixture_server zoom_rogue_server)
+# What the tests and bench/zoom_fetch.cpp need to run a server: the process runner and
+# the paths of the fixture server and the rogue one.
+add_library(zoom_client_testkit STATIC EXCLUDE_FROM_ALL ${CMAKE_CURRENT_SOURCE_DIR}/tests/client/server_process.cpp)
+target_include_directories(zoom_client_testkit PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/tests/client)
+target_link_libraries(zoom_client_testkit PUBLIC qorvel_testing)
+target_compile_definitions(zoom_client_testkit PUBLIC ZOOM_FIXTURE_SERVER="$<TARGET_FILE:zoom_fixture_server>"
+                           ZOOM_ROGUE_SERVER="$<TARGET_FILE:zoom_rogue_server>")
+add_dependencies(zoom_client_testkit zoom_fixture_server zoom_rogue_server)
 
-  target_link_libraries(zoom_client_tests PRIVATE zoom_client_engine zoom_client_testkit)
-endif()
+target_link_libraries(zoom_client_tests PRIVATE zoom_client_engine zoom_client_testkit)
