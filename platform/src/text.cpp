@@ -82,7 +82,7 @@ std::string toUtf8(u16v s) {
   return out;
 }
 
-char* utf8Into(u16v s, char* o) {
+char* utf8Into(u16v s, char* o, bool loneAsReplacement) {
   const size_t n = s.size();
   for (size_t i = 0; i < n;) {
     uint32_t c = s[i++];
@@ -120,6 +120,7 @@ char* utf8Into(u16v s, char* o) {
       continue;
     }
     // Three bytes, lone surrogates included.
+    if (loneAsReplacement) c = 0xFFFD;
     *o++ = char(0xE0 | (c >> 12));
     *o++ = char(0x80 | ((c >> 6) & 0x3F));
     *o++ = char(0x80 | (c & 0x3F));
