@@ -205,8 +205,10 @@ RecordScanner::Start RecordScanner::candidate(int64_t at, bool strict, int64_t& 
       return strict || !baseDigits ? Start::None : Start::TooLong;
     case Dir::Invalid:
       // An entry with blanks or letters in its numbers: the record is read as far as its
-      // directory goes when its length ends on its terminator, which junk never shows.
-      if (!baseDigits || !lengthFits) return Start::None;
+      // directory goes when its length ends on its terminator, which junk never shows. Not
+      // among junk, though: there a window into such a record's directory, all digits, may
+      // show a length that happens to end on the terminator.
+      if (strict || !baseDigits || !lengthFits) return Start::None;
       dirEnd = at + 24 * unit_;
       return Start::Record;
     case Dir::Valid:
