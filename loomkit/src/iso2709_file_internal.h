@@ -46,7 +46,8 @@ LOOMKIT_API void blankControls(char16_t* text, size_t length);
 struct Located {
   int64_t start = -1;       // file offset of its first digit
   int64_t end = -1;         // file offset just past it (its terminator included)
-  bool terminated = false;  // false: the file ended before a terminator
+  bool terminated = false;  // false: the file ended before a terminator, or the record was cut short
+  bool brokenDirectory = false;  // salvaged: an entry has blanks or letters in its numbers
   std::string bytes;        // the record's bytes (UTF-16LE for `unit` 2)
 };
 
@@ -107,9 +108,10 @@ class LOOMKIT_API RecordScanner {
   bool unitAt(int64_t at, long index, char16_t what);
   enum class Dir { Valid, Invalid, TooLong };
   Dir directory(int64_t at, int64_t& dirEnd);
-  // What may start at a digit: nothing, a record (its directory ending at `dirEnd`), or an
-  // oversize run. `strict` among junk: the record length or the base address must fit.
-  enum class Start { None, Record, TooLong };
+  // What may start at a digit: nothing, a record (its directory ending at `dirEnd`), a record
+  // whose directory has broken entries, or an oversize run. `strict` among junk: the record
+  // length or the base address must fit.
+  enum class Start { None, Record, Broken, TooLong };
   Start candidate(int64_t at, bool strict, int64_t& dirEnd);
   bool canStart(int64_t at);
   // A whole record standing between `from` and the terminator of the record at `at`, whose own

@@ -196,24 +196,24 @@ RecordScanner::Dir RecordScanner::directory(int64_t at, int64_t& dirEnd) {
 RecordScanner::Start RecordScanner::candidate(int64_t at, bool strict, int64_t& dirEnd) {
   bool baseDigits = false;
   if (!leaderFits(at, baseDigits)) return Start::None;
+  if (!strict && baseDigits) {
+    // The usual case, on the leader and directory test alone.
+    Dir d = directory(at, dirEnd);
+    if (d != Dir::Invalid) return d == Dir::Valid ? Start::Record : Start::TooLong;
+    // An entry with blanks or letters in its numbers: the record is read as far as its
+    // directory goes when its length ends on its terminator, which junk never shows. Not
+    // among junk, though: there a window into such a record's directory, all digits, may
+    // show a length that happens to end on the terminator.
+    const long length = numberAt(at, 5);
+    if (length < 25 || !unitAt(at, length - 1, kRecordEndUnit)) return Start::None;
+    dirEnd = at + 24 * unit_;
+    return Start::Broken;
+  }
   const long length = numberAt(at, 5), base = baseDigits ? numberAt(at + 12 * unit_, 5) : 0;
   const bool lengthFits = length >= 25 && unitAt(at, length - 1, kRecordEndUnit);
   const bool baseFits = base >= 25 && unitAt(at, base - 1, kFieldEndUnit);
   if (strict && !lengthFits && !baseFits) return Start::None;
-  switch (directory(at, dirEnd)) {
-    case Dir::TooLong:
-      return strict || !baseDigits ? Start::None : Start::TooLong;
-    case Dir::Invalid:
-      // An entry with blanks or letters in its numbers: the record is read as far as its
-      // directory goes when its length ends on its terminator, which junk never shows. Not
-      // among junk, though: there a window into such a record's directory, all digits, may
-      // show a length that happens to end on the terminator.
-      if (strict || !baseDigits || !lengthFits) return Start::None;
-      dirEnd = at + 24 * unit_;
-      return Start::Record;
-    case Dir::Valid:
-      break;
-  }
+  if (directory(at, dirEnd) != Dir::Valid) return Start::None;
   if (!baseDigits) {
     // A base address that is no number is taken from the directory's end, when the directory
     // is whole: entries of 12 and a field terminator after them.
@@ -318,6 +318,7 @@ bool RecordScanner::next(Located& out) {
       strict = false;
       continue;
     }
+    out.brokenDirectory = start == Start::Broken;
     // The record runs to its first terminator, within the bound.
     const int64_t limit = at + int64_t(kGatherLimit);
     int64_t p = dirEnd;
@@ -499,7 +500,7 @@ int32_t utf16Text(const Located& rec, size_t capacity, std::u16string& text) {
   std::u16string iso(units, u'\0');
   for (size_t i = 0; i < units; ++i) iso[i] = unitAt(rec.bytes, 2 * i);
   blankControls(iso.data(), iso.size());
-  keepBrokenEntriesInPlace(iso);
+  if (rec.brokenDirectory) keepBrokenEntriesInPlace(iso);
   // The text can pass the buffer even when the record does not (its end tags are not
   // counted in the 99,999 budget): it is cut at the buffer, still well-formed.
   text = loomkit::iso2709::isoToJinei(std::move(iso), capacity);
@@ -527,8 +528,16 @@ bool holdsUnitBelowEscape(std::u16string_view text) {
 }
 
 bool holdsHighByte(std::string_view bytes) {
-  for (char c : bytes)
-    if (uint8_t(c) >= 0x80) return true;
+  // Eight bytes at a time: a file whose form stays open (all its records ASCII, or MARC-8 with
+  // EACC runs) is looked through record by record.
+  size_t i = 0, n = bytes.size();
+  for (; i + 8 <= n; i += 8) {
+    uint64_t w;
+    std::memcpy(&w, bytes.data() + i, sizeof w);
+    if (w & 0x8080808080808080ull) return true;
+  }
+  for (; i < n; ++i)
+    if (uint8_t(bytes[i]) >= 0x80) return true;
   return false;
 }
 
@@ -579,7 +588,7 @@ int32_t CMarcFile::readText(CFile& file, size_t capacity, std::u16string& text) 
   }
   if (!found) return kEnd;
   settleForm(rec.bytes);
-  return byteText(rec.bytes, capacity, text);
+  return byteText(rec.bytes, capacity, text, rec.brokenDirectory);
 }
 
 void CMarcFile::settleForm(std::string_view bytes) {
@@ -626,10 +635,10 @@ int32_t CMarcFile::readTextAt(CFile& file, int64_t start, size_t capacity, std::
   Located rec;
   if (!locateNext(file, start, 1, std::move(block), rec)) return kEnd;
   settleForm(rec.bytes);
-  return byteText(rec.bytes, capacity, text);
+  return byteText(rec.bytes, capacity, text, rec.brokenDirectory);
 }
 
-int32_t CMarcFile::byteText(const std::string& bytes, size_t capacity, std::u16string& text) {
+int32_t CMarcFile::byteText(const std::string& bytes, size_t capacity, std::u16string& text, bool brokenDirectory) {
   std::u16string iso = platform::toWide(codePage == -2 ? 0 : codePage, bytes);
   // Control characters blanked as blankControls does, noting on the way whether an escape
   // is left: only a record with one can hold an EACC run.
@@ -656,7 +665,7 @@ int32_t CMarcFile::byteText(const std::string& bytes, size_t capacity, std::u16s
   // EACC runs are decoded record by record on top of the file's byte form (code page 936 or
   // UTF-8), which they leave as it was decided. A file of the ANSI code page with runs is
   // reported as the EACC form.
-  keepBrokenEntriesInPlace(iso);
+  if (brokenDirectory) keepBrokenEntriesInPlace(iso);
   bool eacc = false;
   if (escapes) {
     int flag = markerFlag;
@@ -739,7 +748,7 @@ int32_t CMarcFile::prevText(CFile& file, size_t capacity, std::u16string& text) 
     file.SeekToBegin();
     return readTextAt(file, 0, capacity, text);
   }
-  return byteText(rec.bytes, capacity, text);
+  return byteText(rec.bytes, capacity, text, rec.brokenDirectory);
 }
 
 int32_t CMarcFile::ReadPrevRecord(CMarc& marc, CFile& file) { return loadRecord(marc, file, true); }
