@@ -339,18 +339,20 @@ bool RecordScanner::next(Located& out) {
           break;
         }
       } else {
-        // Bytes 1D 00 at the record's parity, or at the other one where the record ends there.
-        for (size_t i = 0; i + 1 < n && !found;) {
-          const void* hit = std::memchr(b + i, 0x1D, n - 1 - i);
+        // Bytes 1D 00 at the record's parity, or at the other one where the record ends there
+        // (its 00 may lie past what is buffered yet).
+        for (size_t i = 0; i < n;) {
+          const void* hit = std::memchr(b + i, 0x1D, n - i);
           if (!hit) break;
           i = size_t(static_cast<const char*>(hit) - b);
-          if (b[i + 1] == '\0' && (i % 2 == 0 || endsOnOtherParity(p + int64_t(i)))) {
+          bool pair = i + 1 < n ? b[i + 1] == '\0' : unitAt(p + int64_t(i), 0, kRecordEndUnit);
+          if (pair && (i % 2 == 0 || endsOnOtherParity(p + int64_t(i)))) {
             found = true;
             inStep = i % 2 == 0;
             p += int64_t(i);
             break;
           }
-          b = buf_.data() + (p - bufStart_);  // the look past the terminator may have read more
+          b = buf_.data() + (p - bufStart_);  // looking on may have read more
           ++i;
         }
         if (found) break;
