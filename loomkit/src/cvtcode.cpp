@@ -189,7 +189,6 @@ std::string_view pinyinLineFor(char16_t c) {
 
 int unicodeToEacc(char16_t c, char out[3]) {
   uint32_t e = eaccFormTable()[c];
-  if (c == 0) return 0;
   if (e >= 0x10000) {
     out[0] = char(e >> 16);
     out[1] = char(e >> 8);

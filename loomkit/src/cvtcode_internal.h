@@ -75,7 +75,7 @@ LOOMKIT_API std::string_view pinyinLineFor(char16_t c);
 LOOMKIT_API const uint32_t* eaccFormTable();
 
 /// \brief One character to EACC as the ISO 2709 writer gives it (eaccFormTable). Returns the
-/// byte count (0 for U+0000, else 1-3).
+/// byte count (1-3).
 LOOMKIT_API int unicodeToEacc(char16_t c, char out[3]);
 
 }  // namespace loomkit::codetables
