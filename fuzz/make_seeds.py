@@ -99,6 +99,18 @@ short = encoded(R1, 'utf-8')
 base = int(short[12:17])
 put('iso2709_read', 'short_directory.mrc', short[:base - 2] + short[base - 1:])
 
+# Long records, so that reading crosses blocks, cuts fields at 9,990 and meets the 99,999
+# budget of the record text, and an oversize run (no terminator within 256,000 bytes)
+# between two records.
+HAN = '中文题名北京书局出版社图书馆编目数据'
+CUT = record([('001', 'CAL 099998'), ('200', '1 ' + SF + 'a' + (HAN * 700)[:12000]),
+              ('330', '  ' + SF + 'a' + 'long note ' * 1001)])
+BUDGET = record([('001', 'CAL 099999')] + [('3%02d' % i, '  ' + SF + 'a' + ('%d-' % (i % 10)) * 4530) for i in range(11)])
+put('iso2709_read', 'long_records_gbk.mrc', encoded(CUT, 'gbk') + encoded(BUDGET, 'gbk') + good)
+put('iso2709_read', 'long_record_utf16.mrc', b'\xff\xfe' + encoded(CUT, 'utf-16-le') + encoded(R3, 'utf-16-le'))
+oversize = b'99999nam  2200037   4500' + b'245999900000\x1e' + b'x' * 260000
+put('iso2709_read', 'oversize_run.mrc', good + oversize + b'\x1e\x1d' + good)
+
 texts = [
     '<marc><header>00000nam\x11\x112200000\x11\x11\x114500</header>'
     '<field name="001">CAL\x11012345</field>'
@@ -113,6 +125,10 @@ texts = [
     '<marc><header>01234cam a22005893i 4500</header><field name="008">240101s2024</field>'
     '<field name="245" indicator="10"><sf name="a">Łódź £ ü &#x1E; &#x1F;</sf></field></marc>',
 ]
+# A record text past 99,999 characters, with fields past 9,990.
+texts.append('<marc><header>00000nam\x11\x112200000\x11\x11\x114500</header>' +
+             ''.join('<field name="3%02d" indicator="\x11\x11"><sf name="a">%s%s</sf></field>' % (i, HAN, 'x' * 11000)
+                     for i in range(10)) + '</marc>')
 for i, t in enumerate(texts):
     put('record_roundtrip', 'text%d.xml' % i, t.encode('utf-8'))
 

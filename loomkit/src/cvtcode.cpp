@@ -144,6 +144,33 @@ char16_t unicodeOfEacc(unsigned b1, unsigned b2, unsigned b3) {
   return codesIndex().ucsOfEacc[eaccSlot(b1, b2, b3)];
 }
 
+const uint32_t* eaccFormTable() {
+  static const std::unique_ptr<uint32_t[]> form = [] {
+    auto t = std::make_unique<uint32_t[]>(0x10000);
+    const uint32_t* eacc = eaccTable();
+    for (unsigned u = 0; u < 0x10000; ++u) {
+      const char16_t c = char16_t(u);
+      if (u < 0x80) {
+        t[u] = u;
+      } else if (u == 0x00FC) {
+        t[u] = 0xE875;  // u-umlaut: the combining diaeresis E8 before "u"
+      } else if (u > 0x00FE && eacc[u]) {
+        t[u] = eacc[u];
+      } else {
+        // Code page 936, where it holds the character: the reader widens the bytes outside the
+        // runs with it, so only bytes that come back as the same character will do.
+        char bytes[8];
+        char* end = (u >= 0xD800 && u <= 0xDFFF) ? nullptr : platform::narrowByTable(platform::CP_GBK, {&c, 1}, bytes);
+        size_t n = end ? size_t(end - bytes) : 0;
+        bool same = n >= 1 && n <= 2 && platform::toWide(platform::CP_GBK, std::string_view(bytes, n)) == std::u16string(1, c);
+        t[u] = !same ? uint32_t('?') : n == 1 ? uint8_t(bytes[0]) : (uint32_t(uint8_t(bytes[0])) << 8) | uint8_t(bytes[1]);
+      }
+    }
+    return t;
+  }();
+  return form.get();
+}
+
 char16_t unicodeOfLatin(unsigned char b) { return latinIndex()[b]; }
 
 std::string_view pinyinLine(std::string_view gbk) {
@@ -161,26 +188,20 @@ std::string_view pinyinLineFor(char16_t c) {
 }
 
 int unicodeToEacc(char16_t c, char out[3]) {
-  if (c >= 0x0001 && c <= 0x00FE) {
-    if (c == 0x00FC) {  // u-umlaut: the combining diaeresis E8 before "u"
-      out[0] = char(0xE8);
-      out[1] = 'u';
-      return 2;
-    }
-    out[0] = char(c);
-    return 1;
-  }
-  if (uint32_t e = eaccOf(c)) {
+  uint32_t e = eaccFormTable()[c];
+  if (e >= 0x10000) {
     out[0] = char(e >> 16);
     out[1] = char(e >> 8);
     out[2] = char(e);
     return 3;
   }
-  char bytes[4];
-  int n = platform::WideCharToMultiByte(platform::CP_ACP, &c, 1, bytes, sizeof bytes);
-  if (n <= 0 || n > 2) return 0;
-  for (int i = 0; i < n; ++i) out[i] = bytes[i];
-  return n;
+  if (e >= 0x100) {
+    out[0] = char(e >> 8);
+    out[1] = char(e);
+    return 2;
+  }
+  out[0] = char(e);
+  return 1;
 }
 
 }  // namespace loomkit::codetables
@@ -211,7 +232,7 @@ int32_t CCvtCode::Unicode2Eacc(const char16_t* character, char* output) {
   char16_t c = *character;
   if (isTable(table, ct::Codes)) return ct::unicodeToEacc(c, output);
   // Another table has no UCS-2 column to search: only the single bytes and the ANSI form.
-  if (c >= 0x0001 && c <= 0x00FE) return ct::unicodeToEacc(c, output);
+  if (c <= 0x00FE || ct::eaccFormTable()[c] < 0x10000) return ct::unicodeToEacc(c, output);
   char bytes[4];
   int n = platform::WideCharToMultiByte(platform::CP_ACP, &c, 1, bytes, sizeof bytes);
   if (n <= 0 || n > 2) return 0;

@@ -65,9 +65,15 @@ std::string_view pinyinLine(std::string_view gbkCharacter);
 /// \brief The same for a UTF-16 character, converted to code page 936 first.
 std::string_view pinyinLineFor(char16_t c);
 
-/// \brief One character to EACC as the ISO 2709 writer needs it: U+0001-U+00FE as one byte
-/// (U+00FC as E8 75), a "Codes" character as its three bytes, anything else in code page 936.
-/// Returns the byte count (0-3).
+/// \brief The EACC form of every UTF-16 unit, as the ISO 2709 writer gives it: a value of
+/// 0x10000 or more is the three EACC bytes of a "Codes" character (b1 << 16 | b2 << 8 | b3), one
+/// of 0x100 or more two bytes (lead << 8 | trail), any other one byte. ASCII is itself, U+00FC
+/// the bytes E8 75; every other character outside the table has its code page 936 bytes where
+/// they read back as the same character, and is "?" where they do not (surrogates included).
+const uint32_t* eaccFormTable();
+
+/// \brief One character to EACC as the ISO 2709 writer gives it (eaccFormTable). Returns the
+/// byte count (1-3).
 int unicodeToEacc(char16_t c, char out[3]);
 
 }  // namespace loomkit::codetables

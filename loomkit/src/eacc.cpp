@@ -16,49 +16,21 @@ constexpr std::string_view kOutShort = "\x1B\x28\x42";          // ESC ( B
 constexpr std::string_view kInLong = "\x1B\x24\x24\x31";        // ESC $ $ 1
 constexpr std::string_view kOutLong = "\x1B\x28\x28\x42";       // ESC ( ( B
 constexpr u16v kInShortW = u"\x1B\x24\x31";
-constexpr u16v kOutShortW = u"\x1B\x28\x42";
 constexpr u16v kInLongW = u"\x1B\x24\x24\x31";
-constexpr u16v kOutLongW = u"\x1B\x28\x28\x42";
 
 bool isEaccUnit(char16_t c) { return c >= 0x21 && c <= 0x7E; }
 
-// Outside the runs, the two bytes E8 75 that the writer gives for U+00FC come back from the
-// widening as the GBK character U+9465.
-char16_t* appendOutside(char16_t* out, u16v text) {
-  for (char16_t c : text) *out++ = c == 0x9465 ? char16_t(0x00FC) : c;
-  return out;
+// The length of the MARC-8 escape sequence at text[i] (an ESC): ESC, at most three
+// intermediate units 21-2F, a final unit 30-7E. 0 when none stands there.
+size_t escapeLength(u16v text, size_t i) {
+  size_t k = i + 1;
+  while (k < text.size() && k - i <= 3 && text[k] >= 0x21 && text[k] <= 0x2F) ++k;
+  return k < text.size() && text[k] >= 0x30 && text[k] <= 0x7E ? k + 1 - i : 0;
 }
 
-// One run's units: EACC codes three at a time; units that cannot be part of a code (field and
-// subfield separators, blanks) pass through. Where three units are no code of the table (a
-// unit lost or added in transit, a code missing from the table), one unit is dropped and the
-// next unit tried as the start of a code, so that a broken code costs that code only and the
-// run reads on from the next valid one. Never more units out than in.
-char16_t* appendRun(char16_t* out, u16v run, u16v escapeIn) {
-  const char16_t* table = codetables::unicodeOfEaccTable();
-  size_t i = 0;
-  while (i < run.size()) {
-    char16_t c = run[i];
-    if (c == 0x1B && run.substr(i, escapeIn.size()) == escapeIn) {  // a repeated escape-in changes nothing
-      i += escapeIn.size();
-      continue;
-    }
-    if (!isEaccUnit(c)) {
-      *out++ = c;
-      ++i;
-      continue;
-    }
-    if (i + 3 <= run.size() && isEaccUnit(run[i + 1]) && isEaccUnit(run[i + 2])) {
-      if (char16_t u = table[codetables::eaccIndex(c, run[i + 1], run[i + 2])]) {
-        *out++ = u;
-        i += 3;
-        continue;
-      }
-    }
-    ++i;
-  }
-  return out;
-}
+// Whether an escape sequence selects EACC (ESC $ 1, ESC $ $ 1 and the other designations of
+// the multibyte set): its first intermediate "$", its final "1".
+bool selectsEacc(u16v sequence) { return sequence.size() >= 3 && sequence[1] == u'$' && sequence.back() == u'1'; }
 
 }  // namespace
 
@@ -74,32 +46,28 @@ std::string eaccRecordBytes(u16v record, int markerFlag, size_t limit) {
   char* const start = room.reserve(record.size() * (4 + 3) + 4, 0);
   char* p = start;
   bool inRun = false;
-  const uint32_t* codes = codetables::eaccTable();
-  for (char16_t c : record) {
-    // Plain ASCII and Latin-1 go as one byte outside a run; escapes in the content open or
-    // close no run when read back: they go as blanks.
-    if (c >= 0x0001 && c <= 0x00FE && c != 0x00FC && !inRun) {
-      *p++ = c == 0x1B ? ' ' : char(c);
-      continue;
-    }
-    if (uint32_t e = c > 0x00FE ? codes[c] : 0) {  // a "Codes" character: its three bytes
+  const uint32_t* form = codetables::eaccFormTable();
+  const size_t n = record.size();
+  for (size_t i = 0; i < n; ++i) {
+    char16_t c = record[i];
+    uint32_t e = form[c];
+    if (e >= 0x10000) {  // a "Codes" character: its three bytes inside a run
       if (!inRun) p = std::copy(in.begin(), in.end(), p);
       inRun = true;
       p[0] = char(e >> 16), p[1] = char(e >> 8), p[2] = char(e);
       p += 3;
       continue;
     }
-    if (c == 0x1B) c = u' ';
-    char buf[3];
-    int n = codetables::unicodeToEacc(c, buf);
-    if (n == 3) {
-      if (!inRun) p = std::copy(in.begin(), in.end(), p);
-      inRun = true;
-    } else if (inRun) {
+    if (inRun) {
       p = std::copy(outEsc.begin(), outEsc.end(), p);
       inRun = false;
     }
-    for (int i = 0; i < n; ++i) *p++ = buf[i];
+    // An escape in the content would open or close a run when read back: it goes as a blank.
+    // A surrogate pair is one character that code page 936 lacks: one "?" (e is "?").
+    if (c == 0x1B) e = ' ';
+    else if (isHighSurrogate(c) && i + 1 < n && isLowSurrogate(record[i + 1])) ++i;
+    if (e >= 0x100) *p++ = char(e >> 8);
+    *p++ = char(e);
   }
   if (inRun) p = std::copy(outEsc.begin(), outEsc.end(), p);  // a record without its terminator still closes its run
   std::string out(start, size_t(p - start));
@@ -109,39 +77,69 @@ std::string eaccRecordBytes(u16v record, int markerFlag, size_t limit) {
 }
 
 u16 decodeEaccRuns(u16v text, int* markerFlag) {
-  u16v in, out;
   int flag;
-  if (text.find(kInShortW) != u16v::npos) {
-    in = kInShortW, out = kOutShortW, flag = 3;
-  } else if (text.find(kInLongW) != u16v::npos) {
-    in = kInLongW, out = kOutLongW, flag = 4;
-  } else {
-    return u16(text);
-  }
+  if (text.find(kInShortW) != u16v::npos) flag = 3;
+  else if (text.find(kInLongW) != u16v::npos) flag = 4;
+  else return u16(text);
   if (markerFlag) *markerFlag = flag;
 
   // Each unit outside a run gives one unit and a run never gives more than it holds, so the
   // text is written straight into a buffer of the input's size.
+  const char16_t* table = codetables::unicodeOfEaccTable();
   u16 result(text.size(), u'\0');
   char16_t* o = result.data();
-  size_t pos = 0;
-  while (pos < text.size()) {
-    size_t start = text.find(in, pos);
-    if (start == u16v::npos) {
-      o = appendOutside(o, text.substr(pos));
-      break;
+  const size_t n = text.size();
+  bool inRun = false;
+  for (size_t i = 0; i < n;) {
+    char16_t c = text[i];
+    if (c == 0x1B) {
+      // Every escape sequence goes: one that selects EACC opens a run (or keeps it open), any
+      // other ends it, and what follows is read as the bytes it is (other MARC-8 sets are not
+      // decoded). An ESC that starts no sequence goes too.
+      size_t length = escapeLength(text, i);
+      if (length) inRun = selectsEacc(text.substr(i, length));
+      i += length ? length : 1;
+      continue;
     }
-    o = appendOutside(o, text.substr(pos, start - pos));
-    size_t runStart = start + in.size();
-    // The run ends at its escape-out, or at the end of its field or record when it has none
-    // there: fields always begin outside a run.
-    size_t end = runStart;
-    for (; end < text.size(); ++end) {
-      char16_t c = text[end];
-      if (c == kFieldEnd || c == kRecordEnd || (c == 0x1B && text.substr(end, out.size()) == out)) break;
+    if (!inRun) {
+      // Outside the runs, the two bytes E8 75 that the writer gives for U+00FC come back from
+      // the widening as the GBK character U+9465.
+      *o++ = c == 0x9465 ? char16_t(0x00FC) : c;
+      ++i;
+      continue;
     }
-    o = appendRun(o, text.substr(runStart, end - runStart), in);
-    pos = end < text.size() && text[end] == 0x1B ? end + out.size() : end;
+    if (c == kFieldEnd || c == kRecordEnd) {  // fields always begin outside a run
+      inRun = false;
+      continue;
+    }
+    if (c == kDelimiter) {
+      // A delimiter ends the run, and the unit after it is the subfield's code as it stands; the
+      // subfield's text is read from outside a run, as it is when a run was closed before it.
+      *o++ = c;
+      ++i;
+      if (i < n && text[i] != 0x1B && text[i] != kFieldEnd && text[i] != kRecordEnd && text[i] != kDelimiter)
+        *o++ = text[i++];
+      inRun = false;
+      continue;
+    }
+    // EACC codes three units at a time; units that cannot be part of a code (blanks) pass
+    // through. Where three units are no code of the table (a unit lost or added in transit, a
+    // code missing from the table), one unit is dropped and the next unit tried as the start of
+    // a code, so that a broken code costs that code only and the run reads on from the next
+    // valid one.
+    if (!isEaccUnit(c)) {
+      *o++ = c;
+      ++i;
+      continue;
+    }
+    if (i + 3 <= n && isEaccUnit(text[i + 1]) && isEaccUnit(text[i + 2])) {
+      if (char16_t u = table[codetables::eaccIndex(c, text[i + 1], text[i + 2])]) {
+        *o++ = u;
+        i += 3;
+        continue;
+      }
+    }
+    ++i;
   }
   result.resize(size_t(o - result.data()));
   return result;

@@ -44,7 +44,8 @@ void blankControls(char16_t* text, size_t length);
 struct Located {
   int64_t start = -1;       // file offset of its first digit
   int64_t end = -1;         // file offset just past it (its terminator included)
-  bool terminated = false;  // false: the file ended before a terminator
+  bool terminated = false;  // false: the file ended before a terminator, or the record was cut short
+  bool brokenDirectory = false;  // salvaged: an entry has blanks or letters in its numbers
   std::string bytes;        // the record's bytes (UTF-16LE for `unit` 2)
 };
 
@@ -53,11 +54,19 @@ struct Located {
 ///
 /// A record starts at a digit where a leader stands: digits in its positions 0-4 and 12-16,
 /// and a directory (from position 24 to the first field or record terminator) whose length
-/// and start columns are digits. Anything else is skipped a unit at a time. A record ends at
-/// its first terminator; when the file ends first, the rest of the file is the record. A
-/// candidate with no terminator within kGatherLimit bytes is an oversize run: it is skipped
-/// to its next terminator, or to an earlier point where a record can start (a leader whose
-/// record length ends on a terminator or whose base address ends on the directory).
+/// and start columns are digits. Broken records that real files hold are salvaged: a base
+/// address that is no number where the directory is whole (entries of 12 and a field
+/// terminator), and a directory entry with blanks or letters in its numbers where the record
+/// length ends on the terminator. Anything else is skipped a unit at a time. A record ends at
+/// its first terminator; when the file ends first, the rest of the file is the record; when a
+/// record's own length does not end there and a whole record (its length ending on that
+/// terminator, its base address on its directory) stands inside it, the first one is a record
+/// cut short and ends where the whole one starts. A candidate with no terminator within
+/// kGatherLimit bytes is an oversize run: it is skipped to its next terminator, or to an
+/// earlier point where a record can start (a leader whose record length ends on a terminator
+/// or whose base address ends on the directory). In UTF-16LE units a stray byte puts the units
+/// out of step: records are looked for at the other parity too, and a record that a stray byte
+/// has broken ends on its terminator at the other parity.
 class RecordScanner {
  public:
   /// `first` is what has already been read from `from` on (it may be empty).
@@ -89,11 +98,27 @@ class RecordScanner {
     char16_t c = unit(at);
     return c >= u'0' && c <= u'9';
   }
-  bool leaderDigits(int64_t at);
+  // Digits in the leader's record length and no terminator in it; `baseDigits` says whether
+  // its base address holds digits too.
+  bool leaderFits(int64_t at, bool& baseDigits);
   long numberAt(int64_t at, int width);
+  // Whether the unit `index` units after `at` is `what`.
+  bool unitAt(int64_t at, long index, char16_t what);
   enum class Dir { Valid, Invalid, TooLong };
   Dir directory(int64_t at, int64_t& dirEnd);
+  // What may start at a digit: nothing, a record (its directory ending at `dirEnd`), a record
+  // whose directory has broken entries, or an oversize run. `strict` among junk: the record
+  // length or the base address must fit.
+  enum class Start { None, Record, Broken, TooLong };
+  Start candidate(int64_t at, bool strict, int64_t& dirEnd);
   bool canStart(int64_t at);
+  // A whole record standing between `from` and the terminator of the record at `at`, whose own
+  // length does not end there; its start, -1 when there is none.
+  int64_t innerRecord(int64_t at, int64_t from, int64_t terminator);
+  // UTF-16 only: whether a record (or an oversize run) may start at the other parity, at `at`;
+  // whether the bytes 1D 00 at `terminator`, out of step, end a record.
+  bool otherParityStarts(int64_t at, bool strict);
+  bool endsOnOtherParity(int64_t terminator);
   int64_t skipRun(int64_t from);
   void dropBefore(int64_t at);
 

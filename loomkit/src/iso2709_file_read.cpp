@@ -127,13 +127,15 @@ void RecordScanner::dropBefore(int64_t at) {
   }
 }
 
-bool RecordScanner::leaderDigits(int64_t at) {
+bool RecordScanner::leaderFits(int64_t at, bool& baseDigits) {
   if (have(at, size_t(24 * unit_)) < size_t(24 * unit_)) return false;
-  for (int i : {0, 1, 2, 3, 4, 12, 13, 14, 15, 16})
+  for (int i = 0; i < 5; ++i)
     if (!isDigitAt(at + i * unit_)) return false;
   // A record ends at its first terminator, so none stands inside its leader.
   for (int i = 5; i < 24; ++i)
     if (unit(at + i * unit_) == kRecordEndUnit) return false;
+  baseDigits = true;
+  for (int i = 12; i < 17; ++i) baseDigits = baseDigits && isDigitAt(at + i * unit_);
   return true;
 }
 
@@ -141,6 +143,11 @@ long RecordScanner::numberAt(int64_t at, int width) {
   long v = 0;
   for (int i = 0; i < width; ++i) v = v * 10 + long(unit(at + i * unit_) - u'0');
   return v;
+}
+
+bool RecordScanner::unitAt(int64_t at, long index, char16_t what) {
+  int64_t p = at + index * unit_;
+  return have(p, size_t(unit_)) == size_t(unit_) && unit(p) == what;
 }
 
 namespace {
@@ -186,19 +193,78 @@ RecordScanner::Dir RecordScanner::directory(int64_t at, int64_t& dirEnd) {
   return Dir::Valid;
 }
 
+RecordScanner::Start RecordScanner::candidate(int64_t at, bool strict, int64_t& dirEnd) {
+  bool baseDigits = false;
+  if (!leaderFits(at, baseDigits)) return Start::None;
+  if (!strict && baseDigits) {
+    // The usual case, on the leader and directory test alone.
+    Dir d = directory(at, dirEnd);
+    if (d != Dir::Invalid) return d == Dir::Valid ? Start::Record : Start::TooLong;
+    // An entry with blanks or letters in its numbers: the record is read as far as its
+    // directory goes when its length ends on its terminator, which junk never shows. Not
+    // among junk, though: there a window into such a record's directory, all digits, may
+    // show a length that happens to end on the terminator.
+    const long length = numberAt(at, 5);
+    if (length < 25 || !unitAt(at, length - 1, kRecordEndUnit)) return Start::None;
+    dirEnd = at + 24 * unit_;
+    return Start::Broken;
+  }
+  const long length = numberAt(at, 5), base = baseDigits ? numberAt(at + 12 * unit_, 5) : 0;
+  const bool lengthFits = length >= 25 && unitAt(at, length - 1, kRecordEndUnit);
+  const bool baseFits = base >= 25 && unitAt(at, base - 1, kFieldEndUnit);
+  if (strict && !lengthFits && !baseFits) return Start::None;
+  if (directory(at, dirEnd) != Dir::Valid) return Start::None;
+  if (!baseDigits) {
+    // A base address that is no number is taken from the directory's end, when the directory
+    // is whole: entries of 12 and a field terminator after them.
+    long entriesUnits = long((dirEnd - at) / unit_) - 24;
+    bool whole = entriesUnits > 0 && entriesUnits % 12 == 0 && unitAt(dirEnd, 0, kFieldEndUnit);
+    return whole ? Start::Record : Start::None;
+  }
+  if (strict && !lengthFits && dirEnd != at + (base - 1) * unit_) return Start::None;
+  return Start::Record;
+}
+
 bool RecordScanner::canStart(int64_t at) {
-  if (!leaderDigits(at)) return false;
-  long length = numberAt(at, 5), base = numberAt(at + 12 * unit_, 5);
-  auto unitIs = [&](long index, char16_t what) {
-    int64_t p = at + index * unit_;
-    return have(p, size_t(unit_)) == size_t(unit_) && unit(p) == what;
-  };
-  bool lengthFits = length >= 25 && unitIs(length - 1, kRecordEndUnit);
-  bool baseFits = base >= 25 && unitIs(base - 1, kFieldEndUnit);
-  if (!lengthFits && !baseFits) return false;
   int64_t dirEnd = 0;
-  if (directory(at, dirEnd) != Dir::Valid) return false;
-  return lengthFits || dirEnd == at + (base - 1) * unit_;
+  return candidate(at, true, dirEnd) == Start::Record;
+}
+
+int64_t RecordScanner::innerRecord(int64_t at, int64_t from, int64_t terminator) {
+  // The record's own length ending on the terminator says it is whole.
+  if (at + (numberAt(at, 5) - 1) * unit_ == terminator) return -1;
+  for (int64_t q = from; q + 24 * unit_ <= terminator; q += unit_) {
+    // Its length column says exactly the units from here to the terminator; most places fail
+    // on the first digit.
+    const long expected = long((terminator - q) / unit_) + 1;
+    if (expected > 99999 || unit(q) != char16_t(u'0' + expected / 10000)) continue;
+    bool baseDigits = false;
+    if (!leaderFits(q, baseDigits) || !baseDigits || numberAt(q, 5) != expected) continue;
+    const long base = numberAt(q + 12 * unit_, 5);
+    int64_t dirEnd = 0;
+    if (base >= 25 && directory(q, dirEnd) == Dir::Valid && dirEnd == q + (base - 1) * unit_ &&
+        unit(dirEnd) == kFieldEndUnit)
+      return q;
+  }
+  return -1;
+}
+
+bool RecordScanner::otherParityStarts(int64_t at, bool strict) {
+  if (have(at, 2) < 2 || !isDigitAt(at)) return false;
+  int64_t dirEnd = 0;
+  return candidate(at, strict, dirEnd) != Start::None;
+}
+
+bool RecordScanner::endsOnOtherParity(int64_t terminator) {
+  // A UTF-16 record that a stray byte has put out of step ends on a terminator at the other
+  // parity. One that a pair of characters only seems to hold (U+1Dxx then U+xx00) is told apart
+  // by what follows: the end of the file, a line break, a terminator or a record.
+  int64_t next = terminator + 2;
+  if (have(next, 2) < 2) return true;
+  char16_t c = unit(next);
+  if (c == u'\r' || c == u'\n' || c == kRecordEndUnit) return true;
+  bool baseDigits = false;
+  return c >= u'0' && c <= u'9' && leaderFits(next, baseDigits);
 }
 
 int64_t RecordScanner::skipRun(int64_t from) {
@@ -235,26 +301,28 @@ bool RecordScanner::next(Located& out) {
     }
     if (!isDigitAt(at)) {
       if (unit(at) == kRecordEndUnit) strict = false;
-      at += unit_;
+      // UTF-16 units put out of step by a stray byte: a record at the other parity is read
+      // from there, and the scan goes on at its parity.
+      at += unit_ == 2 && otherParityStarts(at + 1, strict) ? 1 : unit_;
       continue;
     }
     int64_t dirEnd = 0;
-    Dir dir = Dir::Invalid;
-    if (!strict ? leaderDigits(at) : canStart(at)) dir = directory(at, dirEnd);
-    if (dir == Dir::Invalid) {
+    Start start = candidate(at, strict, dirEnd);
+    if (start == Start::None) {
       strict = true;
       at += unit_;
       continue;
     }
-    if (dir == Dir::TooLong) {
+    if (start == Start::TooLong) {
       at = skipRun(at);
       strict = false;
       continue;
     }
+    out.brokenDirectory = start == Start::Broken;
     // The record runs to its first terminator, within the bound.
     const int64_t limit = at + int64_t(kGatherLimit);
     int64_t p = dirEnd;
-    bool found = false, ended = false;
+    bool found = false, ended = false, inStep = true;
     while (p + unit_ <= limit) {
       size_t n = size_t(std::min<int64_t>(limit - p, int64_t(buffered(p))));
       n -= n % size_t(unit_);
@@ -271,21 +339,35 @@ bool RecordScanner::next(Located& out) {
           break;
         }
       } else {
-        for (size_t i = 0; i < n; i += 2)
-          if (b[i] == '\x1D' && b[i + 1] == '\0') {
-            p += int64_t(i);
+        // Bytes 1D 00 at the record's parity, or at the other one where the record ends there
+        // (its 00 may lie past what is buffered yet).
+        for (size_t i = 0; i < n;) {
+          const void* hit = std::memchr(b + i, 0x1D, n - i);
+          if (!hit) break;
+          i = size_t(static_cast<const char*>(hit) - b);
+          bool pair = i + 1 < n ? b[i + 1] == '\0' : unitAt(p + int64_t(i), 0, kRecordEndUnit);
+          if (pair && (i % 2 == 0 || endsOnOtherParity(p + int64_t(i)))) {
             found = true;
+            inStep = i % 2 == 0;
+            p += int64_t(i);
             break;
           }
+          b = buf_.data() + (p - bufStart_);  // looking on may have read more
+          ++i;
+        }
         if (found) break;
       }
       p += int64_t(n);
     }
     if (found || ended) {
       int64_t end = found ? p + unit_ : p;
+      // A record cut short runs on into the next one up to that one's terminator: when a
+      // whole record stands inside the run, the cut one ends where it starts.
+      int64_t inner = found && inStep ? innerRecord(at, dirEnd + unit_, p) : -1;
+      if (inner >= 0) end = inner;
       out.start = at;
       out.end = end;
-      out.terminated = found;
+      out.terminated = found && inner < 0;
       out.bytes.assign(buf_, size_t(at - bufStart_), size_t(end - at));
       pos_ = end;
       return true;
@@ -397,6 +479,22 @@ bool locateNext(platform::CFile& file, int64_t start, int unit, std::string firs
   return found;
 }
 
+// A directory entry whose start column is no number would be moved from its place by the
+// directory sort, which pairs entries with the fields in data order: it takes the start of the
+// entry before it, so that it stays where it stands.
+void keepBrokenEntriesInPlace(std::u16string& iso) {
+  size_t dirEnd = iso.find(u'\x1E', 24);
+  if (dirEnd == std::u16string::npos) return;
+  const char16_t* previous = u"00000";
+  for (size_t e = 24; e + 12 <= dirEnd; e += 12) {
+    char16_t* start = iso.data() + e + 7;
+    bool digits = true;
+    for (int k = 0; k < 5; ++k) digits = digits && start[k] >= u'0' && start[k] <= u'9';
+    if (!digits) std::copy(previous, previous + 5, start);
+    previous = start;
+  }
+}
+
 // A UTF-16LE record as internal record text of at most `capacity` units with its NUL.
 int32_t utf16Text(const Located& rec, size_t capacity, std::u16string& text) {
   size_t units = rec.bytes.size() / 2;
@@ -404,6 +502,7 @@ int32_t utf16Text(const Located& rec, size_t capacity, std::u16string& text) {
   std::u16string iso(units, u'\0');
   for (size_t i = 0; i < units; ++i) iso[i] = unitAt(rec.bytes, 2 * i);
   blankControls(iso.data(), iso.size());
+  if (rec.brokenDirectory) keepBrokenEntriesInPlace(iso);
   // The text can pass the buffer even when the record does not (its end tags are not
   // counted in the 99,999 budget): it is cut at the buffer, still well-formed.
   text = loomkit::iso2709::isoToJinei(std::move(iso), capacity);
@@ -431,8 +530,16 @@ bool holdsUnitBelowEscape(std::u16string_view text) {
 }
 
 bool holdsHighByte(std::string_view bytes) {
-  for (char c : bytes)
-    if (uint8_t(c) >= 0x80) return true;
+  // Eight bytes at a time: a file whose form stays open (all its records ASCII, or MARC-8 with
+  // EACC runs) is looked through record by record.
+  size_t i = 0, n = bytes.size();
+  for (; i + 8 <= n; i += 8) {
+    uint64_t w;
+    std::memcpy(&w, bytes.data() + i, sizeof w);
+    if (w & 0x8080808080808080ull) return true;
+  }
+  for (; i < n; ++i)
+    if (uint8_t(bytes[i]) >= 0x80) return true;
   return false;
 }
 
@@ -482,11 +589,16 @@ int32_t CMarcFile::readText(CFile& file, size_t capacity, std::u16string& text) 
     return readTextAt(file, 0, capacity, text);
   }
   if (!found) return kEnd;
-  if (codePage == 0 && formOpen && holdsHighByte(rec.bytes)) {
-    formOpen = false;
-    if (LooksLikeUtf8(rec.bytes)) codePage = 65001;
-  }
-  return byteText(rec.bytes, capacity, text);
+  settleForm(rec.bytes);
+  return byteText(rec.bytes, capacity, text, rec.brokenDirectory);
+}
+
+void CMarcFile::settleForm(std::string_view bytes) {
+  // Only the file's byte form is open: a record with EACC runs (all its bytes below 80) has
+  // made the object report -2 and decides nothing.
+  if (!formOpen || (codePage != 0 && codePage != -2) || !holdsHighByte(bytes)) return;
+  formOpen = false;
+  if (LooksLikeUtf8(bytes)) codePage = 65001;
 }
 
 int32_t CMarcFile::readTextAt(CFile& file, int64_t start, size_t capacity, std::u16string& text) {
@@ -524,14 +636,11 @@ int32_t CMarcFile::readTextAt(CFile& file, int64_t start, size_t capacity, std::
 
   Located rec;
   if (!locateNext(file, start, 1, std::move(block), rec)) return kEnd;
-  if (codePage == 0 && formOpen && holdsHighByte(rec.bytes)) {
-    formOpen = false;
-    if (LooksLikeUtf8(rec.bytes)) codePage = 65001;
-  }
-  return byteText(rec.bytes, capacity, text);
+  settleForm(rec.bytes);
+  return byteText(rec.bytes, capacity, text, rec.brokenDirectory);
 }
 
-int32_t CMarcFile::byteText(const std::string& bytes, size_t capacity, std::u16string& text) {
+int32_t CMarcFile::byteText(const std::string& bytes, size_t capacity, std::u16string& text, bool brokenDirectory) {
   std::u16string iso = platform::toWide(codePage == -2 ? 0 : codePage, bytes);
   // Control characters blanked as blankControls does, noting on the way whether an escape
   // is left: only a record with one can hold an EACC run.
@@ -555,13 +664,17 @@ int32_t CMarcFile::byteText(const std::string& bytes, size_t capacity, std::u16s
     escapes |= u[i] == 0x1B;
     u[i] = u[i] < 0x1B ? u' ' : u[i];
   }
+  // EACC runs are decoded record by record on top of the file's byte form (code page 936 or
+  // UTF-8), which they leave as it was decided. A file of the ANSI code page with runs is
+  // reported as the EACC form.
+  if (brokenDirectory) keepBrokenEntriesInPlace(iso);
   bool eacc = false;
   if (escapes) {
     int flag = markerFlag;
     std::u16string decoded = loomkit::iso2709::decodeEaccRuns(iso, &flag);
     if (decoded.size() < iso.size()) {
-      codePage = -2;
-      markerFlag = flag;
+      if (codePage == 0 || codePage == 936) codePage = -2;
+      if (codePage == -2) markerFlag = flag;
       iso = std::move(decoded);
       eacc = true;
     }
@@ -637,7 +750,7 @@ int32_t CMarcFile::prevText(CFile& file, size_t capacity, std::u16string& text) 
     file.SeekToBegin();
     return readTextAt(file, 0, capacity, text);
   }
-  return byteText(rec.bytes, capacity, text);
+  return byteText(rec.bytes, capacity, text, rec.brokenDirectory);
 }
 
 int32_t CMarcFile::ReadPrevRecord(CMarc& marc, CFile& file) { return loadRecord(marc, file, true); }

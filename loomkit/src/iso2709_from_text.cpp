@@ -43,14 +43,26 @@ constexpr std::array<char16_t, 0x20> kOutControls = [] {
   return t;
 }();
 
+// The same for a control field's text, which no subfield splits: a delimiter in it is written
+// as it stands (danMARC records carry subfields in 001, 004 and 008, LC records code 007 so).
+constexpr std::array<char16_t, 0x20> kControlFieldControls = [] {
+  std::array<char16_t, 0x20> t = kOutControls;
+  t[kDelimiter] = kDelimiter;
+  return t;
+}();
+
 inline char16_t outUnit(char16_t c) { return c < 0x20 ? kOutControls[c] : c; }
 
-void appendContent(u16& out, u16v text) { appendMappedFrom(out, text, 0x20, outUnit); }
+void appendContent(u16& out, u16v text, const char16_t* controls) {
+  appendMappedFrom(out, text, 0x20, [controls](char16_t c) { return c < 0x20 ? controls[c] : c; });
+}
 
 // Where a record's characters go: UTF-16 units, or bytes of a code page (ByteSink, below).
+// `controls` maps the units below U+0020 of the content.
 struct UnitSink {
   u16& out;
-  void content(u16v text) { appendContent(out, text); }
+  const char16_t* controls = kOutControls.data();
+  void content(u16v text) { appendContent(out, text, controls); }
   void delimiter() { out.push_back(kDelimiter); }
 };
 
@@ -158,9 +170,10 @@ u16 jineiToIso(const xml::Node& rootHandle) {
     // escape characters are not digits either way).
     bool control = (e.tag[0] == u'0' || e.tag[0] == u'-') && e.tag[1] == u'0';
     if (control) {
-      appendText(rec, f);
+      UnitSink sink{rec, kControlFieldControls.data()};
+      appendText(sink, f);
     } else {
-      if (f->type == NodeType::Element && f->attrs.size() >= 2) appendContent(rec, f->attrs[1]->value);
+      if (f->type == NodeType::Element && f->attrs.size() >= 2) appendContent(rec, f->attrs[1]->value, kOutControls.data());
       if (holdsEntries(f)) {
         UnitSink sink{rec};
         appendSubfields(sink, f);
@@ -217,6 +230,7 @@ struct ByteSink {
   size_t used;
   size_t units;  // the UTF-16 record's length so far
   bool ok = true;
+  const char16_t* controls = kOutControls.data();  // as UnitSink's
 
   char* room(size_t bytes) { return out.reserve(used + bytes, used) + used; }
   void content(u16v text) {
@@ -238,10 +252,10 @@ struct ByteSink {
       std::memcpy(&w, p, sizeof w);
       if (((w - 0x2020202020202020ull) & ~w & 0x8080808080808080ull) == 0) continue;
       for (char* q = p; q < p + 8; ++q)
-        if (uint8_t(*q) < 0x20) *q = char(kOutControls[uint8_t(*q)]);
+        if (uint8_t(*q) < 0x20) *q = char(controls[uint8_t(*q)]);
     }
     for (; p < end; ++p)
-      if (uint8_t(*p) < 0x20) *p = char(kOutControls[uint8_t(*p)]);
+      if (uint8_t(*p) < 0x20) *p = char(controls[uint8_t(*p)]);
     used += size_t(end - at);
     units += text.size();
   }
@@ -281,6 +295,7 @@ std::string jineiToBytes(const xml::Node& rootHandle, int codePage, size_t& unit
     for (size_t k = 0; k < 3; ++k) tag[k] = char(k < name.size() ? asciiUnit(name[k]) : u' ');
     const size_t start = sink.used, unitsAtStart = sink.units;
     bool control = (tag[0] == '0' || tag[0] == '-') && tag[1] == '0';
+    sink.controls = control ? kControlFieldControls.data() : kOutControls.data();
     if (control) {
       appendText(sink, f);
     } else {

@@ -233,7 +233,9 @@ bool encode(int cp, std::u16string_view in, std::string& out) {
   if ((cp == CP_ACP || cp == CP_GBK) && Gbk936::get().encode(in, out)) return true;
   out.clear();
   if (cp == CP_UTF8) {
-    out = toUtf8(in);
+    // As Windows writes it: a lone surrogate becomes U+FFFD.
+    out.resize(in.size() * 3);
+    out.resize(size_t(utf8Into(in, out.data(), true) - out.data()));
     return true;
   }
   if (cp == CP_UTF16LE) {
@@ -265,7 +267,7 @@ bool encode(int cp, std::u16string_view in, std::string& out) {
 }  // namespace
 
 char* narrowByTable(int cp, std::u16string_view text, char* out) {
-  if (cp == CP_UTF8) return utf8Into(text, out);
+  if (cp == CP_UTF8) return utf8Into(text, out, true);
   return cp == CP_ACP || cp == CP_GBK ? Gbk936::get().encodeInto(text, out) : nullptr;
 }
 

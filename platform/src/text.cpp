@@ -82,7 +82,12 @@ std::string toUtf8(u16v s) {
   return out;
 }
 
-char* utf8Into(u16v s, char* o) {
+namespace {
+
+// utf8Into with the choice for lone surrogates made at compile time: the loop is the hot part
+// of every UTF-8 record written.
+template <bool kLoneAsReplacement>
+char* utf8IntoAs(u16v s, char* o) {
   const size_t n = s.size();
   for (size_t i = 0; i < n;) {
     uint32_t c = s[i++];
@@ -120,11 +125,18 @@ char* utf8Into(u16v s, char* o) {
       continue;
     }
     // Three bytes, lone surrogates included.
+    if (kLoneAsReplacement) c = 0xFFFD;
     *o++ = char(0xE0 | (c >> 12));
     *o++ = char(0x80 | ((c >> 6) & 0x3F));
     *o++ = char(0x80 | (c & 0x3F));
   }
   return o;
+}
+
+}  // namespace
+
+char* utf8Into(u16v s, char* o, bool loneAsReplacement) {
+  return loneAsReplacement ? utf8IntoAs<true>(s, o) : utf8IntoAs<false>(s, o);
 }
 
 bool isValidUtf8(std::string_view s) {

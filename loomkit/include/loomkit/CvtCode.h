@@ -12,9 +12,9 @@ class LOOMKIT_API CCvtCode {
   explicit CCvtCode(const char16_t* tableName);
   virtual ~CCvtCode();
 
-  /// \brief One UTF-16 character to EACC in `output` (at least 3 bytes): U+0001-U+00FE as
-  /// one byte (U+00FC as E8 75), a character of the table as its 3 EACC bytes, any other in
-  /// the ANSI code page. Returns the byte count (0-3).
+  /// \brief One UTF-16 character to EACC in `output` (at least 3 bytes): ASCII as one byte,
+  /// U+00FC as E8 75, a character of the table as its 3 EACC bytes, any other as its ANSI code
+  /// page bytes, or "?" when that code page does not hold it. Returns the byte count (0-3).
   int32_t Unicode2Eacc(const char16_t* character, char* output);
   /// \brief EACC text (one 16-bit unit per byte, NUL-terminated) to UTF-16 in `output`,
   /// NUL-terminated. Codes missing from the table, and an incomplete last group, are

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace platform {
 class CFile;
@@ -100,7 +101,10 @@ class LOOMKIT_API CMarcFile {
   int32_t readTextAt(CFile& file, int64_t start, size_t capacity, std::u16string& text);
   int32_t prevText(CFile& file, size_t capacity, std::u16string& text);
   // A byte record as internal record text in the object's form (EACC runs decoded).
-  int32_t byteText(const std::string& bytes, size_t capacity, std::u16string& text);
+  // `brokenDirectory`: the scanner salvaged it, entries with blanks or letters in their numbers.
+  int32_t byteText(const std::string& bytes, size_t capacity, std::u16string& text, bool brokenDirectory = false);
+  // While the form is open, the first record with a byte above 7F decides it.
+  void settleForm(std::string_view bytes);
   static void loadInto(CMarc& marc, const std::u16string& text);
   // Reads the next (or, `previous`, the preceding) record into `marc`: a byte record goes
   // straight into its tree, other forms through their text.

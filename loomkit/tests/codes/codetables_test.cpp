@@ -237,8 +237,10 @@ TEST(CvtCode, Unicode2EaccCases) {
     char16_t c;
     std::string bytes;
   } cases[] = {
-      {0x3000, "\x21\x23\x21"}, {u'A', "A"}, {0x00FC, "\xE8\x75"}, {0x0001, "\x01"}, {0x00FE, "\xFE"},
-      {0x00E9, "\xE9"}, {missing, ansi},
+      {0x3000, "\x21\x23\x21"}, {u'A', "A"}, {0x00FC, "\xE8\x75"}, {0x0001, "\x01"}, {missing, ansi},
+      // U+0080-U+00FE as their code page 936 bytes where it holds them, else "?".
+      {0x00E9, "\xA8\xA6"}, {0x00B7, "\xA1\xA4"}, {0x00FE, "?"}, {0x0080, "?"},
+      {0xD800, "?"},  // a lone surrogate
   };
   for (const Case& c : cases) {
     char out[3] = {};

@@ -2,8 +2,16 @@
 // chosen byte form, written to a temporary folder, opened as descriptors.
 #pragma once
 
+#include <loomkit/Field.h>
+#include <loomkit/Marc.h>
+#include <loomkit/MarcFile.h>
+#include <loomkit/SubField.h>
 #include <platform/codepage.h>
+#include <platform/file.h>
+#include <platform/text.h>
 #include <qorvel_testing/testing.h>
+
+#include <gtest/gtest.h>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -93,6 +101,66 @@ inline std::string utf16(const std::u16string& s) {
     b += char(c >> 8);
   }
   return b;
+}
+
+// Every record of a file, read from offset 0 by one object, until -1.
+inline std::vector<u16> readAll(CMarcFile& m, int fd, size_t bufferSize = 128000) {
+  std::vector<u16> texts;
+  std::vector<char16_t> buf(bufferSize);
+  for (int guard = 0; guard < 100; ++guard) {
+    int32_t n = m.ReadFromIso2709(buf.data(), int32_t(buf.size()), fd);
+    if (n < 0) break;
+    texts.emplace_back(buf.data(), size_t(n));
+  }
+  return texts;
+}
+
+// The records before the one last read, nearest first, until -1.
+inline std::vector<u16> readBack(CMarcFile& m, int fd) {
+  std::vector<u16> texts;
+  std::vector<char16_t> buf(128000);
+  for (int guard = 0; guard < 100; ++guard) {
+    int32_t n = m.ReadPrevRecord(buf.data(), int32_t(buf.size()), fd);
+    if (n < 0) break;
+    texts.emplace_back(buf.data(), size_t(n));
+  }
+  return texts;
+}
+
+// The decoded text (UTF-8) of subfield `code` of the first field `tag` of a record text, or of
+// the control field `tag` when `code` is null (its field terminator left out); "<none>" when
+// the record has no such field or subfield.
+inline std::string fieldText(const u16& text, const char16_t* tag, const char16_t* code = nullptr) {
+  CMarc m;
+  m.SetContent(text.c_str());
+  if (m.IsNull()) return "<none>";
+  CField f = m.GetField(tag, 0);
+  if (f.IsNull()) return "<none>";
+  std::vector<char16_t> buf(100000);
+  if (!code) {
+    if (f.GetContent(buf.data(), int32_t(buf.size()), 1) != 1) return "<none>";
+    u16 t(buf.data());
+    if (!t.empty() && t.back() == u'\x1E') t.pop_back();
+    return platform::toUtf8(t);
+  }
+  CSubField sf = f.GetSubFld(code, 0);
+  if (sf.IsNull() || sf.GetContent(buf.data(), int32_t(buf.size()), 1) != 1) return "<none>";
+  return platform::toUtf8(buf.data());
+}
+
+// yaz-marcdump's ISO 2709 records of a MARCXML text, in a character set ("utf-8", "gbk",
+// "marc8"), one string each.
+inline std::vector<std::string> yazRecords(const std::string& marcxml, const std::string& charset) {
+  qtest::TempDir dir;
+  qtest::writeFile(dir / "in.xml", marcxml);
+  std::string out;
+  EXPECT_EQ(qtest::run("yaz-marcdump -i marcxml -o marc -f utf-8 -t " + charset + " '" + (dir / "in.xml").string() + "'",
+                       &out),
+            0);
+  std::vector<std::string> records;
+  for (size_t pos = 0, end; (end = out.find('\x1D', pos)) != std::string::npos; pos = end + 1)
+    records.push_back(out.substr(pos, end + 1 - pos));
+  return records;
 }
 
 // A file in a temporary folder, open for reading and writing at offset 0.

@@ -15,18 +15,6 @@ using namespace files_test;
 
 namespace {
 
-// Every record of a file, read from offset 0 by one object, until -1.
-std::vector<u16> readAll(CMarcFile& m, int fd, size_t bufferSize = 128000) {
-  std::vector<u16> texts;
-  std::vector<char16_t> buf(bufferSize);
-  for (int guard = 0; guard < 100; ++guard) {
-    int32_t n = m.ReadFromIso2709(buf.data(), int32_t(buf.size()), fd);
-    if (n < 0) break;
-    texts.emplace_back(buf.data(), size_t(n));
-  }
-  return texts;
-}
-
 // The records read hold these titles, in order.
 void expectTitles(const std::vector<u16>& texts, const std::vector<u16>& titles) {
   ASSERT_EQ(texts.size(), titles.size());

@@ -143,6 +143,12 @@ TEST(FileSteps, ACandidateNeedsLeaderAndDirectoryDigits) {
   letters[24 + 5] = 'x';  // the length column of the first entry
   std::string tagLetters = good;
   tagLetters[24] = 'C';  // tags may be anything
+  // What salvages a broken leader or directory: a whole directory, a record length that ends on
+  // the terminator. Without it the record is junk.
+  std::string baseLetter = good.substr(0, 14) + "x" + good.substr(15);
+  std::string wrongLength = "99999" + letters.substr(5), halfEntry = good;
+  halfEntry.erase(24 + 11, 1);  // the directory is no whole number of entries
+  halfEntry.replace(0, 5, digits(long(halfEntry.size()), 5));
   struct Case {
     const char* name;
     std::string bytes;
@@ -150,8 +156,11 @@ TEST(FileSteps, ACandidateNeedsLeaderAndDirectoryDigits) {
   } cases[] = {
       {"good", good, 1},
       {"letter in the record length", "0012x" + good.substr(5), 0},
-      {"letter in the base address", good.substr(0, 14) + "x" + good.substr(15), 0},
-      {"letter in a directory column", letters, 0},
+      {"letter in the base address, whole directory", baseLetter, 1},
+      {"letter in the base address, directory not whole", halfEntry.substr(0, 14) + "x" + halfEntry.substr(15), 0},
+      {"letter in a directory column, length ends on the terminator", letters, 1},
+      {"letter in a directory column, wrong length", wrongLength, 0},
+      {"letter in the base address and a directory column", baseLetter.substr(0, 29) + "x" + baseLetter.substr(30), 0},
       {"letter in a tag", tagLetters, 1},
       {"leader only", "00025nam a2200025 a 4500\x1D", 1},
       {"too short for a leader", "0002\x1D", 0},
@@ -164,9 +173,9 @@ TEST(FileSteps, ACandidateNeedsLeaderAndDirectoryDigits) {
 }
 
 // Directory entries are checked a whole entry at a time where they can be: a letter in any
-// number column of any entry still fails the record, a letter in a tag does not, and a field
-// terminator anywhere in the directory ends it there (a letter in a number column after it
-// then no longer counts).
+// number column of any entry fails the record unless its length ends on its terminator, a
+// letter in a tag does not, and a field terminator anywhere in the directory ends it there (a
+// letter in a number column after it then no longer counts).
 TEST(FileSteps, EveryDirectoryPlaceIsChecked) {
   const std::string good = record({{u"001", u"id"}, {u"200", u"  \x1F" u"at"}, {u"210", u"x"}, {u"300", u"y"}}, 0);
   const size_t entries = 4;
@@ -177,8 +186,10 @@ TEST(FileSteps, EveryDirectoryPlaceIsChecked) {
     letter[at] = 'x';
     end[at] = '\x1E';
     if (at < 24 + 12 * (entries - 1)) end[24 + 12 * (entries - 1) + 5] = 'x';
-    File f(letter), g(end);
-    EXPECT_EQ(scanAll(f, 1).records.size(), column < 3 ? 1u : 0u);
+    std::string wrongLength = "99999" + letter.substr(5);
+    File f(letter), g(end), h(wrongLength);
+    EXPECT_EQ(scanAll(f, 1).records.size(), 1u);
+    EXPECT_EQ(scanAll(h, 1).records.size(), column < 3 ? 1u : 0u);
     Scan s = scanAll(g, 1);
     ASSERT_EQ(s.records.size(), 1u);
     EXPECT_EQ(s.records[0].bytes, end);

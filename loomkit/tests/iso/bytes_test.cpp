@@ -74,13 +74,12 @@ TEST(RecomputeIsoDirectory, Utf8CutsNeverSplitASequence) {
 }
 
 TEST(RecomputeIsoDirectory, EaccCutsCloseTheRun) {
-  // Through the EACC writer: 3,400 characters of the table in one run, alone or after a
-  // single byte above 7F (U+00E9 is written as the byte E9), which is no GBK lead byte of
-  // the escape that follows it.
+  // Through the EACC writer: 3,400 characters of the table in one run, alone or after
+  // characters written in code page 936 (U+00E9 is A8 A6).
   struct Prefix {
     u16 text;
     std::string bytes;
-  } prefixes[] = {{u"", ""}, {u"\u00E9", "\xE9"}, {u"\u00E9\u00E9\u00E9", "\xE9\xE9\xE9"}};
+  } prefixes[] = {{u"", ""}, {u"\u00E9", "\xA8\xA6"}, {u"\u00E9\u00E9\u00E9", "\xA8\xA6\xA8\xA6\xA8\xA6"}};
   for (const Prefix& p : prefixes)
     for (int marker : {3, 4}) {
       SCOPED_TRACE(p.bytes.size());
@@ -102,14 +101,17 @@ TEST(RecomputeIsoDirectory, EaccCutsCloseTheRun) {
       size_t kept = (d.size() - head.size() - in.size() - out.size()) / 3;
       EXPECT_NE(back.find(u16(kept, u'中') + u"</sf>"), u16::npos);
     }
-  // Bytes given directly: a plain cut would land inside a code.
+  // Bytes given directly: a plain cut would land inside a code. A single byte above 7F (as
+  // other writers give Latin letters) is no GBK lead byte of the escape that follows it.
   std::string run = "\x1B$1";
   for (int i = 0; i < 3400; ++i) run += "\x21\x23\x21";
-  std::string rec = recompute(rawRecord({{"200", "x" + run + "\x1B(B"}}), -2, 0);
-  auto r = isocheck::check(rec);
-  ASSERT_EQ(r.data.size(), 1u);
-  EXPECT_EQ(r.data[0].size(), 1 + 3 + 3 * 3327 + 3u);
-  EXPECT_EQ(r.data[0].substr(r.data[0].size() - 3), "\x1B(B");
+  for (const char* head : {"x", "\xE9"}) {
+    std::string rec = recompute(rawRecord({{"200", head + run + "\x1B(B"}}), -2, 0);
+    auto r = isocheck::check(rec);
+    ASSERT_EQ(r.data.size(), 1u);
+    EXPECT_EQ(r.data[0].size(), 1 + 3 + 3 * 3327 + 3u);
+    EXPECT_EQ(r.data[0].substr(r.data[0].size() - 3), "\x1B(B");
+  }
 }
 
 TEST(RecomputeIsoDirectory, DropsTrailingFieldsPast99999Bytes) {
@@ -136,14 +138,19 @@ TEST(EaccWriter, RunsAndSingleBytes) {
   } cases[] = {
       {u"A\u3000\uFF08B", 3, "A\x1B$1\x21\x23\x21\x21\x23\x28\x1B(BB"},
       {u"A\u3000\uFF08B", 4, "A\x1B$$1\x21\x23\x21\x21\x23\x28\x1B((BB"},
-      {u"\u00FC\u00E9\u0001", 3, "\xE8u\xE9\x01"},
+      {u"\u00FC\u00E9\u0001", 3, "\xE8u\xA8\xA6\x01"},
       {u"\u3000", 0, "\x1B$$1\x21\x23\x21\x1B((B"},
       // An escape in the content would open or close a run when read back: it goes as a blank.
       {u"a\x1B$1!#!\x1B(Bb", 3, "a $1!#! (Bb"},
       {u"\x1B$$1\u3000", 4, " $$1\x1B$$1\x21\x23\x21\x1B((B"},
       // Inside a run, an escape, a u-umlaut or a single byte closes the run first.
       {u"\u3000\x1B\u3000", 3, "\x1B$1\x21\x23\x21\x1B(B \x1B$1\x21\x23\x21\x1B(B"},
-      {u"\u3000\u00FCa\u3000\u00E9", 3, "\x1B$1\x21\x23\x21\x1B(B\xE8ua\x1B$1\x21\x23\x21\x1B(B\xE9"},
+      {u"\u3000\u00FCa\u3000\u00E9", 3, "\x1B$1\x21\x23\x21\x1B(B\xE8ua\x1B$1\x21\x23\x21\x1B(B\xA8\xA6"},
+      // U+0080-U+00FE in code page 936 where it holds them, else "?"; so are characters the
+      // table lacks, and a lone surrogate is one "?" a unit (a pair one "?" for its character).
+      {u"\u00B7\u00D7\u00B0\u00FE\u0080", 3, "\xA1\xA4\xA1\xC1\xA1\xE3??"},
+      {u"\u3000\u00B7\u3000", 3, "\x1B$1\x21\x23\x21\x1B(B\xA1\xA4\x1B$1\x21\x23\x21\x1B(B"},
+      {u"a\xD800" u"b\xDC00\xD800\xD800\U00020000", 3, "a?b????"},
   };
   for (const Case& c : cases) {
     // A record of one control field shows the field's bytes.
@@ -175,8 +182,17 @@ TEST(DecodeEaccRuns, Cases) {
       {"a blank inside a code", "\x1B$1!04' U<'CU\x1B(B", u"中 书", 3},
       {"no escape-out: the run ends at the field's end",
        "A\x1B$1!#!\x1E" "B\x1E\x1D", u"A\u3000\x1E" u"B\x1E\x1D", 3},
-      {"separators and blanks inside a run pass through",
-       "\x1B$1!#!\x1F!#( !#!\x1B(B", u"\u3000\x1F\uFF08 \u3000", 3},
+      {"blanks inside a run pass through", "\x1B$1!#! !#(\x1B(B", u"\u3000 \uFF08", 3},
+      // A delimiter ends a run: the unit after it is the code, the text after it is read
+      // outside a run (as yaz-marcdump reads it), never as EACC codes.
+      {"a delimiter inside a run", "\x1B$1!#!\x1F!#( !#!\x1B(B", u"\u3000\x1F!#( !#!", 3},
+      {"a delimiter inside a run, the code a letter",
+       "\x1B$1!#!\x1Fhvideo /\x1F" "c!#!\x1E", u"\u3000\x1Fhvideo /\x1F" u"c!#!\x1E", 3},
+      // Escapes to other MARC-8 sets end a run and go; their bytes are read as they are.
+      {"Greek inside a run", "\x1B$1!#!\x1B(Sab\x1B$1!#(\x1B(B", u"\u3000ab\uFF08", 3},
+      {"quotation marks as yaz writes them",
+       "\x1B$1!#!\x1B(3z\x1B$1!#(\x1B(3y\x1B(B.", u"\u3000z\uFF08y.", 3},
+      {"escapes outside a run and a lone ESC", "a\x1B(Sb\x1Bg\x1Bs\x1B\x1B$1!#!\x1B(B", u"ab\u3000", 3},
       {"the next run after an unclosed one",
        "\x1B$1!#!\x1E\x1B$1!#(\x1B(Bz\x1E\x1D", u"\u3000\x1E\uFF08z\x1E\x1D", 3},
   };

@@ -106,9 +106,10 @@ TEST(Jinei2Iso, GroupedSubfieldsAreWrittenWithTheirCodesInOrder) {
 
 TEST(Jinei2Iso, ContentNeverBreaksTheFrame) {
   // Terminators and delimiters inside content (from record text, as references or raw, and
-  // from edits) are written as blanks; every field after them survives, in every form.
+  // from edits) are written as blanks; every field after them survives, in every form. A
+  // control field keeps its delimiters: no subfield splits it.
   const FieldCase cases[] = {
-      {"control field, references", u"<field name=\"001\">a&#x1E;b&#x1D;c&#x1F;d</field>", u"a b c d"},
+      {"control field, references", u"<field name=\"001\">a&#x1E;b&#x1D;c&#x1F;d</field>", u"a b c\x1F" u"d"},
       {"control field, raw", u"<field name=\"005\">a\x1E" u"b\x1D" u"c</field>", u"a b c"},
       {"indicator", u"<field name=\"100\" indicator=\"&#x1F;\x1E\"><sf name=\"a\">x</sf></field>", u"  \x1F" u"ax"},
       {"subfield code", u"<field name=\"200\" indicator=\"1\x11\"><sf name=\"&#x1E;\">x</sf></field>", u"1 \x1F x"},

@@ -25,7 +25,7 @@ constexpr int CP_UTF16LE = -1;
 int MultiByteToWideChar(int cp, const char* src, int srcLen, char16_t* dst, int dstSize);
 
 /// \brief UTF-16 to bytes in code page `cp`, same conventions; a character the code page
-/// lacks becomes "?".
+/// lacks becomes "?", a lone surrogate one "?" (U+FFFD in UTF-8).
 int WideCharToMultiByte(int cp, const char16_t* src, int srcLen, char* dst, int dstSize);
 
 /// \brief String forms of the two conversions (lenient, as above).

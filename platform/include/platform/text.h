@@ -21,8 +21,9 @@ u16 fromUtf8(std::string_view s);
 /// \brief UTF-16 to UTF-8; a lone surrogate is written as its three-byte form instead of being lost.
 std::string toUtf8(u16v s);
 /// \brief toUtf8 of `s` written at `out`, which has room for three bytes a unit; the end of
-/// what was written.
-char* utf8Into(u16v s, char* out);
+/// what was written. With `loneAsReplacement` a lone surrogate is written as U+FFFD (EF BF BD),
+/// so that the bytes are valid UTF-8.
+char* utf8Into(u16v s, char* out, bool loneAsReplacement = false);
 /// \brief Strict UTF-8 validity check (no overlongs, no surrogates, nothing above U+10FFFF).
 bool isValidUtf8(std::string_view s);
 
