@@ -6,7 +6,14 @@
 #include "z3950/connection.h"
 #include "z3950/result_set.h"
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <chrono>
+#include <thread>
 
 using namespace ztest;
 using z3950::Connection;
@@ -120,6 +127,20 @@ TEST_F(RoguePeer, BytesThatAreNoRecordGiveNoRecordText) {
   EXPECT_EQ(errno_(), 10003) << "GetXml says so too";
 }
 
+void waitUntilNothingListensOn(int port) {
+  for (int i = 0; i < 500; ++i) {
+    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(uint16_t(port));
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bool refused = connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 && errno == ECONNREFUSED;
+    close(fd);
+    if (refused) return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+}
+
 TEST_F(RoguePeer, AServerThatDiesFailsTheNextSearchAndTheConnect) {
   ASSERT_EQ(start({"die-after=1"}), 0);
   EXPECT_EQ(conn_->SearchPqf(u"x")->GetSize(), 1);
@@ -128,5 +149,8 @@ TEST_F(RoguePeer, AServerThatDiesFailsTheNextSearchAndTheConnect) {
   const int32_t lost = errno_();
   EXPECT_TRUE(lost == 10004 || lost == 10000) << lost;
   EXPECT_EQ(rs->GetSize(), 0);
+  // The client can see its connection end before the dying process has closed its
+  // listener; a connect in between would be taken and then reset (10004).
+  waitUntilNothingListensOn(server_->port());
   EXPECT_EQ(conn_->Connect(u16(server_->hostText()), u""), 10000);
 }
