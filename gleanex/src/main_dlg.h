@@ -21,8 +21,6 @@ struct ScriptError;
 class CGleanexDlg : public ui::Dialog, public CSearchHost {
   Q_OBJECT
  public:
-  static constexpr int32_t kRecordBufferSize = 100000;
-
   explicit CGleanexDlg(QWidget* parent = nullptr);
   ~CGleanexDlg() override;
 
