@@ -134,9 +134,7 @@ void CGleanexDlg::RowToRecord(const u16& row, char16_t* record) {
 int32_t CGleanexDlg::PreprocessSource(char16_t* record) {
   const CAppSettings& s = theApp().settings;
   if (!s.sourceRuleOn || s.sourceRuleScript.empty()) return 0;
-  if (!sourceEngine_) sourceEngine_ = NewScriptRule(s.sourceRuleScript);
-  ScriptAnswer answer = sourceEngine_->Run(u16v(record));
-  ReportItemError(*sourceEngine_);
+  ScriptAnswer answer = RunRule(sourceEngine_, s.sourceRuleScript, u16v(record));
   if (answer.kind == ScriptAnswer::Stop) return -1;
   if (answer.kind == ScriptAnswer::Null) return 0;
   // An answer that does not fit the record buffer leaves the record as it was.

@@ -60,9 +60,7 @@ bool CGleanexDlg::AppendToOutput(const u16& file, u16v record, const char16_t* f
 
 bool CGleanexDlg::RunHitScript(std::unique_ptr<CScriptRule>& engine, const u16& script, u16& record) {
   if (script.empty()) return true;
-  if (!engine) engine = NewScriptRule(script);
-  ScriptAnswer answer = engine->Run(record);
-  ReportItemError(*engine);
+  ScriptAnswer answer = RunRule(engine, script, record);
   if (answer.kind != ScriptAnswer::Text) return false;
   record = answer.text;
   return true;
