@@ -6,6 +6,7 @@
 #include <loomstore/ServerSettings.h>
 
 #include <com/create.h>
+#include <com/drivers/ServerLogOn.h>
 #include <platform/profile.h>
 #include <platform/text.h>
 #include <ui/handles.h>
@@ -247,11 +248,7 @@ int32_t CServerSearch::SearchZ3950() {
   // Without its connection object (the zoom library could not be loaded) the source cannot
   // be connected, and says so like any other source that cannot.
   const bool ready = m_conn.m_lpDispatch != nullptr;
-  if (ready && !m_user.empty()) {
-    m_conn.SetOption(u"user", m_user);
-    if (!m_group.empty()) m_conn.SetOption(u"group", m_group);
-    if (!m_password.empty()) m_conn.SetOption(u"password", m_password);
-  }
+  if (ready) SetZoomAccount(m_conn, m_user, m_password, m_group);
   if (!Status(platform::format(u"连接服务器: %s ...", m_name))) return -1;
   // Each Connect of the Z39.50 client routes its own connection (direct or through its
   // server's proxy), so the searchers connect in parallel.
@@ -272,12 +269,16 @@ int32_t CServerSearch::SearchRecordServer() {
   if (!Status(platform::format(u"连接服务器: %s ...", m_name))) return -1;
   const bool ready = m_server.m_lpDispatch && m_dbase.m_lpDispatch && m_recordSet.m_lpDispatch;
   for (bool retried = false;;) {
-    if (!ready || resultOr([&] { return m_server.Connect(m_host, u"000"); }, -1) != 0) {
+    const KelvraLogOn logOn =
+        ready ? LogOnToKelvra(m_server, m_host, u"000", m_account, m_accountPassword,
+                              [&] { return Status(platform::format(u"连接服务器: %s 成功，登录...", m_name)); })
+              : KelvraLogOn::NotConnected;
+    if (logOn == KelvraLogOn::NotConnected) {
       Status(platform::format(u"通讯失败，无法连接服务器: %s", m_name));
       return -1;
     }
-    if (!Status(platform::format(u"连接服务器: %s 成功，登录...", m_name))) return -1;
-    if (m_server.Login(m_account, m_accountPassword) != 0) {
+    if (logOn == KelvraLogOn::Stopped) return -1;
+    if (logOn == KelvraLogOn::NotLoggedIn) {
       Status(platform::format(u"缺省帐户无法登录到服务器: %s", m_name));
       return -1;
     }
