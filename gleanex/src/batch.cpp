@@ -116,7 +116,7 @@ void CGleanexDlg::CloseSource() {
 void CGleanexDlg::OpenServers() {
   connections_.clear();
   for (const u16& entry : theApp().settings.servers) {
-    auto conn = std::make_unique<CServerConn>();
+    std::unique_ptr<CServerConn> conn = CServerConn::ForEntry(entry);
     conn->waitSeconds = theApp().settings.waitSeconds;
     conn->Open(entry, this);
     connections_.push_back(std::move(conn));
