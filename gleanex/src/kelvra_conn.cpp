@@ -13,8 +13,6 @@ namespace {
 constexpr char16_t kNotConnectedServer[] = u"无法连接服务器: %s，不能套录数据!";
 constexpr char16_t kLoginFailed[] = u"帐户[%s]无法登录到服务器: %s";
 constexpr char16_t kNoDatabase[] = u"服务器: %s上不存在数据库[%s]";
-// GetCount's argument for the hits of the last search.
-constexpr int32_t kCountHits = 20739;
 
 }  // namespace
 
@@ -58,7 +56,7 @@ std::optional<int32_t> CKelvraConn::Find(const u16& query, CSearchHost& window) 
   return guarded(
       [&] {
         if (dbase_.Open(server_.m_lpDispatch, database) == 0 && recordSet_.Search(dbase_.m_lpDispatch, query) == 0)
-          return recordSet_.GetCount(kCountHits);
+          return recordSet_.GetCount(CKelvraRecordSetDriver::kLastSearchHits);
         return 0;
       },
       0);

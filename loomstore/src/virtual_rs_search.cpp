@@ -28,8 +28,6 @@ constexpr uint32_t kValueSize = 256;
 constexpr size_t kStatusSize = 1024;
 // Kelvra's answer when the server wants the client to connect and search again.
 constexpr int32_t kRetryCode = 66;
-// GetCount's argument for the hits of the last search.
-constexpr int32_t kCountHits = 0x5103;
 
 // One part of a resource path; empty when it does not fit with its NUL in `size`.
 template <class Getter>
@@ -301,7 +299,7 @@ int32_t CServerSearch::SearchRecordServer() {
     return -1;
   }
   if (Abandoned()) return -1;
-  int32_t hits = m_recordSet.GetCount(kCountHits);
+  int32_t hits = m_recordSet.GetCount(CKelvraRecordSetDriver::kLastSearchHits);
   if (hits < 0) hits = 0;
   Status(platform::format(u"检索数据库: %s 成功，命中记录 %ld 条", m_database, hits));
   return hits;
