@@ -1,4 +1,4 @@
-// bench-libs: zoom_client_engine zoom_client_testkit
+// bench-libs: zoom_client_engine zoom_test_servers
 // Z39.50 fetch speed: records fetched from the tests' fixture server on the loopback and
 // converted to internal record text (GetXml), per kind of record; then our client against
 // zoomsh on one yaz-ztest: 1,000 records fetched one after another through GetRecord and

@@ -1,4 +1,4 @@
-// bench-libs: zoom_client_engine zoom_client_testkit
+// bench-libs: zoom_client_engine zoom_test_servers
 // Memory and time of one very large record: a record of about 100 MB (one long field) from the
 // tests' rogue server on the loopback, fetched and converted to internal record text (GetXml)
 // in a child process, whose peak resident size (VmHWM) is read before it ends; then zoomsh

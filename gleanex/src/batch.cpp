@@ -6,6 +6,7 @@
 #include "row_record.h"
 #include "script_rule.h"
 
+#include <loomkit/RecordText.h>
 #include <platform/comerror.h>
 #include <platform/profile.h>
 #include <ui/modal.h>
@@ -38,8 +39,8 @@ bool isFolder(const u16& path) {
 }  // namespace
 
 bool CGleanexDlg::SourceHasRecord() {
-  std::vector<char16_t> buffer(kRecordBufferSize, 0);
-  bool found = CMarcFile().ReadFromIso2709(buffer.data(), kRecordBufferSize, sourceFile_) >= 1;
+  std::vector<char16_t> buffer(loomkit::kRecordBufferSize, 0);
+  bool found = CMarcFile().ReadFromIso2709(buffer.data(), loomkit::kRecordBufferSize, sourceFile_) >= 1;
   sourceFile_.SeekToBegin();
   return found;
 }
@@ -115,7 +116,7 @@ void CGleanexDlg::CloseSource() {
 void CGleanexDlg::OpenServers() {
   connections_.clear();
   for (const u16& entry : theApp().settings.servers) {
-    auto conn = std::make_unique<CServerConn>();
+    std::unique_ptr<CServerConn> conn = CServerConn::ForEntry(entry);
     conn->waitSeconds = theApp().settings.waitSeconds;
     conn->Open(entry, this);
     connections_.push_back(std::move(conn));
@@ -126,20 +127,18 @@ void CGleanexDlg::CloseServers() { connections_.clear(); }
 
 void CGleanexDlg::RowToRecord(const u16& row, char16_t* record) {
   u16 text = RowToRecordText(row);
-  if (text.size() >= size_t(kRecordBufferSize)) text.clear();  // a record must fit the buffer whole
-  platform::copyOut(text, record, kRecordBufferSize);
+  if (text.size() >= size_t(loomkit::kRecordBufferSize)) text.clear();  // a record must fit the buffer whole
+  platform::copyOut(text, record, loomkit::kRecordBufferSize);
 }
 
 int32_t CGleanexDlg::PreprocessSource(char16_t* record) {
   const CAppSettings& s = theApp().settings;
   if (!s.sourceRuleOn || s.sourceRuleScript.empty()) return 0;
-  if (!sourceEngine_) sourceEngine_ = NewScriptRule(s.sourceRuleScript);
-  ScriptAnswer answer = sourceEngine_->Run(u16v(record));
-  ReportItemError(*sourceEngine_);
+  ScriptAnswer answer = RunRule(sourceEngine_, s.sourceRuleScript, u16v(record));
   if (answer.kind == ScriptAnswer::Stop) return -1;
   if (answer.kind == ScriptAnswer::Null) return 0;
   // An answer that does not fit the record buffer leaves the record as it was.
-  return platform::copyOut(answer.text, record, kRecordBufferSize);
+  return platform::copyOut(answer.text, record, loomkit::kRecordBufferSize);
 }
 
 u16 CGleanexDlg::ExtractIsbnKey(u16v record) {
@@ -254,7 +253,7 @@ void CGleanexDlg::OnOK() {
   itemCount = oneHitCount = multiHitCount = noHitCount = errorCount = 0;
   ShowCounters();
   StartOutputs();
-  std::vector<char16_t> buffer(kRecordBufferSize, 0);
+  std::vector<char16_t> buffer(loomkit::kRecordBufferSize, 0);
   char16_t* record = buffer.data();
 
   OpenServers();
@@ -272,7 +271,7 @@ void CGleanexDlg::OnOK() {
       RowToRecord(row, record);
       percent = int32_t((int64_t(itemCount) + 1) * 100 / rowCount_);
     } else {
-      if (sourceReader_->ReadFromIso2709(record, kRecordBufferSize, sourceFile_) < 1) break;
+      if (sourceReader_->ReadFromIso2709(record, loomkit::kRecordBufferSize, sourceFile_) < 1) break;
       // Sources shorter than 100 bytes have no hundredth to divide by.
       int64_t hundredth = sourceLength_ / 100;
       percent = hundredth > 0 ? int32_t(sourceFile_.GetPosition() / hundredth) : 100;

@@ -2,6 +2,7 @@
 
 #include "server_list.h"
 
+#include <loomkit/RecordText.h>
 #include <loomstore/SimpleRecord.h>
 #include <platform/profile.h>
 
@@ -15,11 +16,9 @@
 
 namespace {
 
-constexpr int32_t kRecordSize = 100000;
 constexpr int32_t kListSize = 10240;
 constexpr uint32_t kColumnSize = 128;
 constexpr int kBriefColumns = 20;
-constexpr size_t kPrefixLength = 8;  // the record prefix before "<marc>"
 constexpr int kTextColumn = 1;
 
 }  // namespace
@@ -67,8 +66,8 @@ void CBrowseHitsDlg::AddRow(int row, const platform::u16& text, CSimpleRecord& b
   auto* it = new QTreeWidgetItem(m_list);
   it->setText(0, QString::number(row + 1));
   it->setText(kTextColumn, ui::qs(text));
-  if (text.size() <= kPrefixLength) return;
-  brief.SetRecord(text.c_str() + kPrefixLength);
+  if (text.size() <= loomkit::kRecordPrefixLength) return;
+  brief.SetRecord(text.c_str() + loomkit::kRecordPrefixLength);
   std::vector<char16_t> list(kListSize);
   if (brief.GetList(list.data(), kListSize) <= 0) return;
   platform::u16v values(list.data());
@@ -90,11 +89,11 @@ void CBrowseHitsDlg::FillRows() {
   m_filling = true;
   m_progress->setRange(0, 100);
   m_progress->setValue(0);
-  std::vector<char16_t> buffer(kRecordSize);
+  std::vector<char16_t> buffer(loomkit::kRecordBufferSize);
   // A hit whose text did not come (too long, or fetching failed) is listed with an empty
   // text: it is neither shown with the previous hit's columns nor written a second time.
   auto fetched = [&](int32_t n) { return n > 0 ? platform::u16(buffer.data(), size_t(n)) : platform::u16(); };
-  platform::u16 text = fetched(first ? first(buffer.data(), kRecordSize) : 0);
+  platform::u16 text = fetched(first ? first(buffer.data(), loomkit::kRecordBufferSize) : 0);
   CSimpleRecord brief;
   brief.SetFilter(m_filter.empty() ? nullptr : m_filter.c_str());
   for (int row = 0; row < hitCount; ++row) {
@@ -103,7 +102,7 @@ void CBrowseHitsDlg::FillRows() {
     QCoreApplication::processEvents();
     if (outputAll && appendHit && !text.empty()) appendHit(text);
     if (!m_filling) break;
-    int32_t n = next ? next(buffer.data(), kRecordSize) : -1;
+    int32_t n = next ? next(buffer.data(), loomkit::kRecordBufferSize) : -1;
     if (n < 0) break;
     text = fetched(n);
   }

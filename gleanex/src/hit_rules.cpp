@@ -7,6 +7,7 @@
 #include "script_rule.h"
 
 #include <loomkit/Marc.h>
+#include <loomkit/RecordText.h>
 #include <loomstore/ResPath.h>
 #include <platform/comerror.h>
 #include <ui/modal.h>
@@ -21,11 +22,10 @@ constexpr char16_t kNoHitFileFailed[] = u"无命中记录的数据输出文件�
 constexpr char16_t kNoHitSheetFailed[] = u"无命中记录输出的Excel文件打开失败！";
 constexpr char16_t kStoreConnectFailed[] = u"连接到服务器[%s]不成功，无法保存数据!";
 constexpr char16_t kStoreLoginFailed[] = u"指定的帐户[%s]无法登录到服务器[%s]，无法保存数据!";
-constexpr char16_t kRecordPrefix[] = u"FFFFFFFF";
-constexpr size_t kPrefixLength = 8;
-
-/// A fetched record's text without its 8-character record prefix.
-u16v withoutPrefix(u16v text) { return text.size() > kPrefixLength ? text.substr(kPrefixLength) : u16v(); }
+/// A fetched record's text without its record prefix.
+u16v withoutPrefix(u16v text) {
+  return text.size() > loomkit::kRecordPrefixLength ? text.substr(loomkit::kRecordPrefixLength) : u16v();
+}
 
 }  // namespace
 
@@ -60,9 +60,7 @@ bool CGleanexDlg::AppendToOutput(const u16& file, u16v record, const char16_t* f
 
 bool CGleanexDlg::RunHitScript(std::unique_ptr<CScriptRule>& engine, const u16& script, u16& record) {
   if (script.empty()) return true;
-  if (!engine) engine = NewScriptRule(script);
-  ScriptAnswer answer = engine->Run(record);
-  ReportItemError(*engine);
+  ScriptAnswer answer = RunRule(engine, script, record);
   if (answer.kind != ScriptAnswer::Text) return false;
   record = answer.text;
   return true;
@@ -72,9 +70,9 @@ int CGleanexDlg::HandleOneHit(CServerConn* conn, const u16& text) {
   const CAppSettings& s = theApp().settings;
   u16 fetched = text;
   if (fetched.empty()) {
-    std::vector<char16_t> buffer(kRecordBufferSize, 0);
+    std::vector<char16_t> buffer(loomkit::kRecordBufferSize, 0);
     // A first hit that does not fit the buffer gives no record at all.
-    if (conn && conn->FirstRecord(buffer.data(), kRecordBufferSize) > 0) {
+    if (conn && conn->FirstRecord(buffer.data(), loomkit::kRecordBufferSize) > 0) {
       fetched = buffer.data();
     } else if (conn && conn->fetchError != 0 && !conn->abandoned) {
       // No record text came (no ISO 2709 record, a time-out, no record): the item failed.
@@ -136,7 +134,7 @@ void CGleanexDlg::HandleNoHit(const u16& row, char16_t* record) {
   if (!s.noHit.script.empty()) {
     if (!RunHitScript(noHitEngine_, s.noHit.script, text)) return;
     // A script answer longer than the record buffer is kept whole for this item's outputs.
-    platform::copyOut(text, record, kRecordBufferSize);
+    platform::copyOut(text, record, loomkit::kRecordBufferSize);
   }
   if (!s.noHit.output.empty()) {
     if (sourceIsSheet_ && IsSheetName(s.noHit.output)) {
@@ -192,7 +190,7 @@ int32_t CGleanexDlg::StoreToDatabase(const u16& path, u16v text) {
       storeServerName_ = server;
     }
     if (storeDbase_.Open(storeServer_.m_lpDispatch, database) != 0) return -1;
-    return storeRecord_.Save(storeDbase_.m_lpDispatch, kRecordPrefix + u16(text));
+    return storeRecord_.Save(storeDbase_.m_lpDispatch, u16(loomkit::kRecordPrefix).append(text));
   } catch (const platform::ComError&) {
     return -1;
   }

@@ -16,13 +16,12 @@
 #include <vector>
 
 class CScriptRule;
+struct ScriptAnswer;
 struct ScriptError;
 
 class CGleanexDlg : public ui::Dialog, public CSearchHost {
   Q_OBJECT
  public:
-  static constexpr int32_t kRecordBufferSize = 100000;
-
   explicit CGleanexDlg(QWidget* parent = nullptr);
   ~CGleanexDlg() override;
 
@@ -103,8 +102,12 @@ class CGleanexDlg : public ui::Dialog, public CSearchHost {
   /// the first that does not load, and with no engine left) when one cannot be loaded, or
   /// when the run is stopped while a script's top-level code runs.
   bool StartScripts();
-  /// \brief A rule's engine, its calls bounded by [系统参数] 脚本时限 and stopped by 停止.
-  std::unique_ptr<CScriptRule> NewScriptRule(const u16& script);
+  /// \brief The engine of a rule with `script`, made in `engine` at its first use: its calls
+  /// bounded by [系统参数] 脚本时限 and stopped by 停止.
+  CScriptRule& RuleEngine(std::unique_ptr<CScriptRule>& engine, const u16& script);
+  /// \brief Runs a rule's script over one record (its engine made at its first use) and
+  /// tells the first error of the script on an item.
+  ScriptAnswer RunRule(std::unique_ptr<CScriptRule>& engine, const u16& script, u16v record);
   /// \brief Deletes the engines of the run (a changed script takes effect at the next run).
   void DeleteScripts();
   /// \brief Shows the first error of a rule script on an item, once per engine and run.

@@ -69,9 +69,19 @@ void CGleanexDlg::ShowScriptError(const char16_t* format, const ScriptError& err
   theReporter()(format, error.file, detail);
 }
 
-std::unique_ptr<CScriptRule> CGleanexDlg::NewScriptRule(const u16& script) {
-  const int32_t seconds = std::max(theApp().settings.scriptSeconds, 0);
-  return std::make_unique<CScriptRule>(theApp().settingsPath, script, std::chrono::seconds(seconds), this);
+CScriptRule& CGleanexDlg::RuleEngine(std::unique_ptr<CScriptRule>& engine, const u16& script) {
+  if (!engine) {
+    const int32_t seconds = std::max(theApp().settings.scriptSeconds, 0);
+    engine = std::make_unique<CScriptRule>(theApp().settingsPath, script, std::chrono::seconds(seconds), this);
+  }
+  return *engine;
+}
+
+ScriptAnswer CGleanexDlg::RunRule(std::unique_ptr<CScriptRule>& engine, const u16& script, u16v record) {
+  CScriptRule& rule = RuleEngine(engine, script);
+  ScriptAnswer answer = rule.Run(record);
+  ReportItemError(rule);
+  return answer;
 }
 
 bool CGleanexDlg::StartScripts() {
@@ -99,8 +109,7 @@ bool CGleanexDlg::StartScripts() {
                {!s.noHit.script.empty(), noHitEngine_, s.noHit.script}};
   for (const auto& r : rules) {
     if (!r.used) continue;
-    r.engine = NewScriptRule(r.script);
-    if (!r.engine->Start()) {
+    if (!RuleEngine(r.engine, r.script).Start()) {
       if (r.engine->stopped()) SetStatus(platform::format(kStoppedStatus, 0));
       else ShowScriptError(kScriptNotLoaded, r.engine->LoadError());
       DeleteScripts();

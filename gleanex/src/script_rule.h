@@ -4,6 +4,7 @@
 // the rest of the run, and is deleted with this object at the end of the run.
 #pragma once
 
+#include <loomkit/RecordText.h>
 #include <platform/text.h>
 
 #include <chrono>
@@ -27,8 +28,8 @@ struct ScriptError {
   int32_t line = 0;
 };
 
-/// The result buffer of one call, in characters.
-inline constexpr int32_t kScriptResultSize = 100000;
+/// The result buffer of one call, in characters: it holds one record text.
+inline constexpr int32_t kScriptResultSize = loomkit::kRecordBufferSize;
 /// What an error of a script that ran past its time limit says (the limit in seconds).
 inline constexpr char16_t kScriptRanTooLong[] = u"运行超过%ld秒，已被中止";
 

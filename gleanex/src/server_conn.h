@@ -1,14 +1,14 @@
-// CServerConn: one server of the server list during one batch run, a Z39.50 server (zoom)
-// or a database of the record server (Kelvra): connects, adapts the ISBN key to the
-// server's rules, searches and fetches the hits as record texts (with record prefix).
+// CServerConn: one server of the server list during one batch run. What every kind of server
+// shares lives here: the parsed entry, the ISBN key adapted to the server's rules, the hit
+// count and the walk over the hits, and what became of the server during the run. How a
+// kind connects, what its query looks like, how it searches and how it fetches a hit is
+// its own class's: CZ3950Conn (a Z39.50 server through zoom) and CKelvraConn (a database of
+// the record server). ForEntry makes the kind that an entry names.
 #pragma once
 
-#include <com/drivers/KelvraDrivers.h>
-#include <com/drivers/ZoomDrivers.h>
 #include <platform/text.h>
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <optional>
 
@@ -27,9 +27,10 @@ class CSearchHost {
 
 class CServerConn {
  public:
-  /// \brief Creates the seven automation objects (zoom.ZoomConn, zoom.ZoomRs, zoom.ZoomRec,
-  /// Kelvra.Server, Kelvra.Dbase, Kelvra.RecordSet, Kelvra.Record).
-  CServerConn();
+  /// \brief A new, unopened connection of the kind the entry's protocol names: a Z39.50
+  /// server for "z39.50" (in any letter case), the record server for any other.
+  static std::unique_ptr<CServerConn> ForEntry(u16v entry);
+
   virtual ~CServerConn();
   CServerConn(const CServerConn&) = delete;
   CServerConn& operator=(const CServerConn&) = delete;
@@ -65,21 +66,16 @@ class CServerConn {
   bool reconnect = false;
   int32_t hyphenRule = 0;
   int32_t isbnRule = 0;
-  bool isZ3950 = false;
   int32_t hits = -1;
   bool connected = false;
   int32_t cursor = -1;
-  /// \brief Seconds of pause before a Z39.50 reconnection ([系统参数] 等待时间).
+  /// \brief Seconds of pause before a reconnection ([系统参数] 等待时间), for a kind that
+  /// connects anew for every search when the entry asks it to.
   int32_t waitSeconds = 12;
 
-  // What became of a Z39.50 server during the run, for the run's end.
+  // What became of the server during the run, for the run's end.
   /// The run was stopped while this server was being waited for: it is not used again.
   bool abandoned = false;
-  /// The server did not answer within its time-out: each further item would wait for it as
-  /// long, so it is searched no more in this run.
-  bool down = false;
-  /// Its failure has been told in a message box; later ones go to the status line.
-  bool failureTold = false;
   /// Items whose search on this server failed for the server's sake (no connection, lost
   /// connection, no answer in time, answers of the wrong kind) or that skipped it as down.
   int32_t notSearched = 0;
@@ -89,23 +85,24 @@ class CServerConn {
   int32_t fetchFailedItems = 0;
   int32_t lastFetchFailure = 0;
 
- private:
-  struct ZoomObjects;
-  bool ConnectZoom();
-  u16 FetchText(int32_t index);
-  /// Runs `call` on the zoom objects; with a host, on a thread of its own while the window
-  /// stays alive. Nothing when the run was stopped during the call (then abandoned). The call
-  /// may outlive this object: it holds what it needs itself, never this object.
-  template <class R>
-  std::optional<R> ZoomCall(std::function<R(ZoomObjects&)> call);
-  /// A search's failure for the server's sake: counted, told once, then shown as the status.
-  void ServerFailed(int32_t error, bool connecting);
+ protected:
+  CServerConn() = default;
 
+  /// The host text of the entry's server (Open sets `host` to it).
+  virtual u16 HostOf(const u16& server) const { return server; }
+  /// Connects at Open, the entry parsed; failures are told and leave it unconnected.
+  virtual void Connect() = 0;
+  /// The query text of a key already adapted to the ISBN rules.
+  virtual u16 QueryOf(const u16& key) const = 0;
+  /// Searches `query`: the hit count (below 0: none), or nothing when the run was stopped
+  /// during the search.
+  virtual std::optional<int32_t> Find(const u16& query, CSearchHost& window) = 0;
+  /// The text of hit `index` (counted from 0, the hits fetched in order); empty when it did
+  /// not come, with fetchError saying why where the kind knows.
+  virtual u16 FetchText(int32_t index) = 0;
+  /// Whether a further hit can still come, however many the search claimed.
+  virtual bool CanFetchMore() const { return true; }
+
+  /// The window of the current search (or of the Open), when there is one.
   CSearchHost* host_ = nullptr;
-  // The zoom objects, shared with a call given up at a stop, which lets go of them last.
-  std::shared_ptr<ZoomObjects> zoom_;
-  CKelvraServerDriver kelvraServer_;
-  CKelvraDbaseDriver kelvraDbase_;
-  CKelvraRecordSetDriver kelvraRecordSet_;
-  CKelvraRecordDriver kelvraRecord_;
 };

@@ -6,6 +6,7 @@
 #include <loomstore/ServerSettings.h>
 
 #include <com/create.h>
+#include <com/drivers/ServerLogOn.h>
 #include <platform/profile.h>
 #include <platform/text.h>
 #include <ui/handles.h>
@@ -27,8 +28,6 @@ constexpr uint32_t kValueSize = 256;
 constexpr size_t kStatusSize = 1024;
 // Kelvra's answer when the server wants the client to connect and search again.
 constexpr int32_t kRetryCode = 66;
-// GetCount's argument for the hits of the last search.
-constexpr int32_t kCountHits = 0x5103;
 
 // One part of a resource path; empty when it does not fit with its NUL in `size`.
 template <class Getter>
@@ -247,11 +246,7 @@ int32_t CServerSearch::SearchZ3950() {
   // Without its connection object (the zoom library could not be loaded) the source cannot
   // be connected, and says so like any other source that cannot.
   const bool ready = m_conn.m_lpDispatch != nullptr;
-  if (ready && !m_user.empty()) {
-    m_conn.SetOption(u"user", m_user);
-    if (!m_group.empty()) m_conn.SetOption(u"group", m_group);
-    if (!m_password.empty()) m_conn.SetOption(u"password", m_password);
-  }
+  if (ready) SetZoomAccount(m_conn, m_user, m_password, m_group);
   if (!Status(platform::format(u"连接服务器: %s ...", m_name))) return -1;
   // Each Connect of the Z39.50 client routes its own connection (direct or through its
   // server's proxy), so the searchers connect in parallel.
@@ -272,12 +267,16 @@ int32_t CServerSearch::SearchRecordServer() {
   if (!Status(platform::format(u"连接服务器: %s ...", m_name))) return -1;
   const bool ready = m_server.m_lpDispatch && m_dbase.m_lpDispatch && m_recordSet.m_lpDispatch;
   for (bool retried = false;;) {
-    if (!ready || resultOr([&] { return m_server.Connect(m_host, u"000"); }, -1) != 0) {
+    const KelvraLogOn logOn =
+        ready ? LogOnToKelvra(m_server, m_host, u"000", m_account, m_accountPassword,
+                              [&] { return Status(platform::format(u"连接服务器: %s 成功，登录...", m_name)); })
+              : KelvraLogOn::NotConnected;
+    if (logOn == KelvraLogOn::NotConnected) {
       Status(platform::format(u"通讯失败，无法连接服务器: %s", m_name));
       return -1;
     }
-    if (!Status(platform::format(u"连接服务器: %s 成功，登录...", m_name))) return -1;
-    if (m_server.Login(m_account, m_accountPassword) != 0) {
+    if (logOn == KelvraLogOn::Stopped) return -1;
+    if (logOn == KelvraLogOn::NotLoggedIn) {
       Status(platform::format(u"缺省帐户无法登录到服务器: %s", m_name));
       return -1;
     }
@@ -300,7 +299,7 @@ int32_t CServerSearch::SearchRecordServer() {
     return -1;
   }
   if (Abandoned()) return -1;
-  int32_t hits = m_recordSet.GetCount(kCountHits);
+  int32_t hits = m_recordSet.GetCount(CKelvraRecordSetDriver::kLastSearchHits);
   if (hits < 0) hits = 0;
   Status(platform::format(u"检索数据库: %s 成功，命中记录 %ld 条", m_database, hits));
   return hits;

@@ -4,7 +4,7 @@
 #include "browse_dlg.h"
 #include "main_dlg.h"
 #include "batch_fixture.h"
-#include "server_conn.h"
+#include "z3950_conn.h"
 
 #include <loomkit/MarcFile.h>
 #include <platform/file.h>
@@ -344,7 +344,7 @@ class SearchWindow : public CSearchHost {
 
 TEST_F(ZtestRun, StopEndsTheReconnectionPauseAfterItsCurrentStep) {
   uitest::ModalScript script;
-  CServerConn conn;
+  CZ3950Conn conn;
   conn.waitSeconds = 1000000;  // a pause that no test run would outlast
   conn.Open(u"z39.50://ztest/Default?p=public/?r=yes?n=0");
   SearchWindow window;

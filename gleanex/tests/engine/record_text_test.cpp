@@ -1,7 +1,8 @@
 // The ISBN rules of a server, the key of a record, and the record text of a spreadsheet row.
+#include "kelvra_conn.h"
 #include "main_dlg.h"
 #include "row_record.h"
-#include "server_conn.h"
+#include "z3950_conn.h"
 
 #include <qorvel_testing/testing.h>
 
@@ -41,8 +42,7 @@ TEST(IsbnRules, KeyAdaptedToTheServer) {
       {12, u"978-1-2-3-4-5-6-7", u"9781234567"},
   };
   for (const Case& c : cases) {
-    CServerConn conn;
-    conn.isZ3950 = true;
+    CZ3950Conn conn;
     conn.hyphenRule = c.n / 10;
     conn.isbnRule = c.n % 10;
     EXPECT_EQ(utf8(conn.BuildQuery(c.key)), "@attr 1=7 \"" + utf8(c.searched) + "\"") << c.n << " " << utf8(c.key);
@@ -51,8 +51,7 @@ TEST(IsbnRules, KeyAdaptedToTheServer) {
 
 TEST(IsbnRules, RecordServerQueryNamesTheKeyThrice) {
   qtest::TempHome home;
-  CServerConn conn;
-  conn.isZ3950 = false;
+  CKelvraConn conn;
   EXPECT_EQ(conn.BuildQuery(u"7020012345"),
             u"_@@010$a='_{{7020012345}}' _**or _@@010$z='_{{7020012345}}' _**or _@@020$a='_{{7020012345}}'");
 }

@@ -8,6 +8,7 @@
 #include <loomkit/Marc.h>
 #include <loomkit/MarcFile.h>
 #include <loomkit/Pinyin.h>
+#include <loomkit/RecordText.h>
 #include <loomkit/SubField.h>
 // The polyphone dialog needs the Qt layer's headers; callers without them get the rest.
 #if __has_include(<ui/dialog.h>)

@@ -3,6 +3,8 @@
 
 #include "RecordSet.h"
 
+#include <loomkit/RecordText.h>
+
 namespace kelvra {
 
 class CKelvraRecord : public KelvraObject<CKelvraRecord> {
@@ -17,7 +19,7 @@ class CKelvraRecord : public KelvraObject<CKelvraRecord> {
   static com::ModuleLocks& Locks() { return KelvraLocks(); }
 
   /// \brief The record prefix in front of every text handed out.
-  static constexpr std::u16string_view kPrefix = u"FFFFFFFF";
+  static constexpr std::u16string_view kPrefix = loomkit::kRecordPrefix;
 
  private:
   StoredRecord record_;

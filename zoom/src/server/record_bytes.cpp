@@ -2,6 +2,7 @@
 
 #include <loomkit/Marc.h>
 #include <loomkit/MarcFile.h>
+#include <loomkit/RecordText.h>
 
 #include <vector>
 
@@ -9,7 +10,6 @@ namespace zoomsvr {
 namespace {
 
 constexpr int32_t kUtf8 = 65001;
-constexpr int32_t kMinimumUnits = 100000;
 
 }  // namespace
 
@@ -21,7 +21,7 @@ std::string isoRecord(const std::u16string& text, int32_t codePage) {
   CMarcFile converter;
   converter.SetAttribute(codePage == kUtf8 ? kUtf8 : 0, 0);
   // The ISO 2709 form is never longer than the record text that describes it.
-  std::vector<char16_t> iso(std::max<size_t>(kMinimumUnits, text.size() + 64), u'\0');
+  std::vector<char16_t> iso(std::max<size_t>(loomkit::kRecordBufferSize, text.size() + 64), u'\0');
   int32_t length = converter.Jinei2Iso(marc, iso.data(), int32_t(iso.size()));
   if (length <= 0) return {};
   iso[size_t(length)] = u'\0';

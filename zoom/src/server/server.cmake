@@ -11,6 +11,5 @@ target_link_libraries(zoom PRIVATE qorvel_ui qorvel_platform)
 # The test window's handle and messages are the ones libzoom sees: both use the one
 # shared copy of ui/.
 target_link_libraries(zoom_server_tests PRIVATE qorvel_ui Loomkit PkgConfig::YAZ)
-target_sources(zoom_server_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/tests/client/server_process.cpp)
-target_include_directories(zoom_server_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/tests/client)
+target_link_libraries(zoom_server_tests PRIVATE zoom_test_servers)
 add_dependencies(zoom_server_tests zoomsvr-host)

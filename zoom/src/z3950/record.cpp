@@ -5,6 +5,7 @@
 
 #include <loomkit/CvtCode.h>
 #include <loomkit/MarcFile.h>
+#include <loomkit/RecordText.h>
 
 #include <platform/codepage.h>
 #include <platform/text.h>
@@ -18,8 +19,6 @@
 namespace z3950 {
 namespace {
 
-constexpr char16_t kRecordPrefix[] = u"FFFFFFFF";
-
 std::u16string ansi(const char* bytes, size_t length) {
   return platform::toWide(platform::CP_ACP, std::string_view(bytes, length));
 }
@@ -27,10 +26,10 @@ std::u16string ansi(const char* bytes, size_t length) {
 // The internal record text of a decoded ISO 2709 record, however large the record is.
 std::u16string toInternalText(const std::u16string& iso) {
   // The text is written over its own buffer and may outgrow the record: besides the
-  // record's own characters it holds at most 99,999 counted characters plus 8 uncounted
-  // ones per field.
+  // record's own characters it holds at most 99,999 counted characters (a record buffer's
+  // worth) plus 8 uncounted ones per field.
   size_t fields = iso.size() / 12 + 2;
-  size_t capacity = iso.size() + 1 + 100000 + 8 * fields + 64;
+  size_t capacity = iso.size() + 1 + size_t(loomkit::kRecordBufferSize) + 8 * fields + 64;
   if (capacity > size_t(INT32_MAX)) return u"";
   std::vector<char16_t> text(capacity, 0);
   std::copy(iso.begin(), iso.end(), text.begin());
@@ -93,7 +92,7 @@ std::u16string Record::GetXml() const {
     return latin.IsExtLatin(&c) != 0;
   });
   if (autoCvtEacc_) text = replaceEaccSegments(text, eaccToUnicode);
-  return kRecordPrefix + toInternalText(text);
+  return std::u16string(loomkit::kRecordPrefix) + toInternalText(text);
 }
 
 int32_t Record::AutoCvtEacc(int32_t on) {

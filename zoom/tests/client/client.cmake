@@ -13,13 +13,14 @@ target_link_libraries(zoom_fixture_server PRIVATE PkgConfig::YAZ_SERVER PkgConfi
 add_executable(zoom_rogue_server ${CMAKE_CURRENT_SOURCE_DIR}/tests/client/fixture/rogue_server.cpp)
 target_link_libraries(zoom_rogue_server PRIVATE PkgConfig::YAZ Threads::Threads)
 
-# What the tests and bench/zoom_fetch.cpp need to run a server: the process runner and
-# the paths of the fixture server and the rogue one.
-add_library(zoom_client_testkit STATIC EXCLUDE_FROM_ALL ${CMAKE_CURRENT_SOURCE_DIR}/tests/client/server_process.cpp)
-target_include_directories(zoom_client_testkit PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/tests/client)
-target_link_libraries(zoom_client_testkit PUBLIC qorvel_testing)
-target_compile_definitions(zoom_client_testkit PUBLIC ZOOM_FIXTURE_SERVER="$<TARGET_FILE:zoom_fixture_server>"
+# zoom_test_servers: the Z39.50 test-server runner (ztest::ServerProcess of server_process.h)
+# and the paths of the fixture server and the rogue one, for every test program and benchmark
+# that runs a Z39.50 server of its own (here, in Loomstore, Gleanex and Setuply, bench/).
+add_library(zoom_test_servers STATIC EXCLUDE_FROM_ALL ${CMAKE_CURRENT_SOURCE_DIR}/tests/client/server_process.cpp)
+target_include_directories(zoom_test_servers PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/tests/client)
+target_link_libraries(zoom_test_servers PUBLIC qorvel_testing)
+target_compile_definitions(zoom_test_servers PUBLIC ZOOM_FIXTURE_SERVER="$<TARGET_FILE:zoom_fixture_server>"
                            ZOOM_ROGUE_SERVER="$<TARGET_FILE:zoom_rogue_server>")
-add_dependencies(zoom_client_testkit zoom_fixture_server zoom_rogue_server)
+add_dependencies(zoom_test_servers zoom_fixture_server zoom_rogue_server)
 
-target_link_libraries(zoom_client_tests PRIVATE zoom_client_engine zoom_client_testkit)
+target_link_libraries(zoom_client_tests PRIVATE zoom_client_engine zoom_test_servers)

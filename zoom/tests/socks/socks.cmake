@@ -4,6 +4,5 @@
 # engine at hand, its Connect is driven through the proxy too.
 target_link_libraries(zoom_socks_tests PRIVATE zoom_client_engine)  # holds src/socks/ too
 target_compile_definitions(zoom_socks_tests PRIVATE ZOOM_SOCKS_WITH_ENGINE=1)
-target_include_directories(zoom_socks_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/src/socks
-                           ${CMAKE_CURRENT_SOURCE_DIR}/tests/client)
-target_sources(zoom_socks_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/tests/client/server_process.cpp)
+target_include_directories(zoom_socks_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/src/socks)
+target_link_libraries(zoom_socks_tests PRIVATE zoom_test_servers)

@@ -39,6 +39,8 @@ class CKelvraDbaseDriver : public CKelvraDriver {
 class CKelvraRecordSetDriver : public CKelvraDriver {
  public:
   using CKelvraDriver::CKelvraDriver;
+  /// GetCount's argument for the hits of the last search.
+  static constexpr int32_t kLastSearchHits = 0x5103;
   int32_t GetCount(int32_t reserved);
   int32_t Search(com::IDispatch* dbase, std::u16string_view query);
   int32_t MoveFirst();
