@@ -9,7 +9,7 @@
 #include <platform/file.h>
 
 #include "iso2709_file_internal.h"
-#include "iso2709_internal.h"
+#include "iso/iso2709_internal.h"
 
 #include <algorithm>
 #include <climits>

@@ -6,7 +6,7 @@
 #include <platform/codepage.h>
 
 #include "iso2709_internal.h"
-#include "../../xml/src/node_impl.h"
+#include "../../../xml/src/node_impl.h"
 
 #include <algorithm>
 #include <array>
