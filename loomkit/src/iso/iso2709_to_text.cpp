@@ -1,6 +1,6 @@
 // ISO 2709 (UTF-16) to internal record text: the directory sort and the text writer.
 #include <loomkit/MarcFile.h>
-#include <xml/dom.h>
+#include <xml/tree.h>
 
 #include "iso2709_internal.h"
 
