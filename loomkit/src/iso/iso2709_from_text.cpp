@@ -4,6 +4,7 @@
 #include <loomkit/MarcFile.h>
 #include <loomkit/SubField.h>
 #include <platform/codepage.h>
+#include <platform/words.h>
 #include <xml/tree.h>
 
 #include "iso2709_internal.h"
@@ -55,7 +56,7 @@ constexpr std::array<char16_t, 0x20> kControlFieldControls = [] {
 inline char16_t outUnit(char16_t c) { return c < 0x20 ? kOutControls[c] : c; }
 
 void appendContent(u16& out, u16v text, const char16_t* controls) {
-  appendMappedFrom(out, text, 0x20, [controls](char16_t c) { return c < 0x20 ? controls[c] : c; });
+  platform::words::appendMappedBelow(out, text, 0x20, [controls](char16_t c) { return c < 0x20 ? controls[c] : c; });
 }
 
 // Where a record's characters go: UTF-16 units, or bytes of a code page (ByteSink, below).
@@ -247,17 +248,10 @@ struct ByteSink {
       ok = false;
       return;
     }
-    // Eight bytes at a time while none is below 20.
-    char* p = at;
-    for (; p + 8 <= end; p += 8) {
-      uint64_t w;
-      std::memcpy(&w, p, sizeof w);
-      if (((w - 0x2020202020202020ull) & ~w & 0x8080808080808080ull) == 0) continue;
-      for (char* q = p; q < p + 8; ++q)
-        if (uint8_t(*q) < 0x20) *q = char(controls[uint8_t(*q)]);
-    }
-    for (; p < end; ++p)
-      if (uint8_t(*p) < 0x20) *p = char(controls[uint8_t(*p)]);
+    // A word at a time while none of its bytes is below 20.
+    const char16_t* const map = controls;
+    platform::words::mapBelow(at, size_t(end - at), char(0x20),
+                                   [map](char c) { return uint8_t(c) < 0x20 ? char(map[uint8_t(c)]) : c; });
     used += size_t(end - at);
     units += text.size();
   }
