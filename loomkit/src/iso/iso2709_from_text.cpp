@@ -5,6 +5,7 @@
 #include <loomkit/SubField.h>
 #include <platform/codepage.h>
 #include <platform/words.h>
+#include <xml/escape.h>
 #include <xml/tree.h>
 
 #include "iso2709_internal.h"
@@ -25,18 +26,7 @@ using Steps = xml::TreeWalk;
 // One unit of content as it goes out: the frame characters (U+0000, U+001D-U+001F) as blanks,
 // as the reader blanks control bytes, so that content never breaks the record's frame; then
 // the content escape undone (U+0011-U+0016 back to blank & < > " ').
-constexpr char16_t outControl(char16_t c) {
-  switch (c) {
-    case 0x00: case 0x1D: case 0x1E: case 0x1F: return u' ';
-    case 0x11: return u' ';
-    case 0x12: return u'&';
-    case 0x13: return u'<';
-    case 0x14: return u'>';
-    case 0x15: return u'"';
-    case 0x16: return u'\'';
-  }
-  return c;
-}
+constexpr char16_t outControl(char16_t c) { return breaksFrame(c) ? u' ' : xml::contentUnescape(c); }
 
 // outControl() of every unit below U+0020, looked up rather than branched on.
 constexpr std::array<char16_t, 0x20> kOutControls = [] {

@@ -42,7 +42,7 @@ constexpr size_t kNoLimit = size_t(-1);
 
 /// \brief True for the characters that end text, a record, a field or a subfield (U+0000,
 /// U+001D, U+001E, U+001F): inside content they are written as blanks.
-inline bool breaksFrame(char16_t c) { return c == 0 || (c >= kRecordEnd && c <= kDelimiter); }
+constexpr bool breaksFrame(char16_t c) { return c == 0 || (c >= kRecordEnd && c <= kDelimiter); }
 
 /// \brief True for a control field's tag: its first two characters are "00" or "-0".
 bool isControlTag(u16v tag);

@@ -1,6 +1,7 @@
 // ISO 2709 (UTF-16) to internal record text: the directory sort and the text writer.
 #include <loomkit/MarcFile.h>
 #include <platform/words.h>
+#include <xml/escape.h>
 #include <xml/tree.h>
 
 #include "iso2709_internal.h"
@@ -18,18 +19,7 @@ namespace {
 // The content escape of field data: the blank and the five characters XML reserves become
 // U+0011-U+0016. A NUL, which no XML text can hold and which would end the record text for
 // every reader of it, is taken as a blank, as the file reader takes control bytes.
-constexpr char16_t escaped(char16_t c) {
-  switch (c) {
-    case 0:
-    case u' ': return 0x11;
-    case u'&': return 0x12;
-    case u'<': return 0x13;
-    case u'>': return 0x14;
-    case u'"': return 0x15;
-    case u'\'': return 0x16;
-  }
-  return c;
-}
+constexpr char16_t escaped(char16_t c) { return xml::contentEscape(c == 0 ? u' ' : c); }
 
 // escaped() of every unit up to ">", looked up rather than branched on.
 constexpr std::array<char16_t, 0x3F> kEscapes = [] {
