@@ -188,12 +188,6 @@ bool equalsNoCase(std::string_view a, std::string_view b) {
   return true;
 }
 
-u16 toUpperAscii(u16v s) {
-  u16 r(s);
-  for (auto& c : r) c = upperAscii(c);
-  return r;
-}
-
 u16 toLowerAscii(u16v s) {
   u16 r(s);
   for (auto& c : r)

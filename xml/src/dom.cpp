@@ -422,7 +422,6 @@ std::optional<std::u16string> Node::getAttribute(std::u16string_view name) const
   return guarded([&] { return std::optional<std::u16string>(a->value); });
 }
 
-bool Node::hasAttribute(std::u16string_view name) const { return findAttr(need(), name) != nullptr; }
 
 void Node::setAttribute(std::u16string_view name, std::u16string_view value) {
   NodeImpl& n = needElement(need());

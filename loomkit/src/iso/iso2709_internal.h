@@ -19,9 +19,6 @@ class Document;
 class Node;
 }
 
-// The file reader and writer test for this to know the byte forms are here.
-#define QV_ISO2709_BYTES 1
-
 namespace loomkit::iso2709 {
 
 using u16 = std::u16string;

@@ -81,7 +81,6 @@ class Node {
   /// \brief Attribute node by name, or a null handle.
   Node attributeNode(std::u16string_view name) const;
   std::optional<std::u16string> getAttribute(std::u16string_view name) const;
-  bool hasAttribute(std::u16string_view name) const;
   /// \brief Sets the value; a new attribute goes after the existing ones.
   void setAttribute(std::u16string_view name, std::u16string_view value);
   /// \brief Adds an attribute node (replacing one of the same name in its place).
