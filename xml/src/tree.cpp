@@ -150,25 +150,39 @@ void TreeWalk::walk(const Node& node) {
   Open* open = open_.data();
   size_t depth = 0, openCapacity = open_.size();
   for (;;) {
-    const size_t attributes = n->attrs.size();
-    if (capacity - used < 1 + attributes) [[unlikely]] {
-      size_ = used;
-      grow(1 + attributes);
-      steps = steps_.get();
-      capacity = capacity_;
-    }
-    WalkStep* s = steps + used;
-    *s = WalkStep{n->type, uint32_t(attributes), uint32_t(n->children.size()), uint32_t(1 + attributes), &n->name, &n->value};
-    for (const NodePtr& a : n->attrs) *++s = WalkStep{NodeType::Attribute, 0, 0, 1, &a->name, &a->value};
-    const size_t at = used;
-    used += 1 + attributes;
-    if (!n->children.empty()) {
-      if (depth == openCapacity) [[unlikely]] {
-        open_.resize(2 * openCapacity + 8);
-        open = open_.data();
-        openCapacity = open_.size();
+    // Only elements and documents hold attributes or children; a text, an attribute and the
+    // like are left at their type, so that a walk reads no more of them than a reader would
+    // (on a tree that has gone out of the cache, every other line of a node is a miss).
+    const NodeType type = n->type;
+    if (type != NodeType::Element && type != NodeType::Document) {
+      if (used == capacity) [[unlikely]] {
+        size_ = used;
+        grow(1);
+        steps = steps_.get();
+        capacity = capacity_;
       }
-      open[depth++] = Open{n->children.data(), n->children.data() + n->children.size(), at};
+      steps[used++] = WalkStep{type, 0, 0, 1, &n->name, &n->value};
+    } else {
+      const size_t attributes = n->attrs.size();
+      if (capacity - used < 1 + attributes) [[unlikely]] {
+        size_ = used;
+        grow(1 + attributes);
+        steps = steps_.get();
+        capacity = capacity_;
+      }
+      WalkStep* s = steps + used;
+      *s = WalkStep{type, uint32_t(attributes), uint32_t(n->children.size()), uint32_t(1 + attributes), &n->name, &n->value};
+      for (const NodePtr& a : n->attrs) *++s = WalkStep{NodeType::Attribute, 0, 0, 1, &a->name, &a->value};
+      const size_t at = used;
+      used += 1 + attributes;
+      if (!n->children.empty()) {
+        if (depth == openCapacity) [[unlikely]] {
+          open_.resize(2 * openCapacity + 8);
+          open = open_.data();
+          openCapacity = open_.size();
+        }
+        open[depth++] = Open{n->children.data(), n->children.data() + n->children.size(), at};
+      }
     }
     // On to the next node in document order, closing the elements whose children are done.
     for (;;) {

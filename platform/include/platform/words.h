@@ -148,18 +148,20 @@ inline bool holdsHighByte(std::string_view s) {
 /// then at most one more), moving `i` and `o` past them. Runs in records are short and many:
 /// leaders, directories, tags, codes and numbers.
 inline void widenAsciiRun(const unsigned char* p, size_t& i, size_t n, char16_t*& o) {
-#ifdef __SSE2__
-  for (; i + 16 <= n; i += 16, o += 16) {
-    const __m128i v = vectorAt(p + i);
-    if (_mm_movemask_epi8(v) != 0) break;
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(o), _mm_unpacklo_epi8(v, _mm_setzero_si128()));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 8), _mm_unpackhi_epi8(v, _mm_setzero_si128()));
-  }
-#endif
   while (i + 8 <= n && !anyByteHigh(bytesAt(p + i))) {
     for (int k = 0; k < 8; ++k) o[k] = char16_t(p[i + k]);
     o += 8;
     i += 8;
+#ifdef __SSE2__
+    // A run that fills a word may be long: sixteen at a time from here (a short run has
+    // already ended at the word's test, at the cost it always had).
+    for (; i + 16 <= n; i += 16, o += 16) {
+      const __m128i v = vectorAt(p + i);
+      if (_mm_movemask_epi8(v) != 0) break;
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(o), _mm_unpacklo_epi8(v, _mm_setzero_si128()));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 8), _mm_unpackhi_epi8(v, _mm_setzero_si128()));
+    }
+#endif
   }
   if (i < n && p[i] < 0x80) {
     *o++ = char16_t(p[i]);
@@ -172,19 +174,20 @@ inline void widenAsciiRun(const unsigned char* p, size_t& i, size_t n, char16_t*
 /// (fewer than four, or a word that holds another unit) is the caller's.
 template <bool kStopAtNul = false>
 inline void narrowAsciiRun(const char16_t* s, size_t& i, size_t n, char*& o) {
-#ifdef __SSE2__
-  const __m128i zero = _mm_setzero_si128(), nonAscii = _mm_set1_epi16(short(0xFF80));
-  for (; i + 8 <= n; i += 8, o += 8) {
-    const __m128i v = vectorAt(s + i);
-    if (_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(v, nonAscii), zero)) != 0xFFFF) break;
-    if (kStopAtNul && _mm_movemask_epi8(_mm_cmpeq_epi16(v, zero)) != 0) break;
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(o), _mm_packus_epi16(v, v));
-  }
-#endif
   for (uint64_t w; i + 4 <= n && (w = unitsAt(s + i), allUnitsAscii(w)) && !(kStopAtNul && anyUnitBelow(w, 1));) {
     o[0] = char(w), o[1] = char(w >> 16), o[2] = char(w >> 32), o[3] = char(w >> 48);
     o += 4;
     i += 4;
+#ifdef __SSE2__
+    // As widenAsciiRun: eight at a time once a run has filled a word.
+    const __m128i zero = _mm_setzero_si128(), nonAscii = _mm_set1_epi16(short(0xFF80));
+    for (; i + 8 <= n; i += 8, o += 8) {
+      const __m128i v = vectorAt(s + i);
+      if (_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(v, nonAscii), zero)) != 0xFFFF) break;
+      if (kStopAtNul && _mm_movemask_epi8(_mm_cmpeq_epi16(v, zero)) != 0) break;
+      _mm_storel_epi64(reinterpret_cast<__m128i*>(o), _mm_packus_epi16(v, v));
+    }
+#endif
   }
 }
 
