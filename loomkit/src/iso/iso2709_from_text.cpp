@@ -218,6 +218,13 @@ namespace {
 // would not give what the whole record's conversion gives: a character the table lacks, or a
 // surrogate at a piece's edge (UTF-8 joins a pair that two pieces split).
 struct ByteSink {
+  static constexpr size_t kShortPiece = 8;
+  static bool isAscii(u16v text) {
+    char16_t all = 0;
+    for (char16_t c : text) all |= c;
+    return all < 0x80;
+  }
+
   Room& out;
   int codePage;
   size_t used;
@@ -233,6 +240,14 @@ struct ByteSink {
       return;
     }
     char* const at = room(text.size() * 3);
+    // A short piece in ASCII (a code, an indicator, a number) is its own bytes in UTF-8: it
+    // goes out here, unit by unit, rather than through the converter.
+    if (codePage == 65001 && text.size() <= kShortPiece && isAscii(text)) {
+      for (size_t k = 0; k < text.size(); ++k) at[k] = char(text[k] < 0x20 ? controls[text[k]] : text[k]);
+      used += text.size();
+      units += text.size();
+      return;
+    }
     char* const end = platform::narrowByTable(codePage, text, at);
     if (!end) {
       ok = false;
@@ -241,7 +256,7 @@ struct ByteSink {
     // A word at a time while none of its bytes is below 20.
     const char16_t* const map = controls;
     platform::words::mapBelow(at, size_t(end - at), char(0x20),
-                                   [map](char c) { return uint8_t(c) < 0x20 ? char(map[uint8_t(c)]) : c; });
+                              [map](char c) { return uint8_t(c) < 0x20 ? char(map[uint8_t(c)]) : c; });
     used += size_t(end - at);
     units += text.size();
   }
