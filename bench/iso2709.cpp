@@ -20,7 +20,7 @@
 #include <loomkit/Marc.h>
 #include <loomkit/MarcFile.h>
 
-#include "../loomkit/src/cvtcode_internal.h"
+#include "../loomkit/src/codes/cvtcode_internal.h"
 
 #include <platform/codepage.h>
 #include <platform/file.h>

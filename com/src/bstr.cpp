@@ -33,15 +33,6 @@ void SysFreeString(BSTR s) {
   if (s) std::free(header(s));
 }
 
-bool SysReAllocString(BSTR* s, const char16_t* text) {
-  if (!s) return false;
-  BSTR n = SysAllocString(text ? text : u"");
-  if (!n) return false;
-  SysFreeString(*s);
-  *s = n;
-  return true;
-}
-
 uint32_t SysStringByteLen(BSTR s) { return s ? *header(s) : 0; }
 uint32_t SysStringLen(BSTR s) { return SysStringByteLen(s) / sizeof(char16_t); }
 

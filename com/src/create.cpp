@@ -133,10 +133,6 @@ HRESULT registerClassInProcess(std::u16string_view progId, REFCLSID clsid, IUnkn
   return S_OK;
 }
 
-HRESULT CoRegisterClassObject(REFCLSID clsid, IUnknown* factory, DWORD, DWORD, DWORD* cookie) {
-  return registerClassInProcess({}, clsid, factory, cookie);
-}
-
 HRESULT CoRevokeClassObject(DWORD cookie) {
   IUnknown* factory = nullptr;
   {

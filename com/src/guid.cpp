@@ -39,9 +39,4 @@ int32_t CLSIDFromString(const char16_t* text, CLSID* out) {
   return parseGuid(text, *out) ? S_OK : CO_E_CLASSSTRING;
 }
 
-int32_t StringFromGUID2(const GUID& g, char16_t* buf, int32_t size) {
-  std::u16string s = formatGuid(g);
-  return platform::copyOut(s, buf, size) ? int32_t(s.size() + 1) : 0;
-}
-
 }  // namespace com

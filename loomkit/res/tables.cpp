@@ -2,7 +2,7 @@
 // file followed by two NUL bytes, so that the text is NUL-terminated wherever it is read.
 // This file plays the library's resources: embeddedTable finds a table by its resource type
 // (CODETABLE, PINYINTABLE) and id, as a resource is found by type and "#id".
-#include "../src/cvtcode_internal.h"
+#include "../src/codes/cvtcode_internal.h"
 
 #define LOOMKIT_EMBED(sym, file)                                   \
   __asm__(".section .rodata\n"                                     \

@@ -1,7 +1,6 @@
 #include <platform/codepage.h>
 #include <platform/text.h>
-
-#include "ascii_run.h"
+#include <platform/words.h>
 
 #include <unicode/ucnv.h>
 #include <unicode/ucnv_cb.h>
@@ -92,7 +91,7 @@ class Gbk936 {
     for (size_t i = 0, n = in.size(); i < n;) {
       unsigned b = p[i];
       if (b < 0x80) {
-        detail::widenAsciiRun(p, i, n, o);
+        words::widenAsciiRun(p, i, n, o);
       } else if (single_[b - 0x80]) {
         *o++ = single_[b - 0x80];
         ++i;
@@ -121,7 +120,6 @@ class Gbk936 {
   // Writes the bytes of `in` at `o` (room for two a unit): the end of what was written, or
   // null when the table lacks one of its characters.
   char* encodeInto(std::u16string_view in, char* o) const {
-    constexpr uint64_t kOnes = 0x0001000100010001ull, kHighs = 0x8000800080008000ull;
     for (size_t i = 0, n = in.size(); i < n;) {
       char16_t c = in[i++];
       uint16_t bytes = narrow_[c];
@@ -135,13 +133,7 @@ class Gbk936 {
       if (c >= 0x80 || !asciiSame_) continue;
       // After an ASCII character, more ASCII four at a time (U+0000 excepted, which the
       // table does not settle).
-      uint64_t w;
-      while (i + 4 <= n && (std::memcpy(&w, in.data() + i, sizeof w), (w & 0xFF80FF80FF80FF80ull) == 0) &&
-             ((w - kOnes) & ~w & kHighs) == 0) {
-        o[0] = char(w), o[1] = char(w >> 16), o[2] = char(w >> 32), o[3] = char(w >> 48);
-        o += 4;
-        i += 4;
-      }
+      words::narrowAsciiRun<true>(in.data(), i, n, o);
     }
     return o;
   }

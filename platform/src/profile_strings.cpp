@@ -67,10 +67,6 @@ bool writeProfileString(const ProfileFile& file, u16v section, u16v key, u16v va
   return WritePrivateProfileString(z(section).c_str(), z(key).c_str(), z(value).c_str(), file.c_str());
 }
 
-bool writeProfileInt(const ProfileFile& file, u16v section, u16v key, int32_t value) {
-  return writeProfileString(file, section, key, ascii(std::to_string(value)));
-}
-
 bool deleteProfileKey(const ProfileFile& file, u16v section, u16v key) {
   return WritePrivateProfileString(z(section).c_str(), z(key).c_str(), nullptr, file.c_str());
 }

@@ -137,22 +137,6 @@ LONG RegQueryValue(HKEY key, const char16_t* name, std::u16string& value) {
   });
 }
 
-LONG RegQueryValueEx(HKEY key, const char16_t* name, char16_t* buf, uint32_t* size) {
-  if (!size) return buf ? ERROR_INVALID_PARAMETER : withKey(key, [&](reg::Node& n) -> LONG {
-    return n.value(nameOf(name)) ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
-  });
-  u16 text;
-  if (LONG rc = RegQueryValue(key, name, text); rc != ERROR_SUCCESS) return rc;
-  uint32_t need = uint32_t(text.size() + 1);
-  uint32_t have = *size;
-  *size = need;
-  if (!buf) return ERROR_SUCCESS;
-  if (have < need) return ERROR_MORE_DATA;
-  text.copy(buf, text.size());
-  buf[text.size()] = 0;
-  return ERROR_SUCCESS;
-}
-
 LONG RegDeleteValue(HKEY key, const char16_t* name) {
   return changeKey(key, [&](reg::Node& n, bool& changed) -> LONG {
     for (auto it = n.values.begin(); it != n.values.end(); ++it) {

@@ -1,6 +1,5 @@
 #include <platform/text.h>
-
-#include "ascii_run.h"
+#include <platform/words.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -17,7 +16,7 @@ u16 fromUtf8(std::string_view s) {
   while (i < n) {
     unsigned c = p[i];
     if (c < 0x80) {
-      detail::widenAsciiRun(p, i, n, o);
+      words::widenAsciiRun(p, i, n, o);
       continue;
     }
     // The usual well-formed three-byte form (CJK) straight, a run of them in one loop;
@@ -94,12 +93,7 @@ char* utf8IntoAs(u16v s, char* o) {
     if (c < 0x80) {
       *o++ = char(c);
       // More ASCII four units at a time (tags, indicators, codes, numbers).
-      uint64_t w;
-      while (i + 4 <= n && (std::memcpy(&w, s.data() + i, sizeof w), (w & 0xFF80FF80FF80FF80ull) == 0)) {
-        o[0] = char(w), o[1] = char(w >> 16), o[2] = char(w >> 32), o[3] = char(w >> 48);
-        o += 4;
-        i += 4;
-      }
+      words::narrowAsciiRun(s.data(), i, n, o);
       continue;
     }
     // Three bytes for all but the first 800 and surrogates: most characters of a record
@@ -192,12 +186,6 @@ bool equalsNoCase(std::string_view a, std::string_view b) {
     if (x != y) return false;
   }
   return true;
-}
-
-u16 toUpperAscii(u16v s) {
-  u16 r(s);
-  for (auto& c : r) c = upperAscii(c);
-  return r;
 }
 
 u16 toLowerAscii(u16v s) {

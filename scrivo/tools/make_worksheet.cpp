@@ -7,6 +7,8 @@
 // or begin with "#" are skipped.
 //
 // Usage: make_worksheet <input> <output>. Exit status 1 with a message on bad input.
+#include <xml/escape.h>
+
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -20,20 +22,14 @@ bool fail(const std::string& why, int line) {
   return false;
 }
 
-// Blank and the five XML characters as the record text carries them.
+// Blank and the five XML characters as the record text carries them; the leader escapes only
+// its blanks.
 std::string escape(const std::string& s, bool leader) {
   std::string out;
   for (char c : s) {
-    switch (c) {
-      case '#':
-      case ' ': out += '\x11'; break;
-      case '&': out += leader ? "&" : "\x12"; break;
-      case '<': out += leader ? "<" : "\x13"; break;
-      case '>': out += leader ? ">" : "\x14"; break;
-      case '"': out += leader ? "\"" : "\x15"; break;
-      case '\'': out += leader ? "'" : "\x16"; break;
-      default: out += c;
-    }
+    if (c == '#') c = ' ';
+    if (leader && c != ' ') out += c;
+    else out += char(xml::contentEscape(char16_t(static_cast<unsigned char>(c))));
   }
   return out;
 }

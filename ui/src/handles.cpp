@@ -68,6 +68,4 @@ bool detail::withLiveObject(HWND h, const std::function<void(QObject*)>& f) {
   return true;
 }
 
-QWidget* windowOf(HWND h) { return qobject_cast<QWidget*>(objectOf(h)); }
-
 }  // namespace ui

@@ -422,7 +422,6 @@ std::optional<std::u16string> Node::getAttribute(std::u16string_view name) const
   return guarded([&] { return std::optional<std::u16string>(a->value); });
 }
 
-bool Node::hasAttribute(std::u16string_view name) const { return findAttr(need(), name) != nullptr; }
 
 void Node::setAttribute(std::u16string_view name, std::u16string_view value) {
   NodeImpl& n = needElement(need());
@@ -614,6 +613,9 @@ std::vector<Node> Node::childElementsWhere(std::u16string_view name, std::u16str
 
 // ---- Document -------------------------------------------------------------------------
 
+Document::Document(const Node& node)
+    : impl_(node.impl_ && node.impl_->type == NodeType::Document ? node.impl_ : nullptr) {}
+
 Document Document::create() {
   return guarded([] {
     auto d = makeNode(NodeType::Document);
@@ -682,123 +684,5 @@ void Document::setPreserveWhiteSpace(bool keep) { need().preserveWhiteSpace = ke
 bool Document::preserveWhiteSpace() const { return need().preserveWhiteSpace; }
 void Document::setExactText(bool exact) { need().exactText = exact; }
 bool Document::exactText() const { return need().exactText; }
-
-// ---- TreeBuilder ----------------------------------------------------------------------
-//
-// The old tree is built over in place: each new node takes the old node at its place when
-// that one is of its kind and no handle holds it, so a reader that fills one document record
-// after record allocates almost nothing once the first record is in. What the new tree does
-// not reach is let go when its element closes (the document's own children when the top
-// element closes); a held node is never reused and stands alone, with its subtree, as when
-// the tree is dropped.
-
-TreeBuilder::TreeBuilder(const Document& doc) : doc_(doc.impl().get()) {
-  if (!doc_) throw ComError(E_POINTER);
-  open_.reserve(4);  // a record's depth: record, field, subfield, with room for a group
-}
-
-namespace {
-
-bool reusable(const NodePtr& n, NodeType t) { return n->type == t && n.use_count() == 1; }
-
-// Lets go of list[from...]: held nodes stand alone, the rest go with their subtrees.
-[[gnu::noinline]] void cutTail(NodeImpl* owner, NodeList& list, size_t from) {
-  std::weak_ptr<NodeImpl> d;
-  bool haveDoc = false;
-  for (size_t i = from; i < list.size(); ++i) {
-    NodePtr& n = list[i];
-    if (n.use_count() == 1 && n->children.empty() && n->attrs.empty()) continue;
-    if (!haveDoc) {
-      d = docOf(*owner);
-      haveDoc = true;
-    }
-    standAlone(n.get(), n, d);
-  }
-  list.erase(list.begin() + std::ptrdiff_t(from), list.end());
-}
-
-inline void cutList(NodeImpl* owner, NodeList& list, size_t from) {
-  if (from < list.size()) cutTail(owner, list, from);
-}
-
-// A new node of kind `t` put at place `at` of `list` (owned by `owner`), in the place of the
-// node there or at the end.
-[[gnu::noinline]] NodeImpl* placeNew(NodeImpl* owner, NodeList& list, size_t at, NodeType t) {
-  NodePtr fresh = makeNode(t);
-  fresh->parent = owner;
-  fresh->index = at;
-  NodeImpl* made = fresh.get();
-  if (at < list.size()) {
-    NodePtr old = std::move(list[at]);
-    list[at] = std::move(fresh);
-    standAlone(old.get(), old, docOf(*owner));
-  } else {
-    list.push_back(std::move(fresh));
-  }
-  return made;
-}
-
-// The node of kind `t` at place `at` of `list`: the old one when it can be reused, otherwise
-// a new one.
-inline NodeImpl* placeAt(NodeImpl* owner, NodeList& list, size_t at, NodeType t) {
-  if (at < list.size() && reusable(list[at], t)) [[likely]]
-    return list[at].get();
-  return placeNew(owner, list, at, t);
-}
-
-}  // namespace
-
-TreeBuilder::Level& TreeBuilder::top() { return open_.empty() ? docLevel_ : open_.back(); }
-
-void TreeBuilder::open(std::u16string_view name) {
-  guarded([&] {
-    Level& parent = top();
-    bool atTop = open_.empty();
-    NodeImpl* e = placeAt(parent.node, parent.node->children, parent.children, NodeType::Element);
-    ++parent.children;
-    if (e->name != name) e->name.assign(name.data(), name.size());
-    // Room for what a record's elements hold (a name and an indicator; a few subfields),
-    // so that most lists are allocated once rather than grown step by step.
-    e->attrs.reserve(2);
-    e->children.reserve(atTop ? 32 : 4);
-    open_.push_back(Level{e, 0, 0});
-  });
-}
-
-std::u16string& TreeBuilder::attribute(std::u16string_view name) {
-  return guarded([&]() -> std::u16string& {
-    Level& element = open_.back();
-    NodeImpl* a = placeAt(element.node, element.node->attrs, element.attributes, NodeType::Attribute);
-    ++element.attributes;
-    if (a->name != name) a->name.assign(name.data(), name.size());
-    a->value.clear();
-    return a->value;
-  });
-}
-
-std::u16string& TreeBuilder::text() {
-  return guarded([&]() -> std::u16string& {
-    Level& parent = open_.back();
-    NodeImpl* t = placeAt(parent.node, parent.node->children, parent.children, NodeType::Text);
-    ++parent.children;
-    t->value.clear();
-    return t->value;
-  });
-}
-
-void TreeBuilder::close() {
-  Level done = open_.back();
-  open_.pop_back();
-  cutList(done.node, done.node->children, done.children);
-  cutList(done.node, done.node->attrs, done.attributes);
-  if (open_.empty()) cutList(doc_, doc_->children, docLevel_.children);
-}
-
-void TreeBuilder::dropLast() {
-  Level& parent = top();
-  if (parent.children == 0) return;
-  // Left in place until its parent closes: the next node built there may reuse it.
-  --parent.children;
-}
 
 }  // namespace xml

@@ -33,44 +33,6 @@ void assignUtf8(std::u16string& dst, const char* s) {
   for (size_t i = 0; i < n; ++i) dst[i] = char16_t(static_cast<unsigned char>(s[i]));
 }
 
-/// Our text as UTF-8 for the parser, in the same form as platform::toUtf8 (a lone surrogate
-/// as its three-byte form, so that it comes back), written straight into a sized buffer.
-std::string parserInput(std::u16string_view s) {
-  std::string out(s.size() * 3, '\0');
-  char* o = out.data();
-  for (size_t i = 0, n = s.size(); i < n; ++i) {
-    // Runs of ASCII (nearly all of a record's markup) four units at a time.
-    while (i + 4 <= n && ((s[i] | s[i + 1] | s[i + 2] | s[i + 3]) & 0xFF80) == 0) {
-      o[0] = char(s[i]);
-      o[1] = char(s[i + 1]);
-      o[2] = char(s[i + 2]);
-      o[3] = char(s[i + 3]);
-      o += 4;
-      i += 4;
-    }
-    if (i == n) break;
-    uint32_t c = s[i];
-    if (c < 0x80) {
-      *o++ = char(c);
-    } else if (c < 0x800) {
-      *o++ = char(0xC0 | (c >> 6));
-      *o++ = char(0x80 | (c & 0x3F));
-    } else if (c >= 0xD800 && c <= 0xDBFF && i + 1 < n && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (s[++i] - 0xDC00);
-      *o++ = char(0xF0 | (c >> 18));
-      *o++ = char(0x80 | ((c >> 12) & 0x3F));
-      *o++ = char(0x80 | ((c >> 6) & 0x3F));
-      *o++ = char(0x80 | (c & 0x3F));
-    } else {
-      *o++ = char(0xE0 | (c >> 12));
-      *o++ = char(0x80 | ((c >> 6) & 0x3F));
-      *o++ = char(0x80 | (c & 0x3F));
-    }
-  }
-  out.resize(size_t(o - out.data()));
-  return out;
-}
-
 /// Resolves the reference at `p` ("&...;") to a code point and moves `p` past it; false for
 /// anything but &amp; &lt; &gt; &quot; &apos;, &#n; and &#xh; naming a character.
 bool resolveReference(const char*& p, uint32_t& cp) {
@@ -127,7 +89,7 @@ bool decodeText(std::u16string& dst, const char* s, bool attribute) {
         if (c == '<' && attribute) return false;
         ++p;
       }
-    } else if (c < 0xE0) {  // the input came from parserInput, so it is well-formed
+    } else if (c < 0xE0) {  // the input came from platform::toUtf8, so it is well-formed
       c = ((c & 0x1F) << 6) | (p[1] & 0x3F);
       p += 2;
     } else if (c < 0xF0) {
@@ -408,7 +370,8 @@ bool parseInto(NodeImpl* doc, std::u16string_view text) {
     throw;
   }
   detachChildren(doc);
-  std::string buf = parserInput(text);
+  // pugixml reads UTF-8; toUtf8 keeps a lone surrogate as its three-byte form, so it comes back.
+  std::string buf = platform::toUtf8(text);
   // As a fragment, pugixml keeps character data outside the document element (otherwise
   // dropped silently) so that build() can refuse it.
   unsigned flags = pugi::parse_fragment | pugi::parse_cdata | pugi::parse_comments | pugi::parse_pi |

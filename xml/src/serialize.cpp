@@ -1,41 +1,18 @@
 // Writing nodes as XML text the way the platform DOM does: no added white space, "<x/>" for an
 // element without children, attributes in double quotes, and only the characters markup needs
 // escaped. Control characters (the record format's U+0011-U+0016 among them) go out raw.
+#include <xml/escape.h>
+
 #include "node_impl.h"
 
 namespace xml {
 
 namespace {
 
-/// Appends `s`, replacing & < > (and " when `inAttribute`) by their entity references.
-void appendEscaped(std::u16string& out, const std::u16string& s, bool inAttribute) {
-  const char16_t* p = s.data();
-  const char16_t* end = p + s.size();
-  const char16_t* run = p;
-  for (; p != end; ++p) {
-    const char16_t* rep;
-    size_t len;
-    switch (*p) {
-      case u'&': rep = u"&amp;"; len = 5; break;
-      case u'<': rep = u"&lt;"; len = 4; break;
-      case u'>': rep = u"&gt;"; len = 4; break;
-      case u'"':
-        if (!inAttribute) continue;
-        rep = u"&quot;"; len = 6;
-        break;
-      default: continue;
-    }
-    out.append(run, size_t(p - run));
-    out.append(rep, len);
-    run = p + 1;
-  }
-  out.append(run, size_t(end - run));
-}
-
 void appendAttribute(std::u16string& out, const NodeImpl& a) {
   out += a.name;
   out += u"=\"";
-  appendEscaped(out, a.value, true);
+  appendMarkupEscaped(out, a.value, true);
   out += u'"';
 }
 
@@ -56,7 +33,7 @@ void writeXml(const NodeImpl* root, std::u16string& out) {
             }
             out += n->children.empty() ? u"/>" : u">";
             return true;
-          case NodeType::Text: appendEscaped(out, n->value, false); break;
+          case NodeType::Text: appendMarkupEscaped(out, n->value, false); break;
           case NodeType::CData:
             out += u"<![CDATA[";
             out += n->value;

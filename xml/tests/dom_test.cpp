@@ -314,7 +314,7 @@ TEST(DomEdits, CloneIsIndependent) {
   Node attrCopy = field.attributeNode(u"name").cloneNode(false);
   EXPECT_FALSE(attrCopy.parent());
   shallow.setAttributeNode(attrCopy);  // a free copy may join another element
-  Document docCopy = Document(d.asNode().cloneNode(true).impl());
+  Document docCopy = Document(d.asNode().cloneNode(true));
   EXPECT_EQ(docCopy.xml(), d.xml());
   EXPECT_EQ(docCopy.documentElement().ownerDocument(), docCopy);
   docCopy.documentElement().removeChild(docCopy.documentElement().child(0));

@@ -51,12 +51,6 @@ void DispatchDriver::AttachDispatch(IDispatch* d, bool autoRelease) {
   m_bAutoRelease = autoRelease;
 }
 
-IDispatch* DispatchDriver::DetachDispatch() {
-  IDispatch* d = m_lpDispatch;
-  m_lpDispatch = nullptr;
-  return d;
-}
-
 void DispatchDriver::ReleaseDispatch() {
   if (m_lpDispatch && m_bAutoRelease) m_lpDispatch->Release();
   m_lpDispatch = nullptr;

@@ -19,8 +19,6 @@ BSTR SysAllocString(const char16_t* text);
 BSTR SysAllocStringLen(const char16_t* text, uint32_t len);
 /// \brief Frees a BSTR; null is accepted.
 void SysFreeString(BSTR s);
-/// \brief Replaces *s by a new copy of text; false when memory runs out.
-bool SysReAllocString(BSTR* s, const char16_t* text);
 /// \brief Length in 16-bit units (0 for null), from the prefix, so embedded NULs count.
 uint32_t SysStringLen(BSTR s);
 /// \brief Length in bytes (0 for null).

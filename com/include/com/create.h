@@ -42,15 +42,12 @@ HRESULT CoGetClassObject(REFCLSID clsid, DWORD context, void* reserved, REFIID i
 /// \brief A new object of clsid, by its class object's CreateInstance.
 HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD context, REFIID iid, void** ppv);
 
-/// \brief Registers a class object in this process (it is held until revoked), so that
-/// CoGetClassObject / CoCreateInstance find it before the registry. *cookie names it for
-/// CoRevokeClassObject.
-HRESULT CoRegisterClassObject(REFCLSID clsid, IUnknown* factory, DWORD context, DWORD flags, DWORD* cookie);
-HRESULT CoRevokeClassObject(DWORD cookie);
-
-/// \brief CoRegisterClassObject with a ProgID as well, for test doubles of classes that
-/// callers create by ProgID.
+/// \brief Registers a class object in this process under its CLSID and ProgID (it is held
+/// until revoked), so that CoGetClassObject, CoCreateInstance and creation by ProgID find it
+/// before the registry: for test doubles of classes that callers create by ProgID. *cookie
+/// names it for CoRevokeClassObject.
 HRESULT registerClassInProcess(std::u16string_view progId, REFCLSID clsid, IUnknown* factory, DWORD* cookie);
+HRESULT CoRevokeClassObject(DWORD cookie);
 
 /// \brief A new object by ProgID, asked for iid; what the first failing step answered otherwise.
 HRESULT createByProgId(std::u16string_view progId, REFIID iid, void** ppv);

@@ -72,9 +72,8 @@ bool parseGuid(std::u16string_view text, GUID& out);
 /// \brief The braced, upper-case text form of a GUID, as the registry keys carry it.
 std::u16string formatGuid(const GUID& g);
 
-/// \brief COM's names for the two above: CLSIDFromString answers CO_E_CLASSSTRING for bad text.
+/// \brief COM's name for parseGuid: CO_E_CLASSSTRING for bad text.
 int32_t CLSIDFromString(const char16_t* text, CLSID* out);
-int32_t StringFromGUID2(const GUID& g, char16_t* buf, int32_t size);
 
 }  // namespace com
 QORVEL_COM_API_END

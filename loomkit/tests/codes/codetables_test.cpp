@@ -4,7 +4,7 @@
 // text for the key, taking the first matching line, which is what the index must agree with.
 #include <loomkit/CvtCode.h>
 
-#include "../../src/cvtcode_internal.h"
+#include "../../src/codes/cvtcode_internal.h"
 
 #include <platform/codepage.h>
 #include <qorvel_testing/testing.h>

@@ -4,7 +4,7 @@
 #include <loomkit/Marc.h>
 #include <loomkit/MarcFile.h>
 
-#include "../../src/iso2709_file_internal.h"
+#include "../../src/files/iso2709_file_internal.h"
 #include "fixtures.h"
 
 #include <platform/text.h>

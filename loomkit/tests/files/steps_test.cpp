@@ -1,6 +1,6 @@
 // The byte-level steps of the record-file reader on their own: form tests, the skip to the
 // first digit, gathering across blocks and at the bound, the backward walk.
-#include "../../src/iso2709_file_internal.h"
+#include "../../src/files/iso2709_file_internal.h"
 #include "fixtures.h"
 
 #include <platform/file.h>

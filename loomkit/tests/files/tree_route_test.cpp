@@ -7,8 +7,8 @@
 #include <platform/text.h>
 #include <xml/dom.h>
 
-#include "../../src/iso2709_file_internal.h"
-#include "../../src/iso2709_internal.h"
+#include "../../src/files/iso2709_file_internal.h"
+#include "../../src/iso/iso2709_internal.h"
 #include "fixtures.h"
 
 #include <gtest/gtest.h>

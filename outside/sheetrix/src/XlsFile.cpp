@@ -7,6 +7,7 @@
 #include <ui/modal.h>
 #include <ui/translations.h>
 #include <xml/dom.h>
+#include <xml/escape.h>
 
 #include <QApplication>
 
@@ -61,7 +62,7 @@ void appendEscaped(std::u16string& out, std::u16string_view text) {
       default:
         // Other control characters have no place in XML; U+0011-U+0016 are the record
         // text's own escapes, which the suite's XML layer carries raw.
-        if (c < 0x20 && !(c >= 0x11 && c <= 0x16)) break;
+        if (c < 0x20 && !xml::isContentEscape(c)) break;
         out += c;
     }
   }

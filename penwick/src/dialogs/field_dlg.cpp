@@ -9,6 +9,7 @@
 
 #include <platform/paths.h>
 #include <platform/profile.h>
+#include <xml/escape.h>
 
 #include <QLabel>
 #include <QLineEdit>
@@ -75,7 +76,7 @@ std::u16string CMarcFieldDlg::DefaultIndicators(std::u16string_view fieldTag) co
   std::optional<std::u16string> value = def ? def.getAttribute(u"indicator") : std::nullopt;
   if (!value) return kTwoBlanks;
   for (char16_t& c : *value)
-    if (c == 0x11) c = u' ';
+    if (c == xml::kEscapedBlank) c = u' ';
   return *value;
 }
 
@@ -97,7 +98,7 @@ std::u16string CMarcFieldDlg::DefaultData(std::u16string_view fieldTag) const {
       data += sf.text();
     }
   }
-  return penwick::UnescapeContent(data);
+  return xml::unescapeContent(data);
 }
 
 void CMarcFieldDlg::OnTagChanged(const QString& text) {

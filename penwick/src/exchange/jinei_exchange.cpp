@@ -2,51 +2,18 @@
 #include "xml_converter.h"
 
 #include <platform/text.h>
+#include <xml/escape.h>
 
 using namespace penwick;
 
 namespace {
-constexpr char16_t kEscapes[] = u" &<>\"'";
-constexpr char16_t kBlankMark = 0x11;
-
 u16 leaderText(u16v s) {
   u16 out(s);
   for (char16_t& c : out)
-    if (c == u' ') c = kBlankMark;
-  return EscapeXml(out);
+    if (c == u' ') c = xml::kEscapedBlank;
+  return xml::markupEscaped(out);
 }
 }  // namespace
-
-u16 penwick::EscapeContent(u16v s) {
-  u16 out(s);
-  for (char16_t& c : out) {
-    for (int i = 0; i < 6; ++i)
-      if (c == kEscapes[i]) c = char16_t(0x11 + i);
-  }
-  return out;
-}
-
-u16 penwick::UnescapeContent(u16v s) {
-  u16 out(s);
-  for (char16_t& c : out)
-    if (c >= 0x11 && c <= 0x16) c = kEscapes[c - 0x11];
-  return out;
-}
-
-u16 penwick::EscapeXml(u16v s) {
-  u16 out;
-  out.reserve(s.size());
-  for (char16_t c : s) {
-    switch (c) {
-      case u'&': out += u"&amp;"; break;
-      case u'<': out += u"&lt;"; break;
-      case u'>': out += u"&gt;"; break;
-      case u'"': out += u"&quot;"; break;
-      default: out += c;
-    }
-  }
-  return out;
-}
 
 u16 CXmlConverter::GetAttributeText(const xml::Node& node, u16v name) {
   if (!node || node.type() != xml::NodeType::Element) return u16();
@@ -80,7 +47,7 @@ int CXmlConverter::ReadJinei(u16v text) {
 
   u16 header = leader.text();
   for (char16_t& c : header)
-    if (c == kBlankMark) c = u' ';
+    if (c == xml::kEscapedBlank) c = u' ';
   editor_->AddField(u"000", header);
 
   for (xml::Node n = leader.nextSibling(); n; n = n.nextSibling()) {
@@ -89,16 +56,16 @@ int CXmlConverter::ReadJinei(u16v text) {
     std::optional<u16> indicator = n.getAttribute(u"indicator");
     u16 content = FlattenField(n);
     if (editor_->IsDublinCore() || IsControlTag(tag)) {
-      editor_->AddField(tag, UnescapeContent(indicator.value_or(u16()) + content));
+      editor_->AddField(tag, xml::unescapeContent(indicator.value_or(u16()) + content));
     } else {
       // The indicators are the attribute's first two characters; the rest of it is the
       // field's text before its first subfield (all of it for a field without subfields,
       // which the toolkit writes wholly into the attribute). A data field written without
       // the attribute, or with one character in it, does not lend its first subfield's
       // delimiter and code to the indicators.
-      const u16 attribute = UnescapeContent(indicator.value_or(u16()));
+      const u16 attribute = xml::unescapeContent(indicator.value_or(u16()));
       const size_t n = IndicatorLength(attribute);
-      editor_->AddField(tag, attribute.substr(0, n), attribute.substr(n) + UnescapeContent(content));
+      editor_->AddField(tag, attribute.substr(0, n), attribute.substr(n) + xml::unescapeContent(content));
     }
   }
   return 1;
@@ -114,18 +81,18 @@ void CXmlConverter::WriteJinei(u16& out) const {
   for (item = item->next; item; item = item->next) {
     const u16& data = item->data;
     size_t at = data.find(kDelimiter);
-    out += u"<field name=\"" + EscapeXml(item->name) + u"\"";
+    out += u"<field name=\"" + xml::markupEscaped(item->name) + u"\"";
     if (at == u16::npos && !item->indicators.empty() && !IsControlTag(item->name)) {
       // A data field without subfields goes out in the toolkit's own form, its whole text
       // in the indicator attribute: the ISO 2709 writer takes a data field's indicators
       // and subfields only, and would drop text that stood in the element.
-      out += u" indicator=\"" + EscapeContent(item->indicators + data) + u"\"></field>";
+      out += u" indicator=\"" + xml::escapeContent(item->indicators + data) + u"\"></field>";
       continue;
     }
     if (!item->indicators.empty()) out += u" indicator=\"" + leaderText(item->indicators) + u"\"";
     out += u">";
     if (at == u16::npos) {
-      out += EscapeContent(data);
+      out += xml::escapeContent(data);
     } else {
       // Text before the first delimiter has no place in a data field's elements.
       while (at != u16::npos) {
@@ -133,7 +100,7 @@ void CXmlConverter::WriteJinei(u16& out) const {
         u16v code = at + 1 < data.size() && at + 1 != next ? u16v(data).substr(at + 1, 1) : u16v();
         size_t contentStart = at + 1 + code.size();
         u16v content = u16v(data).substr(contentStart, next == u16::npos ? u16v::npos : next - contentStart);
-        out += u"<sf name=\"" + EscapeXml(code) + u"\">" + EscapeContent(content) + u"</sf>";
+        out += u"<sf name=\"" + xml::markupEscaped(code) + u"\">" + xml::escapeContent(content) + u"</sf>";
         at = next;
       }
     }

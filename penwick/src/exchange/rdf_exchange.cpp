@@ -3,6 +3,7 @@
 
 #include <platform/profile.h>
 #include <platform/text.h>
+#include <xml/escape.h>
 
 using namespace penwick;
 
@@ -80,7 +81,7 @@ u16 CXmlConverter::WriteRdfElement(const CFieldItem& item, u16v syntax) const {
   u16 q[4];
   for (int i = 0; i < 4; ++i) {
     item.GetQualifier(kQualifiers[i], q[i]);
-    q[i] = EscapeXml(q[i]);
+    q[i] = xml::markupEscaped(q[i]);
   }
   if (syntax != u"RDF") {
     u16 out = u"<" + tag;

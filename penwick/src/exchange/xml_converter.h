@@ -53,12 +53,3 @@ class CXmlConverter {
   std::u16string WriteRdfElement(const CFieldItem& item, std::u16string_view syntax) const;
   CEditorDocument* editor_;
 };
-
-namespace penwick {
-/// \brief Record content to internal record text: blank & < > " ' to U+0011-U+0016.
-std::u16string EscapeContent(std::u16string_view s);
-/// \brief The reverse of EscapeContent.
-std::u16string UnescapeContent(std::u16string_view s);
-/// \brief XML character escapes for text placed in an attribute or element.
-std::u16string EscapeXml(std::u16string_view s);
-}  // namespace penwick

@@ -97,11 +97,6 @@ CFieldRow* CFieldRow::NextRow() const {
   return field->next ? field->next->firstRow : nullptr;
 }
 
-int CFieldRow::DelimitersBefore(int n) const {
-  n = std::clamp(n, 0, Length());
-  return int(std::count(text.begin(), text.begin() + n, kDelimiter));
-}
-
 // ---- items ----
 
 CFieldItem::CFieldItem(CEditorDocument* editor, u16v name, u16v data)
@@ -149,12 +144,6 @@ CFieldRow* CFieldItem::LastRow() const {
   CFieldRow* r = firstRow;
   while (r->next) r = r->next;
   return r;
-}
-
-bool CFieldItem::OwnsRow(const CFieldRow* row) const {
-  for (const CFieldRow* r = firstRow; r; r = r->next)
-    if (r == row) return true;
-  return false;
 }
 
 u16 CFieldItem::RowsText() const {

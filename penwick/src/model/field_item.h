@@ -93,8 +93,6 @@ class CFieldRow {
   CFieldRow* PreviousRow() const;
   /// \brief Next row of the item, else the first row of the next item.
   CFieldRow* NextRow() const;
-  /// \brief Number of 0x1F among the first n characters.
-  int DelimitersBefore(int n) const;
 };
 
 /// One field (MARC) or element (Dublin Core) of the record.
@@ -175,7 +173,6 @@ class CFieldItem {
   /// k below 0: offset itself; 0 when there are fewer subfields.
   int SubfieldOffset(int k, int offset);
   CFieldRow* LastRow() const;
-  bool OwnsRow(const CFieldRow* row) const;
   int RowCount() const { return int(rows_.size()); }
   /// Position in the record (kept by the document's row index).
   int ordinal = 0;

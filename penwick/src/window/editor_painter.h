@@ -25,7 +25,6 @@ class CEditorPainter {
   /// \brief Takes the font (with whole-pixel advances: a run is then exactly as wide as its
   /// characters) and gives its metrics to the layout.
   void SetFont(const QFont& font);
-  const QFont& Font() const { return font_; }
   /// \brief Draws the window's border, the rows of the text area that `region` touches,
   /// the boundary band and the caret.
   void Paint(QPainter& p, const QRegion& region);

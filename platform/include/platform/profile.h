@@ -107,8 +107,6 @@ std::vector<u16> profileList(const ProfileFile& file, u16v section, uint32_t siz
 
 /// \brief Sets a value; false when the file cannot be written.
 bool writeProfileString(const ProfileFile& file, u16v section, u16v key, u16v value);
-/// \brief Sets a value written as decimal text.
-bool writeProfileInt(const ProfileFile& file, u16v section, u16v key, int32_t value);
 /// \brief Deletes a key (true also when it was not there).
 bool deleteProfileKey(const ProfileFile& file, u16v section, u16v key);
 /// \brief Deletes a section with all its keys (true also when it was not there).

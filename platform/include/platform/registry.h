@@ -69,10 +69,6 @@ LONG RegCloseKey(HKEY key);
 
 /// \brief Sets the REG_SZ value `name` (null or "" is the default value).
 LONG RegSetValueEx(HKEY key, const char16_t* name, std::u16string_view value);
-/// \brief Reads the REG_SZ value `name` into buf. *size is the buffer size in units; on
-/// return it is the size the text needs with its NUL. A null buf just asks for the size;
-/// a buffer too small gives ERROR_MORE_DATA and leaves buf untouched.
-LONG RegQueryValueEx(HKEY key, const char16_t* name, char16_t* buf, uint32_t* size);
 /// \brief Reads a value of any length; ERROR_FILE_NOT_FOUND when it is missing.
 LONG RegQueryValue(HKEY key, const char16_t* name, std::u16string& value);
 /// \brief Deletes the value `name`; ERROR_FILE_NOT_FOUND when it is missing.

@@ -36,7 +36,6 @@ char16_t upperAscii(char16_t c);
 int compareNoCase(u16v a, u16v b);
 bool equalsNoCase(u16v a, u16v b);
 bool equalsNoCase(std::string_view a, std::string_view b);
-u16 toUpperAscii(u16v s);
 u16 toLowerAscii(u16v s);
 
 /// \brief Copies text and its NUL into buf when both fit in size units and returns the text's

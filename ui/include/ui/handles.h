@@ -16,8 +16,6 @@ namespace ui {
 HWND handleOf(QObject* window);
 /// \brief The object behind a handle; null when the handle is unknown or its window is gone.
 QObject* objectOf(HWND h);
-/// \brief objectOf as a widget; null when it is not one.
-QWidget* windowOf(HWND h);
 /// \brief IsWindow.
 inline bool isWindow(HWND h) { return objectOf(h) != nullptr; }
 

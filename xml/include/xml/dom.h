@@ -81,7 +81,6 @@ class Node {
   /// \brief Attribute node by name, or a null handle.
   Node attributeNode(std::u16string_view name) const;
   std::optional<std::u16string> getAttribute(std::u16string_view name) const;
-  bool hasAttribute(std::u16string_view name) const;
   /// \brief Sets the value; a new attribute goes after the existing ones.
   void setAttribute(std::u16string_view name, std::u16string_view value);
   /// \brief Adds an attribute node (replacing one of the same name in its place).
@@ -119,9 +118,9 @@ class Node {
   std::vector<Node> childElementsWhere(std::u16string_view name, std::u16string_view attr,
                                        std::u16string_view value) const;
 
-  const std::shared_ptr<NodeImpl>& impl() const { return impl_; }
-
  private:
+  friend class Document;
+  friend class TreeWalk;
   NodeImpl& need() const;
   std::shared_ptr<NodeImpl> impl_;
 };
@@ -132,6 +131,9 @@ class Document {
   static Document create();
   Document() = default;
   explicit Document(std::shared_ptr<NodeImpl> impl) : impl_(std::move(impl)) {}
+  /// \brief The document that a node of type Document is (asNode() the other way round), such
+  /// as a document's deep copy; a null handle for any other node.
+  explicit Document(const Node& node);
 
   bool isNull() const { return !impl_; }
   explicit operator bool() const { return bool(impl_); }
@@ -179,45 +181,10 @@ class Document {
   void setExactText(bool exact);
   bool exactText() const;
 
-  const std::shared_ptr<NodeImpl>& impl() const { return impl_; }
-
  private:
+  friend class TreeBuilder;
   NodeImpl& need() const;
   std::shared_ptr<NodeImpl> impl_;
-};
-
-/// \brief Builds a document's tree straight from a producer that knows the tree's shape,
-/// with no text to write and parse back: elements are opened and closed in document order,
-/// attributes and text go to the element open last, and the document ends up holding only
-/// the new tree. The strings handed back are the new nodes' values, for the caller to fill in place.
-class TreeBuilder {
- public:
-  /// The document's old tree is built over: its nodes are reused in place, save those a
-  /// handle still holds, which stand alone with their subtrees as when the tree is dropped.
-  /// What the new tree does not reach goes when its element (the top element, for the
-  /// document's own children) is closed.
-  explicit TreeBuilder(const Document& doc);
-  /// \brief A new element, child of the one open last (of the document at first), now open.
-  void open(std::u16string_view name);
-  /// \brief A new attribute of the element open last; its value to fill.
-  std::u16string& attribute(std::u16string_view name);
-  /// \brief A new text child of the element open last; its value to fill (not left empty).
-  std::u16string& text();
-  void close();
-  /// \brief Removes the last child of the element open last.
-  void dropLast();
-
- private:
-  // An element being built, with how many of its children and attributes are new so far.
-  struct Level {
-    NodeImpl* node;
-    size_t children;
-    size_t attributes;
-  };
-  Level& top();
-  NodeImpl* doc_;
-  Level docLevel_{doc_, 0, 0};
-  std::vector<Level> open_;
 };
 
 }  // namespace xml

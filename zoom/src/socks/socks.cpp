@@ -64,9 +64,6 @@ void install() {
 
 bool installed() { return g_installed.load(); }
 
-int32_t exchangeTimeout() { return g_timeoutMs.load(); }
-void setExchangeTimeout(int32_t ms) { g_timeoutMs = ms; }
-
 std::optional<std::string> planTarget(const std::string& host, const ProxySettings* proxy) {
   if (!proxy) return host;
   if (!installed()) return std::nullopt;

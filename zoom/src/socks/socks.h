@@ -35,9 +35,4 @@ bool installed();
 /// address, or the host, user or password is longer than 255 bytes.
 std::optional<std::string> planTarget(const std::string& host, const ProxySettings* proxy);
 
-/// \brief Milliseconds that one proxy exchange (connecting to the proxy, then the SOCKS
-/// dialogue) may take in all; 30,000 at load.
-int32_t exchangeTimeout();
-void setExchangeTimeout(int32_t ms);
-
 }  // namespace socks

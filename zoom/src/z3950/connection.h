@@ -68,10 +68,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
   bool connected() const { return connection_ != nullptr; }
   /// \brief The error the connection holds (a ZOOM error or the server's diagnostic), 0 without one.
   int32_t connectionError() const;
-  /// \brief The record syntax asked for in searches (ANSI code page), from the server's section.
-  const std::string& recordSyntax() const { return recordSyntax_; }
   int32_t queryCodePage() const { return queryCodePage_; }
-  AccessPointMap& accessPoints() { return accessPoints_; }
 
  private:
   explicit Connection(const std::string& mapPath);

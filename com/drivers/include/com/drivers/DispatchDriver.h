@@ -27,8 +27,6 @@ class DispatchDriver {
   bool CreateDispatch(REFCLSID clsid, HRESULT* error = nullptr);
   /// \brief Holds d instead of what was held (that one is released first).
   void AttachDispatch(IDispatch* d, bool autoRelease = true);
-  /// \brief Gives up the object without releasing it.
-  IDispatch* DetachDispatch();
   /// \brief Releases the object (when owned) and holds nothing.
   void ReleaseDispatch();
 

@@ -3,7 +3,7 @@
 #include <loomkit/MarcFile.h>
 
 #include "cvtcode_internal.h"
-#include "iso2709_internal.h"
+#include "iso/iso2709_internal.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,12 +1,13 @@
 // ISO 2709 (UTF-16) to internal record text: the directory sort and the text writer.
 #include <loomkit/MarcFile.h>
-#include <xml/dom.h>
+#include <platform/words.h>
+#include <xml/escape.h>
+#include <xml/tree.h>
 
 #include "iso2709_internal.h"
 
 #include <algorithm>
 #include <array>
-#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <optional>
@@ -18,18 +19,7 @@ namespace {
 // The content escape of field data: the blank and the five characters XML reserves become
 // U+0011-U+0016. A NUL, which no XML text can hold and which would end the record text for
 // every reader of it, is taken as a blank, as the file reader takes control bytes.
-constexpr char16_t escaped(char16_t c) {
-  switch (c) {
-    case 0:
-    case u' ': return 0x11;
-    case u'&': return 0x12;
-    case u'<': return 0x13;
-    case u'>': return 0x14;
-    case u'"': return 0x15;
-    case u'\'': return 0x16;
-  }
-  return c;
-}
+constexpr char16_t escaped(char16_t c) { return xml::contentEscape(c == 0 ? u' ' : c); }
 
 // escaped() of every unit up to ">", looked up rather than branched on.
 constexpr std::array<char16_t, 0x3F> kEscapes = [] {
@@ -40,40 +30,23 @@ constexpr std::array<char16_t, 0x3F> kEscapes = [] {
 
 void appendEscaped(u16& out, u16v text) {
   // Everything above ">" is kept as it is; only the few characters below it are looked at.
-  appendMappedFrom(out, text, u'?', [](char16_t c) { return c > u'>' ? c : kEscapes[c]; });
+  platform::words::appendMappedBelow(out, text, u'?', [](char16_t c) { return c > u'>' ? c : kEscapes[c]; });
 }
 
 // The leader keeps its other characters raw, but "<" and "&" would end the element or start
 // an entity and make the whole record text unparseable, so they get the content escape too.
 void appendLeader(u16& out, u16v leader) {
-  appendMappedFrom(out, leader, u'=',
-                   [](char16_t c) { return c == u' ' || c == u'<' || c == u'&' || c == 0 ? escaped(c) : c; });
+  platform::words::appendMappedBelow(out, leader, u'=',
+                                     [](char16_t c) { return c == u' ' || c == u'<' || c == u'&' || c == 0 ? escaped(c) : c; });
 }
 
 // A tag stands in an attribute value: the five XML characters are escaped, the blank is not.
 void appendTag(u16& out, u16v tag) {
-  appendMappedFrom(out, tag, u'?', [](char16_t c) { return c == u' ' || c == 0 ? u' ' : escaped(c); });
+  platform::words::appendMappedBelow(out, tag, u'?', [](char16_t c) { return c == u' ' || c == 0 ? u' ' : escaped(c); });
 }
 
-// The first `c` in `s` from `from` on (npos when none), as u16v::find gives it, four units at
-// a time: fields and subfields are looked for over every unit of a record.
-size_t findUnit(u16v s, char16_t c, size_t from = 0) {
-  static_assert(std::endian::native == std::endian::little, "units are read four to a word");
-  constexpr uint64_t kOnes = 0x0001000100010001ull, kHighs = 0x8000800080008000ull;
-  const uint64_t pattern = kOnes * c;
-  size_t i = from, n = s.size();
-  for (; i + 4 <= n; i += 4) {
-    uint64_t w;
-    std::memcpy(&w, s.data() + i, sizeof w);
-    uint64_t x = w ^ pattern;  // a zero unit where `c` stands
-    // The lowest flagged unit is the first zero (a borrow only flags units above one).
-    uint64_t zero = (x - kOnes) & ~x & kHighs;
-    if (zero) return i + size_t(std::countr_zero(zero) / 16);
-  }
-  for (; i < n; ++i)
-    if (s[i] == c) return i;
-  return u16v::npos;
-}
+// Fields and subfields are looked for over every unit of a record: four units at a time.
+using platform::words::findUnit;
 
 // The 9,990-unit cut, moved back one unit rather than part a surrogate pair.
 u16v cutField(u16v piece) {

@@ -2,6 +2,7 @@
 #include <loomkit/MarcFile.h>
 #include <loomkit/SubField.h>
 #include <platform/codepage.h>
+#include <xml/escape.h>
 
 #include <charconv>
 #include <cstdlib>
@@ -160,12 +161,12 @@ double CSubField::GetFvalue() {
 
 std::u16string CSubField::SubfieldText(int decode) {
   u16 text = need(node).text();
-  return decode ? decodeText(text) : text;
+  return decode ? xml::unescapeContent(text) : text;
 }
 
 std::u16string CSubField::SubfieldIsoText(int decode) {
   u16 iso(1, u'\x1F');
   iso += GetName();
   iso += need(node).text();
-  return decode ? decodeText(iso) : iso;
+  return decode ? xml::unescapeContent(iso) : iso;
 }

@@ -9,7 +9,7 @@
 #include <platform/codepage.h>
 #include <platform/file.h>
 
-#include "iso2709_internal.h"
+#include "iso/iso2709_internal.h"
 
 #include <cerrno>
 #include <string>

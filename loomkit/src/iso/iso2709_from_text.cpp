@@ -4,9 +4,11 @@
 #include <loomkit/MarcFile.h>
 #include <loomkit/SubField.h>
 #include <platform/codepage.h>
+#include <platform/words.h>
+#include <xml/escape.h>
+#include <xml/tree.h>
 
 #include "iso2709_internal.h"
-#include "../../xml/src/node_impl.h"
 
 #include <algorithm>
 #include <array>
@@ -17,24 +19,14 @@
 namespace loomkit::iso2709 {
 namespace {
 
-using xml::NodeImpl;
 using xml::NodeType;
+using xml::WalkStep;
+using Steps = xml::TreeWalk;
 
 // One unit of content as it goes out: the frame characters (U+0000, U+001D-U+001F) as blanks,
 // as the reader blanks control bytes, so that content never breaks the record's frame; then
 // the content escape undone (U+0011-U+0016 back to blank & < > " ').
-constexpr char16_t outControl(char16_t c) {
-  switch (c) {
-    case 0x00: case 0x1D: case 0x1E: case 0x1F: return u' ';
-    case 0x11: return u' ';
-    case 0x12: return u'&';
-    case 0x13: return u'<';
-    case 0x14: return u'>';
-    case 0x15: return u'"';
-    case 0x16: return u'\'';
-  }
-  return c;
-}
+constexpr char16_t outControl(char16_t c) { return breaksFrame(c) ? u' ' : xml::contentUnescape(c); }
 
 // outControl() of every unit below U+0020, looked up rather than branched on.
 constexpr std::array<char16_t, 0x20> kOutControls = [] {
@@ -54,7 +46,7 @@ constexpr std::array<char16_t, 0x20> kControlFieldControls = [] {
 inline char16_t outUnit(char16_t c) { return c < 0x20 ? kOutControls[c] : c; }
 
 void appendContent(u16& out, u16v text, const char16_t* controls) {
-  appendMappedFrom(out, text, 0x20, [controls](char16_t c) { return c < 0x20 ? controls[c] : c; });
+  platform::words::appendMappedBelow(out, text, 0x20, [controls](char16_t c) { return c < 0x20 ? controls[c] : c; });
 }
 
 // Where a record's characters go: UTF-16 units, or bytes of a code page (ByteSink, below).
@@ -66,60 +58,62 @@ struct UnitSink {
   void delimiter() { out.push_back(kDelimiter); }
 };
 
-// All character data below `n` (text and CDATA, in document order), or the node's own value
-// when it holds no children, as content.
-template <class Sink>
-void appendText(Sink& out, const NodeImpl* n) {
-  if (!n->holdsChildren()) return out.content(n->value);
-  xml::walkTree(
-      const_cast<NodeImpl*>(n),
-      [&](NodeImpl* x) {
-        if (x->type == NodeType::Text || x->type == NodeType::CData) out.content(x->value);
-        return x->holdsChildren();
-      },
-      [](NodeImpl*) {});
+// A record's nodes as the walk gives them, in one list per thread that keeps its room from
+// record to record.
+const Steps& walkRecord(const xml::Node& root) {
+  thread_local Steps steps;
+  steps.walk(root);
+  return steps;
 }
 
-void appendText(u16& out, const NodeImpl* n) {
+bool holdsChildren(const WalkStep& n) { return n.type == NodeType::Element || n.type == NodeType::Document; }
+
+// The step of the first child of the node at `n` (which has one).
+size_t firstChild(const Steps& s, size_t n) { return n + 1 + s[n].attributes; }
+
+// All character data below the node at `n` (text and CDATA, in document order), or the
+// node's own value when it holds no children, as content.
+template <class Sink>
+void appendText(Sink& out, const Steps& s, size_t n) {
+  if (!holdsChildren(s[n])) return out.content(s[n].value());
+  for (size_t i = n + 1, end = n + s[n].size; i < end; ++i)
+    if (s[i].type == NodeType::Text || s[i].type == NodeType::CData) out.content(s[i].value());
+}
+
+void appendText(u16& out, const Steps& s, size_t n) {
   UnitSink sink{out};
-  appendText(sink, n);
+  appendText(sink, s, n);
 }
 
 // A subfield's code: its first attribute's value, empty without one.
-u16v firstAttribute(const NodeImpl* n) {
-  return n->type == NodeType::Element && !n->attrs.empty() ? u16v(n->attrs.front()->value) : u16v();
+u16v firstAttribute(const Steps& s, size_t n) {
+  return s[n].type == NodeType::Element && s[n].attributes ? s[n + 1].value() : u16v();
 }
 
 // The tag a field goes by: its first attribute's value, "000" (the header's) without one.
-u16v fieldName(const NodeImpl* n) {
-  return n->type == NodeType::Element && !n->attrs.empty() ? u16v(n->attrs.front()->value) : u16v(u"000");
+u16v fieldName(const Steps& s, size_t n) {
+  return s[n].type == NodeType::Element && s[n].attributes ? s[n + 1].value() : u16v(u"000");
 }
 
 // No children, or a text first: then the element holds no subfields or fields.
-bool holdsEntries(const NodeImpl* n) { return !n->children.empty() && n->children.front()->type != NodeType::Text; }
+bool holdsEntries(const Steps& s, size_t n) {
+  return s[n].children && s[firstChild(s, n)].type != NodeType::Text;
+}
 
-// Subfields below `field` in document order, groups entered (without recursion: a text can
-// nest groups deeply); text between them is not data.
+// Subfields below the field at `field` in document order, groups entered: each element that
+// is no group is a subfield, with all character data below it; text between them is not data.
 template <class Sink>
-void appendSubfields(Sink& out, const NodeImpl* field) {
-  const NodeImpl* c = field->children.front().get();
-  for (;;) {
-    if (c->type == NodeType::Element) {
-      if (c->name == u"group") {
-        if (!c->children.empty()) {
-          c = c->children.front().get();
-          continue;
-        }
-      } else {
-        out.delimiter();
-        out.content(firstAttribute(c));
-        appendText(out, c);
-      }
+void appendSubfields(Sink& out, const Steps& s, size_t field) {
+  size_t subfieldEnd = 0;  // the step past the subfield being written
+  for (size_t i = firstChild(s, field), end = field + s[field].size; i < end; ++i) {
+    const WalkStep& c = s[i];
+    if (i < subfieldEnd) {
+      if (c.type == NodeType::Text || c.type == NodeType::CData) out.content(c.value());
+    } else if (c.type == NodeType::Element && c.name() != u"group") {
+      out.delimiter();
+      out.content(firstAttribute(s, i));
+      subfieldEnd = i + c.size;
     }
-    // On to the next sibling, climbing out of every group that has none left.
-    while (c != field && c->index + 1 >= c->parent->children.size()) c = c->parent;
-    if (c == field) return;
-    c = c->parent->children[c->index + 1].get();
   }
 }
 
@@ -136,34 +130,33 @@ struct Entry {
 
 }  // namespace
 
-// The walk goes over the record's nodes directly: a handle per field and subfield, and a
+// The record's nodes are read from the walk's steps: a handle per field and subfield, and a
 // string per piece of text, cost more than the writing itself.
-u16 jineiToIso(const xml::Node& rootHandle) {
-  const NodeImpl* root = rootHandle.impl().get();
-  if (!root || !holdsEntries(root)) return u16();
-  const NodeImpl* header = root->children.front().get();
-  if (fieldName(header) != u"000") return u16();
+u16 jineiToIso(const xml::Node& root) {
+  const Steps& s = walkRecord(root);
+  if (s.empty() || !holdsEntries(s, 0)) return u16();
+  const size_t header = firstChild(s, 0);
+  if (fieldName(s, header) != u"000") return u16();
 
   // The header's text, padded with "0" or cut to the 24 leader places.
   u16 rec;
   // Most records fit at once; the rest grow from there.
   rec.reserve(4096);
-  appendText(rec, header);
+  appendText(rec, s, header);
   // A record with no leader at all would go out with a leader of zeros: write none.
   if (rec.empty()) return u16();
   rec.resize(kLeaderLength, u'0');
   for (char16_t& c : rec) c = asciiUnit(c);
 
   // Room for the directory, then the fields' data straight after it.
-  const size_t count = root->children.size() - 1;
+  const size_t count = s[0].children - 1;
   std::vector<Entry> entries(count);
   rec.resize(kLeaderLength + kEntryLength * count + 1, u'0');
   rec.back() = kFieldEnd;
   size_t dataAt = rec.size();
-  for (size_t i = 0; i < count; ++i) {
-    const NodeImpl* f = root->children[i + 1].get();
+  for (size_t i = 0, f = header + s[header].size; i < count; ++i, f += s[f].size) {
     Entry& e = entries[i];
-    u16v name = fieldName(f);
+    u16v name = fieldName(s, f);
     for (size_t k = 0; k < 3; ++k) e.tag[k] = k < name.size() ? asciiUnit(name[k]) : u' ';
     size_t start = rec.size();
     // Control tags: the first two characters "00" or "-0" (after the tag is made ASCII; the
@@ -171,12 +164,12 @@ u16 jineiToIso(const xml::Node& rootHandle) {
     bool control = (e.tag[0] == u'0' || e.tag[0] == u'-') && e.tag[1] == u'0';
     if (control) {
       UnitSink sink{rec, kControlFieldControls.data()};
-      appendText(sink, f);
+      appendText(sink, s, f);
     } else {
-      if (f->type == NodeType::Element && f->attrs.size() >= 2) appendContent(rec, f->attrs[1]->value, kOutControls.data());
-      if (holdsEntries(f)) {
+      if (s[f].type == NodeType::Element && s[f].attributes >= 2) appendContent(rec, s[f + 2].value(), kOutControls.data());
+      if (holdsEntries(s, f)) {
         UnitSink sink{rec};
-        appendSubfields(sink, f);
+        appendSubfields(sink, s, f);
       }
     }
     if (rec.size() - start >= kFieldCut) {
@@ -225,6 +218,13 @@ namespace {
 // would not give what the whole record's conversion gives: a character the table lacks, or a
 // surrogate at a piece's edge (UTF-8 joins a pair that two pieces split).
 struct ByteSink {
+  static constexpr size_t kShortPiece = 8;
+  static bool isAscii(u16v text) {
+    char16_t all = 0;
+    for (char16_t c : text) all |= c;
+    return all < 0x80;
+  }
+
   Room& out;
   int codePage;
   size_t used;
@@ -240,22 +240,23 @@ struct ByteSink {
       return;
     }
     char* const at = room(text.size() * 3);
+    // A short piece in ASCII (a code, an indicator, a number) is its own bytes in UTF-8: it
+    // goes out here, unit by unit, rather than through the converter.
+    if (codePage == 65001 && text.size() <= kShortPiece && isAscii(text)) {
+      for (size_t k = 0; k < text.size(); ++k) at[k] = char(text[k] < 0x20 ? controls[text[k]] : text[k]);
+      used += text.size();
+      units += text.size();
+      return;
+    }
     char* const end = platform::narrowByTable(codePage, text, at);
     if (!end) {
       ok = false;
       return;
     }
-    // Eight bytes at a time while none is below 20.
-    char* p = at;
-    for (; p + 8 <= end; p += 8) {
-      uint64_t w;
-      std::memcpy(&w, p, sizeof w);
-      if (((w - 0x2020202020202020ull) & ~w & 0x8080808080808080ull) == 0) continue;
-      for (char* q = p; q < p + 8; ++q)
-        if (uint8_t(*q) < 0x20) *q = char(controls[uint8_t(*q)]);
-    }
-    for (; p < end; ++p)
-      if (uint8_t(*p) < 0x20) *p = char(controls[uint8_t(*p)]);
+    // A word at a time while none of its bytes is below 20.
+    const char16_t* const map = controls;
+    platform::words::mapBelow(at, size_t(end - at), char(0x20),
+                              [map](char c) { return uint8_t(c) < 0x20 ? char(map[uint8_t(c)]) : c; });
     used += size_t(end - at);
     units += text.size();
   }
@@ -269,17 +270,17 @@ struct ByteSink {
 
 }  // namespace
 
-std::string jineiToBytes(const xml::Node& rootHandle, int codePage, size_t& units) {
-  const NodeImpl* root = rootHandle.impl().get();
-  if (!root || !holdsEntries(root)) return {};
-  const NodeImpl* header = root->children.front().get();
-  if (fieldName(header) != u"000") return {};
+std::string jineiToBytes(const xml::Node& root, int codePage, size_t& units) {
+  const Steps& s = walkRecord(root);
+  if (s.empty() || !holdsEntries(s, 0)) return {};
+  const size_t header = firstChild(s, 0);
+  if (fieldName(s, header) != u"000") return {};
   u16 leader;
-  appendText(leader, header);
+  appendText(leader, s, header);
   if (leader.empty()) return {};
   leader.resize(kLeaderLength, u'0');
 
-  const size_t count = root->children.size() - 1;
+  const size_t count = s[0].children - 1;
   const size_t base = kLeaderLength + kEntryLength * count + 1;
   thread_local Room room;
   char* out = room.reserve(base + 4096, 0);
@@ -287,20 +288,19 @@ std::string jineiToBytes(const xml::Node& rootHandle, int codePage, size_t& unit
   out[base - 1] = char(kFieldEnd);
   ByteSink sink{room, codePage, base, base};
   size_t dataAt = 0;
-  for (size_t i = 0; i < count; ++i) {
-    const NodeImpl* f = root->children[i + 1].get();
+  for (size_t i = 0, f = header + s[header].size; i < count; ++i, f += s[f].size) {
     const size_t entry = kLeaderLength + kEntryLength * i;
-    u16v name = fieldName(f);
+    u16v name = fieldName(s, f);
     char tag[3];
     for (size_t k = 0; k < 3; ++k) tag[k] = char(k < name.size() ? asciiUnit(name[k]) : u' ');
     const size_t start = sink.used, unitsAtStart = sink.units;
     bool control = (tag[0] == '0' || tag[0] == '-') && tag[1] == '0';
     sink.controls = control ? kControlFieldControls.data() : kOutControls.data();
     if (control) {
-      appendText(sink, f);
+      appendText(sink, s, f);
     } else {
-      if (f->type == NodeType::Element && f->attrs.size() >= 2) sink.content(f->attrs[1]->value);
-      if (holdsEntries(f)) appendSubfields(sink, f);
+      if (s[f].type == NodeType::Element && s[f].attributes >= 2) sink.content(s[f + 2].value());
+      if (holdsEntries(s, f)) appendSubfields(sink, s, f);
     }
     // A field to cut, in characters or in bytes, goes the long way.
     if (!sink.ok || sink.units - unitsAtStart >= kFieldCut || sink.used - start >= kFieldCut) return {};

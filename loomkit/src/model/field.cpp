@@ -1,6 +1,7 @@
 // CField: a handle on one field element of a record, shared with the record.
 #include <loomkit/Field.h>
 #include <loomkit/MarcFile.h>
+#include <xml/escape.h>
 
 #include "marc_internal.h"
 
@@ -91,7 +92,7 @@ int CField::ReadIndicator(std::u16string& out, int decode) {
   out = node.attributeAt(1).value();
   if (decode)
     for (char16_t& c : out)
-      if (c == 0x11) c = u' ';
+      if (c == xml::kEscapedBlank) c = u' ';
   return 1;
 }
 
@@ -105,7 +106,7 @@ std::u16string CField::FieldText(int decode) {
   need(node);
   if (!isControlField()) return node.xml();
   u16 text = node.text() + u'\x1E';
-  return decode ? decodeText(text) : text;
+  return decode ? xml::unescapeContent(text) : text;
 }
 
 int CField::GetContent(char16_t* buffer, int32_t size, int decode) {

@@ -19,9 +19,6 @@ class Document;
 class Node;
 }
 
-// The file reader and writer test for this to know the byte forms are here.
-#define QV_ISO2709_BYTES 1
-
 namespace loomkit::iso2709 {
 
 using u16 = std::u16string;
@@ -42,40 +39,13 @@ constexpr size_t kNoLimit = size_t(-1);
 
 /// \brief True for the characters that end text, a record, a field or a subfield (U+0000,
 /// U+001D, U+001E, U+001F): inside content they are written as blanks.
-inline bool breaksFrame(char16_t c) { return c == 0 || (c >= kRecordEnd && c <= kDelimiter); }
+constexpr bool breaksFrame(char16_t c) { return c == 0 || (c >= kRecordEnd && c <= kDelimiter); }
 
 /// \brief True for a control field's tag: its first two characters are "00" or "-0".
 bool isControlTag(u16v tag);
 
 inline bool isHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
 inline bool isLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
-
-/// \brief True when one of the four UTF-16 units packed little-endian in `w` is below
-/// `limit` (at most U+8000). A borrow only reaches units above one that is below.
-constexpr bool anyUnitBelow(uint64_t w, char16_t limit) {
-  constexpr uint64_t kOnes = 0x0001000100010001ull, kHighs = 0x8000800080008000ull;
-  return ((w - kOnes * limit) & ~w & kHighs) != 0;
-}
-
-/// \brief Appends `text` through `map`, which keeps every unit from `limit` up as it is:
-/// four units are copied at a time while none of them is below `limit`.
-template <class Map>
-void appendMappedFrom(u16& out, u16v text, char16_t limit, Map map) {
-  size_t at = out.size(), n = text.size(), i = 0;
-  out.resize(at + n);
-  char16_t* o = out.data() + at;
-  const char16_t* t = text.data();
-  for (; i + 4 <= n; i += 4) {
-    uint64_t w;
-    __builtin_memcpy(&w, t + i, sizeof w);
-    if (anyUnitBelow(w, limit)) {
-      for (size_t k = i; k < i + 4; ++k) o[k] = map(t[k]);
-    } else {
-      __builtin_memcpy(o + i, &w, sizeof w);
-    }
-  }
-  for (; i < n; ++i) o[i] = map(t[i]);
-}
 
 /// \brief Room for a record's bytes that a writer keeps (one per thread) from record to
 /// record and never clears: only what is written is read.

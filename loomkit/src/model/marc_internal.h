@@ -82,9 +82,6 @@ inline xml::Document& need(xml::Document& d) {
   return d;
 }
 
-/// \brief Undoes the content escape (U+0011-U+0016 back to blank & < > " ').
-u16 decodeText(u16v text);
-
 /// \brief The caller's-buffer rule: copies text and NUL when they fit in `size` units; 1/0.
 int copyToBuffer(u16v text, char16_t* buffer, int32_t size);
 

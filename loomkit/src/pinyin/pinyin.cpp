@@ -2,7 +2,7 @@
 #include <loomkit/CvtCode.h>
 #include <loomkit/Pinyin.h>
 
-#include "cvtcode_internal.h"
+#include "codes/cvtcode_internal.h"
 
 #include <platform/text.h>
 

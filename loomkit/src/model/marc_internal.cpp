@@ -46,14 +46,6 @@ void joinStates(const std::shared_ptr<RecordState>& from, const std::shared_ptr<
   a->joined = b;
 }
 
-u16 decodeText(u16v text) {
-  static constexpr char16_t plain[] = u" &<>\"'";
-  u16 out(text);
-  for (char16_t& c : out)
-    if (c >= 0x11 && c <= 0x16) c = plain[c - 0x11];
-  return out;
-}
-
 int copyToBuffer(u16v text, char16_t* buffer, int32_t size) {
   if (!buffer || size <= 0 || text.size() >= size_t(size)) return 0;
   text.copy(buffer, text.size());

@@ -7,9 +7,10 @@
 #include <loomkit/MarcFile.h>
 #include <platform/codepage.h>
 #include <platform/file.h>
+#include <platform/words.h>
 
 #include "iso2709_file_internal.h"
-#include "iso2709_internal.h"
+#include "iso/iso2709_internal.h"
 
 #include <algorithm>
 #include <climits>
@@ -157,11 +158,7 @@ namespace {
 bool isWholeEntry(const char* e) {
   for (int k = 0; k < 3; ++k)
     if (e[k] == '\x1D' || e[k] == '\x1E') return false;
-  uint64_t w;
-  std::memcpy(&w, e + 3, sizeof w);
-  // Each byte minus "0" and plus 0x46 keeps its high bit clear only for "0"-"9".
-  constexpr uint64_t kZeros = 0x3030303030303030ull, kPast = 0x4646464646464646ull, kHighs = 0x8080808080808080ull;
-  return (((w - kZeros) | (w + kPast)) & kHighs) == 0 && e[11] >= '0' && e[11] <= '9';
+  return platform::words::allBytesDigits(platform::words::bytesAt(e + 3)) && e[11] >= '0' && e[11] <= '9';
 }
 
 }  // namespace
@@ -516,33 +513,6 @@ int32_t readUtf16Record(platform::CFile& file, int64_t start, size_t capacity, s
   return utf16Text(rec, capacity, text);
 }
 
-// Whether a unit below U+001B stands anywhere in `text` (four units at a time).
-bool holdsUnitBelowEscape(std::u16string_view text) {
-  size_t i = 0, n = text.size();
-  for (; i + 4 <= n; i += 4) {
-    uint64_t w;
-    std::memcpy(&w, text.data() + i, sizeof w);
-    if (loomkit::iso2709::anyUnitBelow(w, 0x1B)) break;
-  }
-  for (; i < n; ++i)
-    if (text[i] < 0x1B) return true;
-  return false;
-}
-
-bool holdsHighByte(std::string_view bytes) {
-  // Eight bytes at a time: a file whose form stays open (all its records ASCII, or MARC-8 with
-  // EACC runs) is looked through record by record.
-  size_t i = 0, n = bytes.size();
-  for (; i + 8 <= n; i += 8) {
-    uint64_t w;
-    std::memcpy(&w, bytes.data() + i, sizeof w);
-    if (w & 0x8080808080808080ull) return true;
-  }
-  for (; i < n; ++i)
-    if (uint8_t(bytes[i]) >= 0x80) return true;
-  return false;
-}
-
 }  // namespace
 
 int32_t CMarcFile::ReadFromIso2709(char16_t* buffer, int32_t size, int32_t hFile) {
@@ -595,8 +565,9 @@ int32_t CMarcFile::readText(CFile& file, size_t capacity, std::u16string& text) 
 
 void CMarcFile::settleForm(std::string_view bytes) {
   // Only the file's byte form is open: a record with EACC runs (all its bytes below 80) has
-  // made the object report -2 and decides nothing.
-  if (!formOpen || (codePage != 0 && codePage != -2) || !holdsHighByte(bytes)) return;
+  // made the object report -2 and decides nothing. While the form stays open (all records
+  // ASCII, or MARC-8 with EACC runs), each record is looked through, eight bytes at a time.
+  if (!formOpen || (codePage != 0 && codePage != -2) || !platform::words::holdsHighByte(bytes)) return;
   formOpen = false;
   if (LooksLikeUtf8(bytes)) codePage = 65001;
 }
@@ -648,22 +619,12 @@ int32_t CMarcFile::byteText(const std::string& bytes, size_t capacity, std::u16s
   size_t length = iso.size(), leader = std::min<size_t>(length, 24);
   for (size_t i = 0; i < leader; ++i) u[i] = u[i] < 0x20 ? u' ' : u[i];
   bool escapes = false;
-  size_t i = leader;
-  // Four units at a time while none is below U+001C (nearly all of a record); a word that
+  // A word at a time while none is below U+001C (nearly all of a record); a word that
   // holds one is done unit by unit.
-  for (; i + 4 <= length; i += 4) {
-    uint64_t w;
-    std::memcpy(&w, u + i, sizeof w);
-    if (!loomkit::iso2709::anyUnitBelow(w, 0x1C)) continue;
-    for (size_t k = i; k < i + 4; ++k) {
-      escapes |= u[k] == 0x1B;
-      u[k] = u[k] < 0x1B ? u' ' : u[k];
-    }
-  }
-  for (; i < length; ++i) {
-    escapes |= u[i] == 0x1B;
-    u[i] = u[i] < 0x1B ? u' ' : u[i];
-  }
+  platform::words::mapBelow(u + leader, length - leader, char16_t(0x1C), [&escapes](char16_t c) {
+    escapes |= c == 0x1B;
+    return c < 0x1B ? u' ' : c;
+  });
   // EACC runs are decoded record by record on top of the file's byte form (code page 936 or
   // UTF-8), which they leave as it was decided. A file of the ANSI code page with runs is
   // reported as the EACC form.
@@ -681,7 +642,7 @@ int32_t CMarcFile::byteText(const std::string& bytes, size_t capacity, std::u16s
   }
   // Every unit below U+001B is a blank now, as the tree needs; decoded EACC text goes the
   // text's way only when its runs gave such a unit.
-  if (treeTarget && (!eacc || !holdsUnitBelowEscape(iso))) {
+  if (treeTarget && (!eacc || !platform::words::holdsUnitBelow(iso, 0x1B))) {
     size_t length = loomkit::iso2709::isoToTree(std::move(iso), capacity, treeTarget->document, &treeTarget->root);
     treeBuilt = length > 0;
     return int32_t(length);
