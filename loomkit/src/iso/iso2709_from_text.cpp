@@ -2,6 +2,7 @@
 #include <loomkit/Field.h>
 #include <loomkit/Marc.h>
 #include <loomkit/MarcFile.h>
+#include <loomkit/RecordText.h>
 #include <loomkit/SubField.h>
 #include <platform/codepage.h>
 #include <platform/words.h>
@@ -346,7 +347,7 @@ int32_t outMarc(const char16_t* text, int32_t codePage, int32_t markerFlag, void
     marc.SetContent(text);
     CMarcFile file;
     file.SetAttributeEx(codePage, 0, markerFlag);
-    std::vector<char16_t> iso(100000);
+    std::vector<char16_t> iso(loomkit::kRecordBufferSize);
     if (file.Jinei2Iso(marc, iso.data(), int32_t(iso.size())) <= 0) return 0;
     return file.CvtCharset(iso.data(), static_cast<char16_t*>(output), 50000);
   } catch (...) {
