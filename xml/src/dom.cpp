@@ -472,14 +472,6 @@ bool Node::removeAttribute(std::u16string_view name) {
   return true;
 }
 
-bool Node::removeAttributeAt(size_t i) {
-  NodeImpl& n = need();
-  if (i >= n.attrs.size()) return false;
-  NodePtr keep = n.attrs[i];
-  detachAttr(keep.get());
-  return true;
-}
-
 // ---- edits ----------------------------------------------------------------------------
 
 Node Node::appendChild(const Node& child) { return insertBefore(child, Node()); }

@@ -86,7 +86,6 @@ class Node {
   /// \brief Adds an attribute node (replacing one of the same name in its place).
   void setAttributeNode(const Node& attr);
   bool removeAttribute(std::u16string_view name);
-  bool removeAttributeAt(size_t i);
 
   // Tree edits. A node that has a parent is first taken from it; a node of another
   // document moves into this node's document. Each returns the inserted/removed node.
