@@ -12,6 +12,7 @@
 #include <ui/translations.h>
 
 #include <QApplication>
+#include <QFileInfo>
 
 #ifndef GLEANEX_SERVER_PATHS
 #define GLEANEX_SERVER_PATHS ""
@@ -30,7 +31,9 @@ int main(int argc, char** argv) {
 
   CGleanexDlg dlg;
   const QStringList args = QApplication::arguments();
-  if (args.size() > 1) dlg.SetInitialSource(args[1].toStdU16String());
+  // A source named on the command line is the shell's: relative to the folder it was run in,
+  // not to the program's folder as the paths typed into the dialog are.
+  if (args.size() > 1) dlg.SetInitialSource(QFileInfo(args[1]).absoluteFilePath().toStdU16String());
   CStopSignals stopSignals(dlg);
   ui::execDialog(dlg);
   // A server given up at a stop still has its call; it ends within its time-out, before the
