@@ -29,15 +29,22 @@ bool inside(const std::string& path, const std::string& folder) {
 }  // namespace
 
 bool staysInFolder(const std::string& givenFolder, const std::string& file) {
-  const std::string folder = givenFolder.empty() ? std::string(".") : givenFolder;
+  // The folder as the installer names it, closing slashes or not ("/inst/" is "/inst").
+  std::string folder = givenFolder.empty() ? std::string(".") : givenFolder;
+  while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
   struct stat st{};
   if (::stat(folder.c_str(), &st) != 0) return true;  // no folder: nothing can be written, nor followed
   const uid_t owner = st.st_uid;
   const std::string base = realPath(folder);
   if (base.empty()) return false;
-  // Each part of the path below the folder, as far as it exists.
-  const bool under = file.size() > folder.size() && file.compare(0, folder.size(), folder) == 0 && file[folder.size()] == '/';
-  const std::string below = under ? file.substr(folder.size() + 1) : file;
+  // Each part of the path below the folder, as far as it exists. A file named by a path of its
+  // own (not beginning with the folder's) is not in the folder: only a relative one is taken
+  // as lying in it.
+  const size_t cut = file.find_first_not_of('/', folder.size());
+  const bool under = file.compare(0, folder.size(), folder) == 0 && cut != std::string::npos &&
+                     (folder == "/" || (cut > folder.size() && file[folder.size()] == '/'));
+  if (!under && !file.empty() && file[0] == '/') return false;
+  const std::string below = under ? file.substr(cut) : file;
   std::string path = folder, deepest = folder;
   size_t from = 0;
   while (from < below.size()) {

@@ -44,7 +44,7 @@ class Z3950ServerTest : public ::testing::Test {
   // Runs Z3950Server with the sheet handed to `act` first.
   int run(std::function<void(QDialog&, CPageZ39&)> act) {
     script.act([act](QDialog& d) { act(d, pageOf(d)); });
-    return Z3950Server(install.c_str());
+    return Z3950Server((install.string() + folderTail).c_str());
   }
   std::u16string defaultKey() { return platform::profileString(install / "Bibliora.ini", u"Bibliora", u"Default", u"-"); }
   static void fill(CPageZ39& p, const QString& host, const QString& port, const QString& db,
@@ -65,6 +65,7 @@ class Z3950ServerTest : public ::testing::Test {
   qtest::TempDir dir;
   fs::path install = dir / "product";
   fs::path config = install / "bin" / "Config.xml";
+  std::string folderTail;  // what follows the install folder's name as the installer gives it
   ModalScript script;
 };
 
@@ -209,7 +210,8 @@ TEST_F(Z3950ServerTest, TestButtonAgainstZtest) {
 
 // An install folder that other users may write: a link that one of them plants under a
 // file's name is not followed, nothing at all is written and the export says it failed; a
-// link of the folder's owner that stays inside the folder is written through.
+// link of the folder's owner that stays inside the folder is written through; the same
+// whether the installer names the folder with a closing slash or without.
 TEST_F(Z3950ServerTest, LinksPlantedInTheInstallFolderAreNotFollowed) {
   if (!qtest::canActAsOtherUser()) GTEST_SKIP() << "not root: no second user to plant the links";
   fs::permissions(dir.path(), fs::perms::owner_all | fs::perms::others_exec);
@@ -232,9 +234,11 @@ TEST_F(Z3950ServerTest, LinksPlantedInTheInstallFolderAreNotFollowed) {
       {"another user's link inside", install / "Bibliora.ini", install / "conf" / "Bibliora.ini", true, 0, 0},
       {"the owner's link inside", install / "Bibliora.ini", install / "conf" / "Bibliora.ini", false, 2, 2},
   };
+  for (const char* tail : {"", "/", "//"})
   for (bool ok : {true, false}) {
     for (const Case& c : cases) {
-      SCOPED_TRACE(std::string(c.name) + (ok ? " (OK)" : " (Cancel)"));
+      SCOPED_TRACE(std::string(c.name) + (ok ? " (OK)" : " (Cancel)") + " folder+\"" + tail + "\"");
+      folderTail = tail;
       fs::remove_all(install);
       fs::create_directories(install / "bin");
       fs::create_directories(install / "conf");
