@@ -2,10 +2,13 @@
 // when opened; a shared database is brought up to the current layout by the first workstation
 // whose role owns its tables, and a role that may not change it goes on with the old layout.
 #include "kelvra_fixture.h"
+#include "proxy.h"
 
 #include "store/password.h"
 
 #include <unistd.h>
+
+#include <regex>
 
 namespace {
 
@@ -122,6 +125,39 @@ TEST(KelvraLayout, ASharedDatabaseOfTheFirstLayoutIsBroughtUpToDateByItsOwner) {
     EXPECT_EQ(ktest::admin("list team books"), "record 1\nrecord 2\nrecord 3\nrecord 4\n");
   }
   EXPECT_EQ(value("SELECT count(token) FROM records"), "2");  // the stores made since
+  value("REASSIGN OWNED BY " + role + " TO CURRENT_USER; DROP OWNED BY " + role + "; DROP ROLE " + role);
+}
+
+// A role that may not bring the old layout up to date stores without tokens: an import whose
+// commit is cut off cannot look the record up, so it does not store it again (it would be
+// there twice) and stops, naming no token to go on with.
+TEST(KelvraLayout, AnImportOnTheOldLayoutWhoseCommitIsCutOffStoresNothingTwice) {
+  ktest::ScratchDatabase db;
+  writeFirstSharedLayout(db.conninfo());
+  auto value = [&](const std::string& sql) { return ktest::storeValue(ktest::Backend::PostgreSQL, db.conninfo(), sql); };
+  std::string role = "kt_importer_" + std::to_string(getpid());
+  value("DROP ROLE IF EXISTS " + role + "; CREATE ROLE " + role + " LOGIN; " +
+        "GRANT SELECT, INSERT, UPDATE, DELETE ON ALL TABLES IN SCHEMA public TO " + role + "; " +
+        "GRANT USAGE ON ALL SEQUENCES IN SCHEMA public TO " + role);
+  {
+    ktest::Proxy proxy(ktest::portOf(db.conninfo()));
+    Workstation joiner(ktest::withPort(db.conninfo(), proxy.port()) + " user=" + role);
+    ktest::setTimeLimit(joiner.home.path(), u"team", 2);
+    qtest::TempDir dir;
+    std::string file = (dir / "in.txt").string(), text;
+    for (int i = 4; i <= 6; ++i) text += "FFFFFFFF" + platform::toUtf8(recordText(platform::ascii("978702001234" + std::to_string(i)))) + "\n";
+    qtest::writeFile(file, text);
+    proxy.cutAfterCommit(3);  // the first is the connect's own, the layout check
+    int rc = 0;
+    std::string out = ktest::admin("import team books " + file, &rc);
+    EXPECT_NE(rc, 0);
+    EXPECT_EQ(proxy.cuts(), 1);
+    EXPECT_NE(out.find("kelvra-admin: record 2 may have been stored (code 14: "), std::string::npos) << out;
+    std::smatch m;
+    ASSERT_TRUE(std::regex_search(out, m, std::regex("go on with: kelvra-admin ([^\n]*)"))) << out;
+    EXPECT_EQ(m[1].str(), "import --from 2 team books " + file);
+  }
+  EXPECT_EQ(value("SELECT string_agg(number::text, ',' ORDER BY number) FROM records"), "1,2,3");
   value("REASSIGN OWNED BY " + role + " TO CURRENT_USER; DROP OWNED BY " + role + "; DROP ROLE " + role);
 }
 

@@ -131,8 +131,9 @@ struct ImportStart {
 // Stores the records from the start on. A record that is not internal record text is
 // refused and the import goes on. Any other failure is the server's (gone, refusing, out
 // of time): the record is tried once more under its own token (the store connects again,
-// and a store that landed unseen is not made twice), then the import stops and says where
-// it stopped and how to go on from there.
+// and a store that landed unseen is not made twice; a commit cut off on a layout without
+// tokens is not tried again), then the import stops and says where it stopped and how to go
+// on from there.
 int addRecords(Store& store, const kelvra::DatabaseInfo& db, const std::vector<std::u16string>& records,
                const ImportStart& start, const std::string& rest) {
   int stored = 0, refused = 0;
@@ -146,9 +147,12 @@ int addRecords(Store& store, const kelvra::DatabaseInfo& db, const std::vector<s
     int32_t number = 0;
     bool existed = false;
     int32_t rc = store.addRecord(db.id, records[i - 1], &number, token, &existed);
-    // Until a store under the token succeeds, a commit that was cut off may have landed.
+    // Until a store under the token succeeds, a commit that was cut off may have landed. Only
+    // a store that keeps its token may be tried again then: without one it could land twice.
+    const bool tokens = store.keepsTokens();
     bool inDoubt = rc == kelvra::kInDoubt;
-    if (rc == kelvra::kRetry || rc == kelvra::kInDoubt) rc = store.addRecord(db.id, records[i - 1], &number, token, &existed);
+    if (rc == kelvra::kRetry || (rc == kelvra::kInDoubt && tokens))
+      rc = store.addRecord(db.id, records[i - 1], &number, token, &existed);
     inDoubt = rc != kelvra::kOk && (inDoubt || rc == kelvra::kInDoubt);
     if (rc == kelvra::kOk && existed && token == start.token) {
       std::cerr << "kelvra-admin: record " << i << " was stored already, as number " << number << "\n";
@@ -162,7 +166,7 @@ int addRecords(Store& store, const kelvra::DatabaseInfo& db, const std::vector<s
                 << why(store, inDoubt ? int32_t(kelvra::kInDoubt) : rc) << "\n";
       summary();
       std::cerr << "kelvra-admin: import stopped at record " << i << " of " << records.size()
-                << "; go on with: kelvra-admin import --from " << i << (inDoubt ? " --token " + token : "") << " " << rest
+                << "; go on with: kelvra-admin import --from " << i << (inDoubt && tokens ? " --token " + token : "") << " " << rest
                 << "\n";
       return 1;
     }

@@ -119,6 +119,9 @@ class Store {
   /// role connected may not change it. Stores go on; fields longer than about 2,700 bytes
   /// and stores whose commit was lost are handled once its owner has opened it.
   std::string layoutNote() const { return layoutNote_; }
+  /// \brief Whether stores carry their token, so that a store whose commit was lost can be
+  /// looked up and made again without making it twice (all but an old shared layout).
+  bool keepsTokens() const { return tokens_; }
 
  private:
   explicit Store(std::unique_ptr<SqlConnection> db) : db_(std::move(db)) {}
