@@ -177,7 +177,10 @@ u16 CZ3950Conn::FetchText(int32_t index) {
   if (!fetched) return u16();
   if (fetched->text.empty()) {
     fetchError = fetched->error != 0 ? fetched->error : kNoRecord;
-    if (fetchError == kConnectionLost || fetchError == kTimedOut) connected = false;
+    // A connection found closed, lost or silent is gone: the next search connects anew, and a
+    // server that did not answer in its time-out is searched no more, as at a search.
+    if (fetchError == kConnectFailed || fetchError == kConnectionLost || fetchError == kTimedOut) connected = false;
+    if (fetchError == kTimedOut) down = true;
   }
   return fetched->text;
 }

@@ -219,6 +219,24 @@ TEST_F(RogueRun, AServerThatFailsMidRunIsToldOnceAndItsMissedItemsCounted) {
   }
 }
 
+// A server that answers searches but not the fetch of their hits: the fetch that timed out
+// marks it down, as a search that timed out does, so the items after it do not wait for it
+// again; the end says which hits could not be fetched and which items were not searched.
+TEST_F(RogueRun, AServerWhoseFetchTimesOutIsSearchedNoMore) {
+  serve({"present=silent"}, 1);
+  theApp().settings.servers = {u"z39.50://rogue/Default?p=public/?r=no?n=0"};
+  uitest::ModalScript script;
+  CGleanexDlg dlg;
+  EXPECT_EQ(run(dlg).toStdU16String(), u"完成，共处理4条记录");
+  EXPECT_EQ(dlg.oneHitCount, 0);
+  EXPECT_EQ(dlg.noHitCount, 3);
+  const std::vector<std::string> messages = texts(script);
+  const std::string host = hostText();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0], "2条记录未能在Z39.50服务器: " + host + "上检索!\n1条记录在Z39.50服务器: " + host +
+                             "上有命中，但命中记录无法取回(错误号: 10007)，未作为命中处理!");
+}
+
 }  // namespace
 
 #endif  // GLEANEX_WITH_ZSERVER
