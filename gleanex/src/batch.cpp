@@ -218,7 +218,20 @@ int CGleanexDlg::DispatchByHits(const u16& key, const u16& row, char16_t* record
 }
 
 void CGleanexDlg::OnOK() {
-  if (inRun_) return;
+  if (inRun_ || inStart_) return;
+  // A request to end the program that came while this handler ran (a stop signal while a
+  // rule's top-level code ran, or while a message of the checks was shown) is carried out
+  // when it returns, whichever way it returns.
+  struct CloseWhenDone {
+    CGleanexDlg& dlg;
+    ~CloseWhenDone() {
+      dlg.inStart_ = false;
+      if (!dlg.closeAfterRun_) return;
+      dlg.closeAfterRun_ = false;
+      dlg.onCancel();
+    }
+  } closeWhenDone{*this};
+  inStart_ = true;
   CAppSettings& s = theApp().settings;
   sourcePath_ = controlText(this, 1000).toStdU16String();
   // The edit takes digits only; a count beyond the range of a long skips every item rather
@@ -236,8 +249,13 @@ void CGleanexDlg::OnOK() {
 
   // A rule that cannot be loaded would let every record pass as if it had answered "null":
   // the run does not start.
-  if (!StartScripts()) return;
+  if (closeAfterRun_ || !StartScripts()) return;
   if (!OpenSource()) {
+    DeleteScripts();
+    return;
+  }
+  if (closeAfterRun_) {
+    CloseSource();
     DeleteScripts();
     return;
   }
@@ -311,18 +329,17 @@ void CGleanexDlg::OnOK() {
 
   int32_t handled = oneHitCount + multiHitCount + noHitCount + errorCount;
   SetStatus(outputFailed_ ? FailedRunText(handled)
-                          : platform::format(running_ ? u"完成，共处理%ld条记录" : u"用户中断，已处理%ld条记录", handled));
+            : running_    ? platform::format(u"完成，共处理%ld条记录", handled)
+                          : StoppedRunText(handled));
+  // What the run holds is saved before its end says anything: a message waiting for its OK
+  // must not keep the unmatched rows from the disk at a log-out.
+  FinishOutputs(handled);
   ReportServerTroubles();
 
   CloseServers();
   CloseSource();
   DeleteScripts();
-  FinishOutputs(handled);
   running_ = false;
   inRun_ = false;
   SetRunControls(false);
-  if (closeAfterRun_) {
-    closeAfterRun_ = false;
-    onCancel();
-  }
 }

@@ -128,6 +128,8 @@ class CGleanexDlg : public ui::Dialog, public CSearchHost {
   void NoteStore(const u16& database, int32_t result);
   /// \brief The status line of a run after which an output failed.
   static u16 FailedRunText(int32_t handled);
+  /// \brief The status line of a run ended by 停止 (or a stop signal).
+  static u16 StoppedRunText(int32_t handled);
   /// \brief The end of a run's outputs: saves the no-hit spreadsheet (a failed save is told
   /// and the run does not end as done), then tells once per database how many records it
   /// did not take.
@@ -163,6 +165,7 @@ class CGleanexDlg : public ui::Dialog, public CSearchHost {
   bool outputFailed_ = false;
   std::vector<std::pair<u16, int32_t>> failedStores_;
   bool closeAfterRun_ = false;  // a request to end the program came during a run
+  bool inStart_ = false;  // 确定's handler is on the stack (checking, starting or running)
 };
 
 /// \brief Registers those of the suite's servers (libraries named in `paths`, separated by

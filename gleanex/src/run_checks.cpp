@@ -20,7 +20,6 @@ constexpr char16_t kSheetNotXlsx[] = u"无命中记录输出的Excel文件[%s]�
 constexpr char16_t kScriptNotLoaded[] = u"JavaScript程序[%s]无法加载，不能开始处理!\n%s";
 constexpr char16_t kScriptFailedOnItem[] = u"JavaScript程序[%s]处理记录时出错，本次处理中不再提示!\n%s";
 constexpr char16_t kAtLine[] = u"第%ld行: %s";
-constexpr char16_t kStoppedStatus[] = u"用户中断，已处理%ld条记录";
 
 }  // namespace
 
@@ -110,7 +109,7 @@ bool CGleanexDlg::StartScripts() {
   for (const auto& r : rules) {
     if (!r.used) continue;
     if (!RuleEngine(r.engine, r.script).Start()) {
-      if (r.engine->stopped()) SetStatus(platform::format(kStoppedStatus, 0));
+      if (r.engine->stopped()) SetStatus(StoppedRunText(0));
       else ShowScriptError(kScriptNotLoaded, r.engine->LoadError());
       DeleteScripts();
       return false;

@@ -68,6 +68,8 @@ void CGleanexDlg::NoteStore(const u16& database, int32_t result) {
 
 u16 CGleanexDlg::FailedRunText(int32_t handled) { return platform::format(kRunFailed, handled); }
 
+u16 CGleanexDlg::StoppedRunText(int32_t handled) { return platform::format(u"用户中断，已处理%ld条记录", handled); }
+
 void CGleanexDlg::FinishOutputs(int32_t handled) {
   if (noHitWriterOpen_) {
     int32_t saved = 0;
@@ -98,8 +100,9 @@ void CGleanexDlg::StopAndClose() {
   // say), and it would keep the run, or the program, from its end: it is answered as by OK.
   auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
   if (box && box->buttons().size() == 1) box->reject();
-  // During a run the window closes once the run has ended: its end saves what it holds.
-  if (inRun_) {
+  // During a run, or while one is being started, the window closes once the run handler has
+  // ended: the run's end saves what it holds, and a run not yet started does not start.
+  if (inRun_ || inStart_) {
     closeAfterRun_ = true;
     running_ = false;
     return;

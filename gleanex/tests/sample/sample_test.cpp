@@ -340,4 +340,26 @@ TEST_F(SampleRun, EachStopSignalEndsTheRunAndClosesTheWindow) {
   }
 }
 
+// A stop signal while the run is being started, here while a rule's top-level code runs
+// before the first item: the run does not start and the window closes, at once rather than
+// after the next run.
+TEST_F(SampleRun, AStopSignalWhileTheRunStartsClosesTheWindow) {
+  const fs::path source = bigSource(60);
+  const fs::path rule = sample / "loops.js";
+  qtest::writeFile(rule, "for (;;) {}\nfunction process(text) { return text; }\n");
+  theApp().settings.oneHit.script = platform::fromUtf8(rule.string());
+  fs::remove(sample / "misses.xlsx");
+  uitest::ModalScript script;
+  CGleanexDlg dlg;
+  dlg.SetInitialSource(platform::fromUtf8(source.string()));
+  dlg.initialize();
+  CStopSignals stopSignals(dlg);
+  QTimer::singleShot(300, [] { ::raise(SIGTERM); });
+  dlg.OnOK();
+  EXPECT_TRUE(script.messages().empty());
+  EXPECT_EQ(dlg.oneHitCount + dlg.multiHitCount + dlg.noHitCount, 0);
+  EXPECT_EQ(dlg.result(), ui::IDCANCEL) << "the window closed";
+  EXPECT_FALSE(fs::exists(sample / "misses.xlsx"));
+}
+
 }  // namespace
