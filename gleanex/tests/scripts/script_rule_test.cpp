@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <string>
@@ -216,10 +217,18 @@ TEST(ScriptelEngine, InterruptEndsAScriptThatRunsForEver) {
   const std::string looping = (dir / "loop.js").string(), top = (dir / "top.js").string();
   qtest::writeFile(looping, "function process(t) {\n  if (t == 'loop')\n    for (;;) {}\n  return 'done ' + t;\n}\n");
   qtest::writeFile(top, "var n = 0;\nwhile (true) { n++; }\n");
-  auto interruptSoon = [](CScriptel& engine) {
-    return std::thread([&engine] {
+  // Interrupts from a moment on and again every 10 ms until the call has come back, so that an
+  // interrupt that came before the engine was running (a loaded machine) does not leave the
+  // test looping for ever.
+  std::atomic<bool> returned{false};
+  auto interruptSoon = [&returned](CScriptel& engine) {
+    returned = false;
+    return std::thread([&engine, &returned] {
       std::this_thread::sleep_for(std::chrono::milliseconds(200));
-      engine.Interrupt();
+      while (!returned) {
+        engine.Interrupt();
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      }
     });
   };
   char16_t text[256];
@@ -229,6 +238,7 @@ TEST(ScriptelEngine, InterruptEndsAScriptThatRunsForEver) {
     ASSERT_EQ(engine.Startup(u"javascript", platform::fromUtf8("\"" + looping + "\"").c_str()), 1);
     std::thread interrupter = interruptSoon(engine);
     EXPECT_EQ(engine.SetParameters(u"loop"), 0);
+    returned = true;
     interrupter.join();
     ASSERT_GT(engine.GetLastError(text, 256), 0);
     EXPECT_EQ(u16(text), u"the script was interrupted");
@@ -246,6 +256,7 @@ TEST(ScriptelEngine, InterruptEndsAScriptThatRunsForEver) {
   CScriptel engine;
   std::thread interrupter = interruptSoon(engine);
   EXPECT_EQ(engine.Startup(u"javascript", platform::fromUtf8("\"" + top + "\" \"" + looping + "\"").c_str()), 0);
+  returned = true;
   interrupter.join();
   ASSERT_GT(engine.GetLastErrorFile(text, 256), 0);
   EXPECT_EQ(platform::toUtf8(text), top) << "the file that ran when it was interrupted";
