@@ -72,14 +72,19 @@ CREATE INDEX IF NOT EXISTS terms_key_start ON terms(db, tag, code, left(key, 200
 CREATE INDEX IF NOT EXISTS terms_word_start ON terms(db, tag, code, left(word, 200));
 )";
 
-// Whether the shared database holds the tables, whether they have the current layout, and
-// whether records carry tokens; the names resolve in the connection's search path.
+// Whether the shared database holds the tables, whether they have the current layout,
+// whether records carry tokens, and whether the role connected owns the tables that bringing
+// the layout up to date changes (records, then terms: the first it does not own, else "");
+// the names resolve in the connection's search path.
 constexpr const char* kPostgresState = R"(SELECT
   to_regclass('accounts') IS NOT NULL AND to_regclass('databases') IS NOT NULL AND to_regclass('records') IS NOT NULL
     AND to_regclass('terms') IS NOT NULL AND to_regclass('documents') IS NOT NULL,
   to_regclass('records_token') IS NOT NULL AND to_regclass('terms_key_start') IS NOT NULL
     AND to_regclass('terms_word_start') IS NOT NULL AND to_regclass('terms_key') IS NULL AND to_regclass('terms_word') IS NULL,
-  EXISTS(SELECT 1 FROM pg_attribute WHERE attrelid = to_regclass('records') AND attname = 'token' AND NOT attisdropped))";
+  EXISTS(SELECT 1 FROM pg_attribute WHERE attrelid = to_regclass('records') AND attname = 'token' AND NOT attisdropped),
+  COALESCE((SELECT name FROM (VALUES (1, 'records'), (2, 'terms')) AS t(k, name)
+            WHERE NOT pg_has_role((SELECT relowner FROM pg_class WHERE oid = to_regclass(name)), 'USAGE')
+            ORDER BY k LIMIT 1), ''))";
 
 // Setting up a shared database, from any number of workstations at once, goes one at a time.
 constexpr const char* kSetUpLock = "SELECT pg_advisory_xact_lock(72430118)";
@@ -271,10 +276,17 @@ std::shared_ptr<Store> Store::open(std::u16string_view server, int32_t* error, s
     return nullptr;
   }
   std::shared_ptr<Store> store(new Store(std::move(db)));
-  // Most openings find the layout current and change nothing.
+  // Most openings find the layout current and change nothing. A role that may not bring an
+  // older layout up to date goes on with it at once, without waiting its turn to try.
   SqlRows state;
   rc = store->db_->run(kPostgresState, {}, &state);
-  if (rc == kOk && (state.text(0, 0) != u"t" || state.text(0, 1) != u"t")) rc = store->layOutShared(false, false);
+  const std::u16string notOwned = rc == kOk ? state.text(0, 3) : std::u16string();
+  if (rc == kOk && state.text(0, 0) == u"t" && state.text(0, 1) != u"t" && !notOwned.empty()) {
+    store->tokens_ = state.text(0, 2) == u"t";
+    store->layoutNote_ = "must be owner of table " + platform::toUtf8(notOwned);
+  } else if (rc == kOk && (state.text(0, 0) != u"t" || state.text(0, 1) != u"t")) {
+    rc = store->layOutShared(false, false);
+  }
   if (rc != kOk) {
     if (detail) *detail = store->db_->reason();
     setError(error, rc);
