@@ -129,8 +129,8 @@ endfunction()
 # qorvel_check_exports(): the test layer_exports runs cmake/check_exports.sh over every shared
 # library of the build (each layer's own library may export that layer's definitions, no other
 # library any), so that a layer linked into a library once more fails the tests. The test
-# layer_exports_planted_leak shows that the check finds such a leak, in a library made for it.
-# Called once, at the end of the top-level CMakeLists.txt.
+# layer_exports_planted_leak shows that the check finds such a leak, in a library made for it,
+# and layer_exports_unlistable that a file nm cannot read fails it. Called once, at the end of the top-level CMakeLists.txt.
 function(qorvel_check_exports)
   set(dirs ${CMAKE_SOURCE_DIR})
   set(libs "")
@@ -160,4 +160,7 @@ function(qorvel_check_exports)
   add_test(NAME layer_exports_planted_leak
            COMMAND bash ${check} --expect "platform::plantedLeak()" ${CMAKE_NM} $<TARGET_FILE:qorvel_planted_leak>)
   set_tests_properties(layer_exports_planted_leak PROPERTIES LABELS exports)
+  # A file whose exports nm cannot list (here the check's own script) fails the check.
+  add_test(NAME layer_exports_unlistable COMMAND bash ${check} ${CMAKE_NM} ${check})
+  set_tests_properties(layer_exports_unlistable PROPERTIES LABELS exports WILL_FAIL TRUE)
 endfunction()

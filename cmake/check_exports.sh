@@ -40,7 +40,7 @@ exports() {
 
 report=$(mktemp)
 trap 'rm -f "$report"' EXIT
-leaks=0
+leaks=0 unlisted=0
 for arg in "$@"; do
   lib=${arg%%=*}
   own=
@@ -48,6 +48,14 @@ for arg in "$@"; do
   if [ ! -f "$lib" ]; then
     echo "$lib: missing (not built?)" | tee -a "$report"
     leaks=$((leaks + 1))
+    continue
+  fi
+  # nm's failure (not a shared library, a wrong nm) is a failed check, not an empty list.
+  listing=$(mktemp)
+  if ! exports "$lib" >"$listing"; then
+    echo "$lib: its exports cannot be listed by $nm" >>"$report"
+    rm -f "$listing"
+    unlisted=$((unlisted + 1))
     continue
   fi
   total=0 strong=0 vague=0 bad=0
@@ -65,13 +73,15 @@ for arg in "$@"; do
         fi
         ;;
     esac
-  done < <(exports "$lib")
+  done <"$listing"
+  rm -f "$listing"
   printf '%-22s exports %4d: own layer %s %4d, inline copies of layers %3d, leaked layer definitions %d\n' \
     "$(basename "$lib")" "$total" "${own:--}" "$strong" "$vague" "$bad"
   leaks=$((leaks + bad))
 done
 cat "$report"
 
+[ "$unlisted" -eq 0 ] || { echo "$unlisted libraries whose exports could not be listed" >&2; exit 1; }
 if [ -n "$expect" ]; then
   if [ "$leaks" -eq 0 ]; then
     echo "expected a leak of $expect, found none" >&2
