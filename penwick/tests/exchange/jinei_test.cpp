@@ -72,6 +72,11 @@ TEST(Jinei, WritesTheRecordAsTheToolkitReadsIt) {
     for (const auto& [name, data] : c.fields) doc.AddField(name, data);
     EXPECT_EQ(write(doc), c.text) << c.what;
   }
+  // A data field that has text but no indicators keeps the text in the element.
+  CEditorDocument doc(u"/h");
+  doc.AddField(u"000", LEADER);
+  doc.AddField(u"300", u"", u"abc");
+  EXPECT_EQ(write(doc), u"<marc><header>" + LEADER_ESC + u"</header><field name=\"300\">abc</field></marc>");
 }
 
 TEST(Jinei, EmptyRecordWritesNothing) {
