@@ -15,23 +15,13 @@ u16 decode(Encoding e, std::string_view raw) {
   }
 }
 
-// A lone surrogate (a pair cut in two by a short read buffer) would make the bytes invalid
-// UTF-8, and the next read would take the whole file for code page 936: it becomes U+FFFD.
-u16 withoutLoneSurrogates(u16v text) {
-  u16 out(text);
-  for (size_t i = 0; i < out.size(); ++i) {
-    bool high = out[i] >= 0xD800 && out[i] <= 0xDBFF, low = out[i] >= 0xDC00 && out[i] <= 0xDFFF;
-    if (high && i + 1 < out.size() && out[i + 1] >= 0xDC00 && out[i + 1] <= 0xDFFF) ++i;
-    else if (high || low) out[i] = 0xFFFD;
-  }
-  return out;
-}
-
 std::string encode(Encoding e, u16v text) {
   switch (e) {
     case Encoding::Utf16Le: return toNarrow(CP_UTF16LE, text);
     case Encoding::Gbk: return toNarrow(CP_GBK, text);
-    default: return toUtf8(withoutLoneSurrogates(text));
+    // A lone surrogate (a pair cut in two by a short read buffer) would make the bytes invalid
+    // UTF-8, and the next read would take the whole file for code page 936: it becomes U+FFFD.
+    default: return toNarrow(CP_UTF8, text);
   }
 }
 

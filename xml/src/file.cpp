@@ -109,16 +109,6 @@ std::u16string utf8Declaration(const std::u16string& data) {
   return data.substr(0, q1 + 1) + u"UTF-8" + data.substr(q2);
 }
 
-/// UTF-8 of the text with lone surrogates made U+FFFD, so that the file is valid UTF-8.
-std::string validUtf8(std::u16string s) {
-  for (size_t i = 0; i < s.size(); ++i) {
-    char16_t c = s[i];
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF) ++i;
-    else if (c >= 0xD800 && c <= 0xDFFF) s[i] = u'\uFFFD';
-  }
-  return platform::toUtf8(s);
-}
-
 }  // namespace
 
 bool Document::load(const std::string& path) {
@@ -148,8 +138,9 @@ bool Document::save(const std::string& path) const {
     if (from == 0 && d.preserveWhiteSpace) out += u'\n';
     for (size_t i = from; i < ch.size(); ++i) writeXml(ch[i].get(), out);
     // Through a temporary file renamed over the target: a full disk or a write error leaves
-    // the old file whole instead of cut off in the middle of a tag.
-    return platform::replaceFileContents(path, validUtf8(std::move(out)));
+    // the old file whole instead of cut off in the middle of a tag. A lone surrogate becomes
+    // U+FFFD, so that the file is valid UTF-8.
+    return platform::replaceFileContents(path, platform::toNarrow(platform::CP_UTF8, out));
   });
 }
 

@@ -6,6 +6,8 @@
 // it fits the caller's buffer.
 #pragma once
 
+#include <platform/text.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -44,8 +46,8 @@ constexpr bool breaksFrame(char16_t c) { return c == 0 || (c >= kRecordEnd && c 
 /// \brief True for a control field's tag: its first two characters are "00" or "-0".
 bool isControlTag(u16v tag);
 
-inline bool isHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
-inline bool isLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+using platform::isHighSurrogate;
+using platform::isLowSurrogate;
 
 /// \brief Room for a record's bytes that a writer keeps (one per thread) from record to
 /// record and never clears: only what is written is read.

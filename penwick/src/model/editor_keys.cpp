@@ -165,7 +165,7 @@ void CRowEditor::Chars(std::u16string_view text, bool ctrl, bool shift) {
     const std::u16string_view ch = text.substr(i, n);
     i += n;
     if (n == 1) {
-      if (!IsHighSurrogate(ch[0]) && !IsLowSurrogate(ch[0])) Char(ch[0], ctrl, shift);
+      if (!platform::isHighSurrogate(ch[0]) && !platform::isLowSurrogate(ch[0])) Char(ch[0], ctrl, shift);
       continue;
     }
     // A character outside the BMP is only ever typed, as any other printable one.

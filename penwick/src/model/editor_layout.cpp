@@ -89,9 +89,9 @@ int CEditorLayout::UnitWidth(std::u16string_view text, size_t i) const {
   const char16_t c = text[i];
   if (c == kDropMarker) return 0;
   if (c == kDelimiter) return dollarWidth_;
-  if (IsHighSurrogate(c) && i + 1 < text.size() && IsLowSurrogate(text[i + 1]))
+  if (platform::isHighSurrogate(c) && i + 1 < text.size() && platform::isLowSurrogate(text[i + 1]))
     return Advance(0x10000 + ((char32_t(c) - 0xD800) << 10) + (char32_t(text[i + 1]) - 0xDC00));
-  if (IsLowSurrogate(c) && i > 0 && IsHighSurrogate(text[i - 1])) return 0;
+  if (platform::isLowSurrogate(c) && i > 0 && platform::isHighSurrogate(text[i - 1])) return 0;
   return Advance(c);
 }
 
@@ -120,7 +120,7 @@ int CEditorLayout::FitFromPrefix(std::u16string_view text, const std::vector<int
   if (k < 1) {
     // At least one character, and a surrogate pair is one character.
     k = 1;
-    if (n >= 2 && IsHighSurrogate(text[start]) && IsLowSurrogate(text[start + 1])) k = 2;
+    if (n >= 2 && platform::isHighSurrogate(text[start]) && platform::isLowSurrogate(text[start + 1])) k = 2;
   }
   return k;
 }
@@ -180,7 +180,7 @@ std::u16string CEditorLayout::FittingPrefix(std::u16string_view text, int maxWid
   int width = 0;
   while (k < text.size() && width + UnitWidth(text, k) <= maxWidth) width += UnitWidth(text, k++);
   // A pair whose first unit fitted keeps its second (which adds nothing).
-  if (k < text.size() && k > 0 && IsLowSurrogate(text[k]) && IsHighSurrogate(text[k - 1])) ++k;
+  if (k < text.size() && k > 0 && platform::isLowSurrogate(text[k]) && platform::isHighSurrogate(text[k - 1])) ++k;
   return std::u16string(text.substr(0, k));
 }
 

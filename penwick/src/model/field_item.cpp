@@ -56,7 +56,7 @@ size_t penwick::WholeCharacters(u16v s, size_t n) {
 }
 
 bool penwick::SplitsPair(u16v s, size_t i) {
-  return i > 0 && i < s.size() && IsHighSurrogate(s[i - 1]) && IsLowSurrogate(s[i]);
+  return i > 0 && i < s.size() && platform::isHighSurrogate(s[i - 1]) && platform::isLowSurrogate(s[i]);
 }
 
 size_t penwick::CharLengthAt(u16v s, size_t i) {
@@ -73,10 +73,10 @@ u16 penwick::WithoutLoneSurrogates(u16v s) {
   u16 out;
   out.reserve(s.size());
   for (size_t i = 0; i < s.size(); ++i) {
-    if (IsHighSurrogate(s[i]) && SplitsPair(s, i + 1)) {
+    if (platform::isHighSurrogate(s[i]) && SplitsPair(s, i + 1)) {
       out += s.substr(i, 2);
       ++i;
-    } else if (!IsHighSurrogate(s[i]) && !IsLowSurrogate(s[i])) {
+    } else if (!platform::isHighSurrogate(s[i]) && !platform::isLowSurrogate(s[i])) {
       out += s[i];
     }
   }

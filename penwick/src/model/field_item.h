@@ -4,6 +4,7 @@
 #pragma once
 
 #include <penwick/notify.h>
+#include <platform/text.h>
 
 #include <cstdint>
 #include <string>
@@ -30,8 +31,6 @@ bool IsControlTag(u16v tag);
 
 // A character outside the BMP is a surrogate pair of two units: the editor moves over it,
 // deletes it and cuts text around it as one character, and never keeps half of one.
-constexpr bool IsHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
-constexpr bool IsLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
 /// \brief Whether units i-1 and i are the two halves of one pair (a place inside a character).
 bool SplitsPair(u16v s, size_t i);
 /// \brief The units of the character that starts at i: 2 for a pair, 1 otherwise, 0 at the end.

@@ -27,6 +27,10 @@ char* utf8Into(u16v s, char* out, bool loneAsReplacement = false);
 /// \brief Strict UTF-8 validity check (no overlongs, no surrogates, nothing above U+10FFFF).
 bool isValidUtf8(std::string_view s);
 
+/// \brief The two halves of a surrogate pair.
+constexpr bool isHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
+constexpr bool isLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+
 /// \brief Length of a NUL-terminated UTF-16 string.
 size_t length(const char16_t* s);
 
