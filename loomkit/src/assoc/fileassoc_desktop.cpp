@@ -129,6 +129,19 @@ bool writePackage(const std::string& path, const std::string& mimeType, const st
   return doc.save(path);
 }
 
+// A value as a desktop entry line holds it: no line break may end the line early.
+std::string entryValue(const std::string& s) {
+  std::string out;
+  for (char c : s) {
+    if (c == '\n') out += "\\n";
+    else if (c == '\r') out += "\\r";
+    else if (c == '\t') out += "\\t";
+    else if (c == '\\') out += "\\\\";
+    else out.push_back(c);
+  }
+  return out;
+}
+
 // An argument of Exec: quoted when it holds anything but plain path characters, with the
 // quoting rules' escapes, "%" doubled, and backslashes escaped once more as in any value; a
 // tab, line feed or carriage return (kept inside the quotes) is written as its value escape,
@@ -149,28 +162,13 @@ std::string execArgument(const std::string& path) {
     }
     arg += "\"";
   }
-  std::string out;
+  // A field code starts with "%": a literal one is doubled; then the line's own escapes.
+  std::string literal;
   for (char c : arg) {
-    if (c == '%') out += "%%";
-    else if (c == '\\') out += "\\\\";
-    else if (c == '\t') out += "\\t";
-    else if (c == '\n') out += "\\n";
-    else if (c == '\r') out += "\\r";
-    else out.push_back(c);
+    if (c == '%') literal += '%';
+    literal.push_back(c);
   }
-  return out;
-}
-
-// A value as a desktop entry line holds it: no line break may end the line early.
-std::string entryValue(const std::string& s) {
-  std::string out;
-  for (char c : s) {
-    if (c == '\n') out += "\\n";
-    else if (c == '\r') out += "\\r";
-    else if (c == '\\') out += "\\\\";
-    else out.push_back(c);
-  }
-  return out;
+  return entryValue(literal);
 }
 
 std::vector<std::string> lines(const std::string& text) {
