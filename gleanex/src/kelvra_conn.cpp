@@ -3,7 +3,7 @@
 // and counts as the same failure here.
 #include "kelvra_conn.h"
 
-#include "guarded_call.h"
+#include <com/drivers/GuardedCall.h>
 #include "settings.h"
 
 #include <com/drivers/ServerLogOn.h>

@@ -3,7 +3,7 @@
 // as the same failure here.
 #include "z3950_conn.h"
 
-#include "guarded_call.h"
+#include <com/drivers/GuardedCall.h>
 #include "live_call.h"
 #include "settings.h"
 
