@@ -46,6 +46,9 @@ class TempHome {
 /// lifetime, mounted in a mount namespace of the test process's own, so that no mount
 /// outlives the process. Where mounting is refused (no rights, a sandbox), mounted() is false
 /// and why() says so: the test skips with that message.
+/// The namespace is the calling thread's (unshare moves only it): make the disk on the test's
+/// main thread before any thread that is to write on it starts; a thread started earlier sees
+/// the plain folder beneath.
 class SmallDisk {
  public:
   explicit SmallDisk(uint64_t bytes);
