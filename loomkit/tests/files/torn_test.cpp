@@ -178,6 +178,11 @@ TEST(FileWhole, ATornTailIsMovedBesideTheFile) {
   // A long record cut early: its leader promises far more than the record after it holds.
   const std::string longRecord = record({{u"001", u"4"}, {u"330", u"  \x1F" u"a" + u16(3000, u'x')}});
   const std::string w1 = utf16(u"\xFEFF").substr(0, 2) + simple(u"1", u"T", -1), w2 = simple(u"2", u"U", -1);
+  // Files in the other form than the writer's, without a mark (a writer switched to another
+  // code page, appending to the same file): read in their own units.
+  const std::string u8 = simple(u"1", u"Title", 65001) + simple(u"2", u"中文题名", 65001) + simple(u"3", u"Third", 65001);
+  const std::string u8more = simple(u"4", u"第四", 65001);
+  const std::string w = simple(u"5", u"中文", -1) + simple(u"6", u"Sixth", -1);
   struct Case {
     const char* name;
     std::string bytes;
@@ -202,6 +207,11 @@ TEST(FileWhole, ATornTailIsMovedBesideTheFile) {
       {"UTF-16 cut inside a unit", w1 + w2.substr(0, 41), -1, 1, w1, w2.substr(0, 41)},
       {"UTF-16 cut between units, told by its mark", w1 + w2.substr(0, 40), 65001, 1, w1, w2.substr(0, 40)},
       {"UTF-16 whole", w1 + w2 + utf16(u"\r\n"), -1, 0, w1 + w2 + utf16(u"\r\n"), ""},
+      {"UTF-8 whole, to a UTF-16 writer", u8, -1, 0, u8, ""},
+      {"UTF-8 cut, to a UTF-16 writer", u8 + u8more.substr(0, 41), -1, 1, u8, u8more.substr(0, 41)},
+      {"UTF-16 without a mark whole, to a UTF-8 writer", w + utf16(u"\r\n"), 65001, 0, w + utf16(u"\r\n"), ""},
+      {"UTF-16 without a mark cut, to a UTF-8 writer", w + w2.substr(0, 41), 65001, 1, w, w2.substr(0, 41)},
+      {"UTF-16 line breaks alone, to a UTF-16 writer", utf16(u"\r\n"), -1, 0, utf16(u"\r\n"), ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
