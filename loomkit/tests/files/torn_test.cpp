@@ -7,6 +7,7 @@
 #include <platform/file.h>
 #include <platform/text.h>
 
+#include "faults.h"
 #include "fixtures.h"
 
 #include <gtest/gtest.h>
@@ -142,6 +143,42 @@ TEST(FileWhole, AppendsThatTheDiskCutsShortLeaveNothing) {
       }
     }
   }
+}
+
+// A file that cannot be cut back after a short write is not reported as cut: the part of the
+// record stays at its end, the file stands past it (a record written over it from its start
+// would leave the rest of it behind), and the next mend moves it out.
+TEST(FileWhole, AnAppendThatCannotBeTakenBackLeavesItsPartAtTheEnd) {
+  qtest::TempDir dir;
+  const fs::path path = dir / "limited.mrc";
+  int rc = qtest::inChildProcess([&] {
+    qtest::limitFileSize(10000);
+    platform::CFile file;
+    if (!file.Open(path.string(), platform::CFile::modeCreate | platform::CFile::modeReadWrite)) return 2;
+    CMarcFile writer;
+    writer.SetAttributeEx(65001, 0, 0);
+    int64_t before = 0;
+    int error = 0;
+    int i = 0;
+    {
+      faults::FailTruncate noCut(EIO);
+      for (; i < 100; ++i) {
+        before = file.GetLength();
+        errno = 0;
+        if (append(writer, file, jinei(u"r" + platform::fromUtf8(std::to_string(i)), 1000), Way::Record) > 0) continue;
+        error = errno;
+        break;
+      }
+    }
+    if (error != EFBIG) return 3;  // the write's own reason, not the cut's
+    if (file.GetLength() <= before) return 4;
+    if (file.GetPosition() != file.GetLength()) return 5;
+    std::string tail;
+    if (writer.MendTornTail(file, tail) != 1 || file.GetLength() != before) return 6;
+    return recordsIn(path) == size_t(i) ? 0 : 7;
+  });
+  EXPECT_EQ(rc, 0) << "3: errno, 4: nothing of the record left, 5: the position moved back, 6: no mend, "
+                      "7: records lost";
 }
 
 // A record file whose tail is torn, as `bytes`; the mend's answer, the file and the tail after it.
@@ -280,6 +317,42 @@ TEST(FileWhole, ATailThatCannotBeKeptLeavesTheFileAsItWas) {
   EXPECT_EQ(errno, ENOSPC);
   EXPECT_EQ(qtest::readFile(disk / "records.mrc"), big.substr(0, 4000));
   EXPECT_FALSE(fs::exists(disk / "records.mrc.torn")) << "no half tail is left behind";
+}
+
+// A mend is reported only once it has reached the disk: a tail file the folder may not name
+// yet is taken back and the record file left as it was; a cut that could not be made durable
+// answers -1, its tail kept beside the file as well.
+TEST(FileWhole, AMendThatDoesNotReachTheDiskIsNoMend) {
+  const std::string r1 = simple(u"1", u"Title"), torn = r1 + simple(u"2", u"Second").substr(0, 50);
+  for (bool folder : {true, false}) {
+    SCOPED_TRACE(folder ? "the folder cannot be synced" : "the record file cannot be synced");
+    File f(torn);
+    platform::CFile file;
+    ASSERT_TRUE(file.Open(f.path().string(), platform::CFile::modeReadWrite));
+    CMarcFile writer;
+    writer.SetAttributeEx(65001, 0, 0);
+    std::string tail;
+    int32_t result = 0;
+    int error = 0;
+    {
+      faults::FailSync failing(folder ? f.path().parent_path().string() : f.path().string(), EIO);
+      errno = 0;
+      result = writer.MendTornTail(file, tail);
+      error = errno;
+    }
+    EXPECT_EQ(result, -1);
+    EXPECT_EQ(error, EIO);
+    const std::string torn1 = f.path().string() + ".torn";
+    if (folder) {
+      EXPECT_EQ(f.bytes(), torn);
+      EXPECT_EQ(tail, "");
+      EXPECT_FALSE(fs::exists(torn1)) << "no tail file is left behind";
+    } else {
+      EXPECT_EQ(tail, torn1);
+      EXPECT_EQ(f.bytes() + qtest::readFile(torn1), torn) << "nothing is thrown away";
+    }
+    EXPECT_EQ(file.GetPosition(), file.GetLength());
+  }
 }
 
 // A writer appending records of 54 KB, killed at random moments, again and again; each new
