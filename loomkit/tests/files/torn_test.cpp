@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 
@@ -355,9 +356,13 @@ TEST(FileWhole, AMendThatDoesNotReachTheDiskIsNoMend) {
   }
 }
 
-// A writer appending records of 54 KB, killed at random moments, again and again; each new
-// writer mends the file first, as a harvest run does. After the last kill one more mend and
-// append must leave a file of whole records only.
+// A writer appending records of 54 KB, killed again and again; each new writer mends the file
+// first, as a harvest run does. Every other writer is killed at a moment of the parent's
+// choosing; the rest are stopped by the kernel in the middle of one of their records (a
+// file-size limit that falls inside it signals the writer on the write that passes it, and
+// the signal ends the process there), so that tears certainly happen and the next writer
+// must mend each one. After the last kill one more mend and append must leave a file of
+// whole records only.
 TEST(FileWhole, WritersKilledInTheMiddleLeaveWholeRecordsBehind) {
   qtest::TempDir dir;
   const fs::path path = dir / "killed.mrc";
@@ -368,10 +373,21 @@ TEST(FileWhole, WritersKilledInTheMiddleLeaveWholeRecordsBehind) {
   marc.SetContent(jinei(u"big", 18000).c_str());  // 54 KB in UTF-8
   const int32_t units = converter.Jinei2Iso(marc, iso.data(), int32_t(iso.size()));
   ASSERT_GT(units, 0);
+  int64_t recordBytes = 0;
+  {
+    File scratch;
+    platform::CFile file(scratch.fd());
+    recordBytes = converter.AppendToIso2709(iso.data(), units, file);
+    ASSERT_GT(recordBytes, 1);
+  }
 
   std::mt19937 random(54);
-  int torn = 0;
+  int torn = 0, cutInside = 0;
+  bool tornBefore = false;  // the writer before was stopped inside a record
   for (int kill = 0; kill < 40; ++kill) {
+    const bool byLimit = kill % 2 == 1;
+    // How far past the mended file the limit falls: inside the first, second or third record.
+    const int64_t limitPast = recordBytes * int64_t(random() % 3) + 1 + int64_t(random() % uint32_t(recordBytes - 1));
     int ready[2];
     ASSERT_EQ(pipe(ready), 0);
     std::fflush(nullptr);
@@ -386,6 +402,13 @@ TEST(FileWhole, WritersKilledInTheMiddleLeaveWholeRecordsBehind) {
       writer.SetAttributeEx(65001, 0, 0);
       std::string tail;
       char mended = char('0' + writer.MendTornTail(file, tail) + 1);
+      if (byLimit) {
+        struct sigaction stop{};
+        stop.sa_handler = [](int) { _exit(7); };
+        sigaction(SIGXFSZ, &stop, nullptr);
+        struct rlimit limit{rlim_t(file.GetLength() + limitPast), RLIM_INFINITY};
+        if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(4);
+      }
       if (::write(ready[1], &mended, 1) != 1) _exit(3);
       for (int i = 0; i < 10; ++i) writer.AppendToIso2709(iso.data(), units, file);
       pause();
@@ -397,19 +420,34 @@ TEST(FileWhole, WritersKilledInTheMiddleLeaveWholeRecordsBehind) {
     ::close(ready[0]);
     ASSERT_NE(mended, '0') << "the mend failed";
     if (mended == '2') ++torn;
-    usleep(useconds_t(random() % 1500));
-    ::kill(pid, SIGKILL);
+    if (tornBefore) {
+      EXPECT_EQ(mended, '2') << "writer " << kill << " did not mend the tear before it";
+    }
+    if (!byLimit) {
+      usleep(useconds_t(random() % 1500));
+      ::kill(pid, SIGKILL);
+    }
     int status = 0;
     waitpid(pid, &status, 0);
+    tornBefore = byLimit;
+    if (byLimit) {
+      ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 7) << "writer " << kill << " was not stopped by its limit";
+      ++cutInside;
+    }
   }
   platform::CFile file;
   ASSERT_TRUE(file.Open(path.string(), platform::CFile::modeReadWrite));
   CMarcFile writer;
   writer.SetAttributeEx(65001, 0, 0);
   std::string tail;
-  if (writer.MendTornTail(file, tail) == 1) ++torn;
-  const int32_t recordBytes = writer.AppendToIso2709(iso.data(), units, file);
-  ASSERT_GT(recordBytes, 0);
+  const int32_t lastMend = writer.MendTornTail(file, tail);
+  if (lastMend == 1) ++torn;
+  if (tornBefore) {
+    EXPECT_EQ(lastMend, 1);
+  }
+  EXPECT_GE(torn, cutInside);
+  const int32_t appended = writer.AppendToIso2709(iso.data(), units, file);
+  ASSERT_EQ(appended, recordBytes);
   file.Close();
   std::printf("%d of 40 kills tore the last record\n", torn);
   RecordProperty("torn", torn);
