@@ -180,7 +180,9 @@ bool copyTail(int in, int64_t from, int64_t to, int out) {
 
 // Makes the folder's entry for `path` durable; false (errno says why) when it cannot be.
 bool syncFolderOf(const std::string& path) {
-  int fd = ::open(platform::folderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  std::string folder = platform::folderOf(path);
+  if (folder.empty()) folder = ".";  // a name without a folder: the working folder's
+  int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return false;
   const bool synced = ::fsync(fd) == 0;
   const int error = errno;

@@ -354,6 +354,19 @@ TEST(FileWhole, AMendThatDoesNotReachTheDiskIsNoMend) {
     }
     EXPECT_EQ(file.GetPosition(), file.GetLength());
   }
+  // A file named without a folder: the working folder is the one synced.
+  File f(torn);
+  const int rc = qtest::inChildProcess([&] {
+    if (chdir(f.path().parent_path().c_str()) != 0) return 2;
+    platform::CFile file;
+    if (!file.Open("records.mrc", platform::CFile::modeReadWrite)) return 3;
+    CMarcFile writer;
+    writer.SetAttributeEx(65001, 0, 0);
+    std::string tail;
+    return writer.MendTornTail(file, tail) == 1 && tail == "records.mrc.torn" ? 0 : 1;
+  });
+  EXPECT_EQ(rc, 0);
+  EXPECT_EQ(f.bytes(), r1);
 }
 
 // A writer appending records of 54 KB, killed again and again; each new writer mends the file
