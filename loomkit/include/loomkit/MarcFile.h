@@ -44,7 +44,8 @@ class LOOMKIT_API CMarcFile {
   int32_t ReadPrevRecord(CMarc& marc, CFile& file);
   /// \brief Appends one UTF-16 ISO 2709 record in the object's code page, whole or not at
   /// all. 0 when nothing was written: errno is then 0 when the record gives nothing to
-  /// write, else the reason the write failed (what part reached the file is cut off again).
+  /// write, else the reason the write failed (what part reached the file is cut off again;
+  /// when the file cannot be cut, it stands past that part, for MendTornTail to move out).
   int32_t AppendToIso2709(const char16_t* record, int32_t length, int32_t hFile);
   int32_t AppendToIso2709(const char16_t* record, int32_t length, CFile& file);
   /// \brief Converts the record with Jinei2Iso and appends it (whole or not at all, as above).
@@ -53,9 +54,10 @@ class LOOMKIT_API CMarcFile {
   /// a torn tail (bytes after the last record terminator other than line breaks, or a last
   /// record whose length passes the end of the file) is moved into a new file beside it,
   /// named in `tailFile`, and cut off. Units are the file's own (FF FE: UTF-16LE, EF BB BF:
-  /// bytes), else the object's code page's. 0: the file ended whole; 1: a tail was moved;
-  /// -1: it could not be (errno says why; the file is as it was). The file then stands at
-  /// its end.
+  /// bytes, else as the reader tells them), the object's code page's only where the file
+  /// cannot tell. 0: the file ended whole; 1: a tail was moved; -1: it could not be (errno
+  /// says why; the file is as it was, but for a cut that could not be made durable: the
+  /// tail is then kept in `tailFile` as well). The file then stands at its end.
   int32_t MendTornTail(CFile& file, std::string& tailFile);
 
   // --- Conversion in memory -------------------------------------------------------------

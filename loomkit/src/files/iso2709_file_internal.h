@@ -22,6 +22,11 @@ constexpr size_t kBlockSize = 2048;
 /// bytes; a longer run without a terminator is not a record and is skipped.
 constexpr size_t kGatherLimit = 256000;
 
+/// \brief The 16-bit unit at byte offset `i` of a UTF-16LE text.
+inline char16_t unitAt(std::string_view s, size_t i) {
+  return char16_t(uint8_t(s[i]) | (uint8_t(s[i + 1]) << 8));
+}
+
 /// \brief True when the block holds UTF-16LE text without a byte-order mark, by our own rule:
 /// its first ASCII digit byte stands at an even offset and the five 16-bit units from there
 /// (the record length of a leader) are ASCII digits whose high bytes are zero.
@@ -130,6 +135,26 @@ class RecordScanner {
   bool eof_ = false;
   size_t readSize_ = 2048;
   int64_t stopAt_ = INT64_MAX;
+};
+
+/// \brief The record terminators before a position, nearest first (`unit` 1: bytes 1D,
+/// `unit` 2: units U+001D at the position's parity), read back in blocks of kBlockSize.
+class TerminatorsBack {
+ public:
+  TerminatorsBack(platform::CFile& file, int64_t position, int unit) : file_(file), unit_(unit), at_(position) {}
+  /// \brief The offset of the next terminator further back; -1 at the start of the file, or
+  /// when the file could not be read (failed() then says so).
+  int64_t next();
+  /// \brief Whether a read failed; errno is then its reason.
+  bool failed() const { return failed_; }
+
+ private:
+  platform::CFile& file_;
+  int unit_;
+  int64_t at_;
+  int64_t blockStart_ = INT64_MAX;
+  std::string block_;
+  bool failed_ = false;
 };
 
 /// \brief The record before the last one that ends by `position` (the one last read):

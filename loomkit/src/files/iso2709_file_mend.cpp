@@ -8,6 +8,8 @@
 #include <platform/file.h>
 #include <platform/paths.h>
 
+#include "iso2709_file_internal.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,91 +18,99 @@
 #include <cerrno>
 #include <climits>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
 
-constexpr size_t kBlock = 65536;
-constexpr char16_t kRecordEnd = 0x1D;
+using loomkit::files::kBlockSize;
 
-// The file read unit by unit from its end towards its start, a block at a time.
-class BackwardUnits {
- public:
-  BackwardUnits(int fd, int64_t base, int64_t end, int unit) : fd_(fd), base_(base), end_(end), unit_(unit) {}
+// The tail is copied in blocks of this size.
+constexpr size_t kCopyBlock = 65536;
 
-  // The offset of the last unit `c` before `before` (at or after the base), or -1; false
-  // when the file cannot be read.
-  bool findBefore(int64_t before, char16_t c, int64_t& at) {
-    at = -1;
-    for (int64_t pos = before - unit_; pos >= base_; pos -= unit_) {
-      char16_t u = 0;
-      if (!unitAt(pos, u)) return false;
-      if (u == c) {
-        at = pos;
-        return true;
-      }
-    }
-    return true;
-  }
-
-  bool unitAt(int64_t pos, char16_t& u) {
-    if (pos < blockStart_ || pos + unit_ > blockStart_ + int64_t(block_.size())) {
-      // Going backwards, the block that ends just past this unit; going forwards, the one
-      // that starts at it; both on unit boundaries and within the file.
-      bool forwards = !block_.empty() && pos >= blockStart_;
-      int64_t start = forwards ? pos : std::max(base_, pos + unit_ - int64_t(kBlock));
-      start = base_ + (start - base_) / unit_ * unit_;
-      int64_t stop = forwards ? std::min(end_, start + int64_t(kBlock)) : pos + unit_;
-      stop = start + (stop - start) / unit_ * unit_;
-      block_.resize(size_t(stop - start));
-      ssize_t n = pread(fd_, block_.data(), block_.size(), off_t(start));
-      if (n != ssize_t(block_.size()) || block_.size() < size_t(unit_)) {
-        if (n >= 0) errno = EIO;
-        block_.clear();
-        return false;
-      }
-      blockStart_ = start;
-    }
-    size_t i = size_t(pos - blockStart_);
-    u = unit_ == 1 ? char16_t(uint8_t(block_[i])) : char16_t(uint8_t(block_[i]) | (uint8_t(block_[i + 1]) << 8));
-    return true;
-  }
-
-  int64_t end() const { return end_; }
-
- private:
-  int fd_;
-  int64_t base_, end_;
-  int unit_;
-  std::vector<char> block_;
-  int64_t blockStart_ = 0;
-};
-
-bool isLineBreak(char16_t u) { return u == u'\r' || u == u'\n'; }
-
-// Past the line break units that follow `from` (the break written after a record).
-bool skipLineBreaks(BackwardUnits& units, int64_t from, int unit, int64_t& at) {
-  at = from;
-  while (at + unit <= units.end()) {
-    char16_t u = 0;
-    if (!units.unitAt(at, u)) return false;
-    if (!isLineBreak(u)) break;
-    at += unit;
+// Exactly `count` bytes of the file from `at`; false when they cannot be read (errno says why).
+bool readAt(CFile& file, int64_t at, size_t count, std::string& out) {
+  out.resize(count);
+  errno = 0;
+  if (file.Seek(at, CFile::begin) != at || file.Read(out.data(), uint32_t(count)) != count) {
+    if (errno == 0) errno = EIO;  // the file is shorter than it was
+    return false;
   }
   return true;
 }
 
-// Where the torn tail starts, or -1 when the file ends on a whole record.
-bool tornTailStart(BackwardUnits& units, int64_t base, int unit, int64_t& cut) {
+char16_t unitIn(std::string_view block, size_t i, int unit) {
+  return unit == 1 ? char16_t(uint8_t(block[i])) : loomkit::files::unitAt(block, i);
+}
+
+// The units the file is written in, from its first block: a byte-order mark (FF FE: UTF-16LE,
+// EF BB BF: bytes; `base` is then past it), else the reader's own test for UTF-16LE without
+// one. Only a file that cannot tell (empty, no digit, or too short after its first digit for
+// a record length) is taken in the writer's units.
+int fileUnit(std::string_view head, int writerUnit, int64_t& base) {
+  base = 0;
+  if (head.size() >= 2 && uint8_t(head[0]) == 0xFF && uint8_t(head[1]) == 0xFE) {
+    base = 2;
+    return 2;
+  }
+  if (head.size() >= 3 && head.substr(0, 3) == "\xEF\xBB\xBF") {
+    base = 3;
+    return 1;
+  }
+  if (loomkit::files::looksLikeUtf16Le(head)) return 2;
+  const size_t digit = loomkit::files::firstDigit(head, 1);
+  if (digit < head.size() && (digit % 2 != 0 || digit + 10 <= head.size())) return 1;
+  return writerUnit;
+}
+
+bool isLineBreak(char16_t u) { return u == u'\r' || u == u'\n'; }
+
+// Past the line break units that follow `from` (the break written after a record), up to
+// the last whole unit before `end`.
+bool skipLineBreaks(CFile& file, int64_t from, int64_t end, int unit, int64_t& at) {
+  std::string block;
+  for (at = from; at + unit <= end;) {
+    const size_t want = size_t(std::min<int64_t>(end - at, int64_t(kBlockSize))) / size_t(unit) * size_t(unit);
+    if (!readAt(file, at, want, block)) return false;
+    for (size_t i = 0; i < want; i += size_t(unit))
+      if (!isLineBreak(unitIn(block, i, unit))) {
+        at += int64_t(i);
+        return true;
+      }
+    at += int64_t(want);
+  }
+  return true;
+}
+
+// The offset of the first digit in [from, to), a whole number of units; -1 when there is none.
+bool firstDigitIn(CFile& file, int64_t from, int64_t to, int unit, int64_t& digit) {
+  digit = -1;
+  std::string block;
+  for (int64_t at = from; at < to;) {
+    const size_t want = size_t(std::min<int64_t>(to - at, int64_t(kBlockSize)));
+    if (!readAt(file, at, want, block)) return false;
+    const size_t i = loomkit::files::firstDigit(block, unit);
+    if (i < block.size()) {
+      digit = at + int64_t(i);
+      return true;
+    }
+    at += int64_t(want);
+  }
+  return true;
+}
+
+// Where the torn tail of a file of `end` bytes starts, or -1 when it ends on a whole record.
+bool tornTailStart(CFile& file, int64_t base, int64_t end, int unit, int64_t& cut) {
   cut = -1;
-  const int64_t end = units.end();
-  // Only whole units can end a record; a half unit at the end is part of the tail.
+  // Only whole units can end a record; a half unit at the end is part of the tail. A mark
+  // holds no terminator, so the walk back never stops inside one.
   const int64_t whole = base + (end - base) / unit * unit;
-  int64_t last = -1;
-  if (!units.findBefore(whole, kRecordEnd, last)) return false;
+  loomkit::files::TerminatorsBack back(file, whole, unit);
+  const int64_t last = back.next();
+  if (back.failed()) return false;
   const int64_t afterLast = last < 0 ? base : last + unit;
   int64_t rest = 0;
-  if (!skipLineBreaks(units, afterLast, unit, rest)) return false;
+  if (!skipLineBreaks(file, afterLast, end, unit, rest)) return false;
   if (rest < end) {
     // A run after the last terminator (or a file without any): a record cut off.
     cut = rest;
@@ -110,23 +120,21 @@ bool tornTailStart(BackwardUnits& units, int64_t base, int unit, int64_t& cut) {
 
   // The last record, from past the terminator before it: a leader whose length passes the
   // end of the file belongs to a record that never was written whole.
-  int64_t previous = -1;
-  if (!units.findBefore(last, kRecordEnd, previous)) return false;
+  const int64_t previous = back.next();
+  if (back.failed()) return false;
   const int64_t from = previous < 0 ? base : previous + unit;
-  int64_t digit = from;
-  for (char16_t u = 0; digit < last; digit += unit) {
-    if (!units.unitAt(digit, u)) return false;
-    if (u >= u'0' && u <= u'9') break;
-  }
-  if (digit + 5 * unit > last) return true;
+  int64_t digit = -1;
+  if (!firstDigitIn(file, from, last, unit, digit)) return false;
+  if (digit < 0 || digit + 5 * unit > last) return true;
+  std::string leader;
+  if (!readAt(file, digit, size_t(5 * unit), leader)) return false;
   int64_t length = 0;
   for (int i = 0; i < 5; ++i) {
-    char16_t u = 0;
-    if (!units.unitAt(digit + i * unit, u)) return false;
+    const char16_t u = unitIn(leader, size_t(i * unit), unit);
     if (u < u'0' || u > u'9') return true;
     length = length * 10 + (u - u'0');
   }
-  if (digit + length * unit > end) return skipLineBreaks(units, from, unit, cut);
+  if (digit + length * unit > end) return skipLineBreaks(file, from, end, unit, cut);
   return true;
 }
 
@@ -154,7 +162,7 @@ int createTailFile(const std::string& path, std::string& name) {
 
 // Copies [from, to) of `in` into `out` and makes it durable.
 bool copyTail(int in, int64_t from, int64_t to, int out) {
-  std::vector<char> buf(kBlock);
+  std::vector<char> buf(kCopyBlock);
   for (int64_t at = from; at < to;) {
     size_t want = size_t(std::min<int64_t>(to - at, int64_t(buf.size())));
     ssize_t n = pread(in, buf.data(), want, off_t(at));
@@ -170,11 +178,17 @@ bool copyTail(int in, int64_t from, int64_t to, int out) {
   return fsync(out) == 0;
 }
 
-void syncFolderOf(const std::string& path) {
-  int fd = ::open(platform::folderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  ::fsync(fd);
+// Makes the folder's entry for `path` durable; false (errno says why) when it cannot be.
+bool syncFolderOf(const std::string& path) {
+  std::string folder = platform::folderOf(path);
+  if (folder.empty()) folder = ".";  // a name without a folder: the working folder's
+  int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool synced = ::fsync(fd) == 0;
+  const int error = errno;
   ::close(fd);
+  errno = error;
+  return synced;
 }
 
 }  // namespace
@@ -186,22 +200,12 @@ int32_t CMarcFile::MendTornTail(CFile& file, std::string& tailFile) {
     errno = EBADF;
     return -1;
   }
-  // The file's own form where a byte-order mark gives it, else the one records are written in.
-  unsigned char head[3] = {};
-  ssize_t got = end > 0 ? pread(file.handle(), head, sizeof head, 0) : 0;
-  if (got < 0) return -1;
-  int unit = codePage == -1 ? 2 : 1;
+  std::string head;
+  if (!readAt(file, 0, size_t(std::min<int64_t>(end, int64_t(kBlockSize))), head)) return -1;
   int64_t base = 0;
-  if (got >= 2 && head[0] == 0xFF && head[1] == 0xFE) {
-    unit = 2;
-    base = 2;
-  } else if (got == 3 && head[0] == 0xEF && head[1] == 0xBB && head[2] == 0xBF) {
-    unit = 1;
-    base = 3;
-  }
-  BackwardUnits units(file.handle(), base, end, unit);
+  const int unit = fileUnit(head, codePage == -1 ? 2 : 1, base);
   int64_t cut = -1;
-  if (!tornTailStart(units, base, unit, cut)) return -1;
+  if (!tornTailStart(file, base, end, unit, cut)) return -1;
   if (cut < 0) {
     file.SeekToEnd();
     return 0;
@@ -212,19 +216,23 @@ int32_t CMarcFile::MendTornTail(CFile& file, std::string& tailFile) {
   std::string name;
   int out = createTailFile(path, name);
   if (out < 0) return -1;
-  // The tail is safe in its own file before the record file loses it: a crash in between
-  // leaves it in both, never in neither.
+  // The tail is safe in its own file, and the folder names it, before the record file loses
+  // it: a crash in between leaves it in both, never in neither.
   bool ok = copyTail(file.handle(), cut, end, out);
   ok = ::close(out) == 0 && ok;
-  if (ok) syncFolderOf(name);
+  ok = ok && syncFolderOf(name);
   if (!ok || !file.SetLength(cut)) {
     const int error = errno;
     if (file.GetLength() == end) ::unlink(name.c_str());
     errno = error;
     return -1;
   }
-  file.Flush();
-  file.SeekToEnd();
+  // A cut that may not have reached the disk is no mend: the caller learns why, and the tail
+  // stays in its own file as well.
   tailFile = name;
-  return 1;
+  const bool flushed = file.Flush();
+  const int error = errno;
+  file.SeekToEnd();
+  errno = error;
+  return flushed ? 1 : -1;
 }

@@ -13,6 +13,7 @@
 #include "iso/iso2709_internal.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cstring>
 #include <memory>
@@ -24,11 +25,6 @@ namespace loomkit::files {
 namespace {
 
 bool isDigit(unsigned char c) { return c >= '0' && c <= '9'; }
-
-// The 16-bit unit at byte offset i of a UTF-16LE text.
-char16_t unitAt(std::string_view s, size_t i) {
-  return char16_t(uint8_t(s[i]) | (uint8_t(s[i + 1]) << 8));
-}
 
 }  // namespace
 
@@ -376,39 +372,26 @@ bool RecordScanner::next(Located& out) {
 
 // --- Walking back ---------------------------------------------------------------------------
 
-namespace {
-
-// The terminators before a position, nearest first, read back in blocks.
-class TerminatorsBack {
- public:
-  TerminatorsBack(platform::CFile& file, int64_t position, int unit) : file_(file), unit_(unit), at_(position) {}
-  // The offset of the next terminator further back; -1 at the start of the file.
-  int64_t next() {
-    for (;;) {
-      at_ -= unit_;
-      if (at_ < 0) return -1;
-      if (at_ < blockStart_) {
-        int64_t end = at_ + unit_;
-        blockStart_ = std::max<int64_t>(0, end - int64_t(kBlockSize));
-        uint32_t want = uint32_t(end - blockStart_);
-        block_.resize(want);
-        if (file_.Seek(blockStart_, platform::CFile::begin) != blockStart_ || file_.Read(block_.data(), want) != want)
-          return -1;
+int64_t TerminatorsBack::next() {
+  for (;;) {
+    at_ -= unit_;
+    if (at_ < 0) return -1;
+    if (at_ < blockStart_) {
+      int64_t end = at_ + unit_;
+      blockStart_ = std::max<int64_t>(0, end - int64_t(kBlockSize));
+      uint32_t want = uint32_t(end - blockStart_);
+      block_.resize(want);
+      errno = 0;
+      if (file_.Seek(blockStart_, platform::CFile::begin) != blockStart_ || file_.Read(block_.data(), want) != want) {
+        if (errno == 0) errno = EIO;  // the file is shorter than it was
+        failed_ = true;
+        return -1;
       }
-      const char* p = block_.data() + (at_ - blockStart_);
-      if (unit_ == 1 ? *p == '\x1D' : (p[0] == '\x1D' && p[1] == '\0')) return at_;
     }
+    const char* p = block_.data() + (at_ - blockStart_);
+    if (unit_ == 1 ? *p == '\x1D' : (p[0] == '\x1D' && p[1] == '\0')) return at_;
   }
-
- private:
-  platform::CFile& file_;
-  int unit_;
-  int64_t at_;
-  int64_t blockStart_ = INT64_MAX;
-  std::string block_;
-};
-
-}  // namespace
+}
 
 bool previousRecord(platform::CFile& file, int64_t position, int unit, Located& out, bool* first) {
   if (position <= 0) return false;

@@ -2,8 +2,8 @@
 // start of a file, the record's bytes, and the line break after it when asked for. A record
 // is written whole or not at all: when its conversion gives no bytes, nothing is written
 // (no mark, no line break) and the answer is 0 with errno 0; when the disk takes only part
-// of it (full, a file-size limit), that part is cut off again and the answer is 0 with errno
-// saying why.
+// of it (full, a file-size limit), that part is cut off again where the file lets it be
+// (else it stays at the end, for MendTornTail) and the answer is 0 with errno saying why.
 #include <loomkit/Marc.h>
 #include <loomkit/MarcFile.h>
 #include <platform/codepage.h>
@@ -73,11 +73,15 @@ bool CMarcFile::writeRecordBytes(const std::string& bytes, CFile& file) {
   const int64_t length = file.GetLength();
   if (file.Write(out->data(), uint32_t(out->size()))) return true;
   // Whatever part of the record reached the file is taken back, so that the file still ends
-  // on a whole record; the caller learns why the write failed.
+  // on a whole record; the caller learns why the write failed. A part that cannot be taken
+  // back is left where it is, the file standing past it: the next record starts after it
+  // and the next mend moves it out, where a record written over it from its start would
+  // leave the rest of it behind, in the middle of the file.
   const int error = errno;
   if (start >= 0 && length >= 0) {
-    if (file.GetLength() > length) file.SetLength(length);
-    file.Seek(start, CFile::begin);
+    const int64_t now = file.GetLength();
+    if (now >= 0 && (now <= length || file.SetLength(length))) file.Seek(start, CFile::begin);
+    else file.SeekToEnd();
   }
   errno = error;
   return false;

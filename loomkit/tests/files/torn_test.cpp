@@ -7,11 +7,13 @@
 #include <platform/file.h>
 #include <platform/text.h>
 
+#include "faults.h"
 #include "fixtures.h"
 
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 
@@ -144,6 +146,42 @@ TEST(FileWhole, AppendsThatTheDiskCutsShortLeaveNothing) {
   }
 }
 
+// A file that cannot be cut back after a short write is not reported as cut: the part of the
+// record stays at its end, the file stands past it (a record written over it from its start
+// would leave the rest of it behind), and the next mend moves it out.
+TEST(FileWhole, AnAppendThatCannotBeTakenBackLeavesItsPartAtTheEnd) {
+  qtest::TempDir dir;
+  const fs::path path = dir / "limited.mrc";
+  int rc = qtest::inChildProcess([&] {
+    qtest::limitFileSize(10000);
+    platform::CFile file;
+    if (!file.Open(path.string(), platform::CFile::modeCreate | platform::CFile::modeReadWrite)) return 2;
+    CMarcFile writer;
+    writer.SetAttributeEx(65001, 0, 0);
+    int64_t before = 0;
+    int error = 0;
+    int i = 0;
+    {
+      faults::FailTruncate noCut(EIO);
+      for (; i < 100; ++i) {
+        before = file.GetLength();
+        errno = 0;
+        if (append(writer, file, jinei(u"r" + platform::fromUtf8(std::to_string(i)), 1000), Way::Record) > 0) continue;
+        error = errno;
+        break;
+      }
+    }
+    if (error != EFBIG) return 3;  // the write's own reason, not the cut's
+    if (file.GetLength() <= before) return 4;
+    if (file.GetPosition() != file.GetLength()) return 5;
+    std::string tail;
+    if (writer.MendTornTail(file, tail) != 1 || file.GetLength() != before) return 6;
+    return recordsIn(path) == size_t(i) ? 0 : 7;
+  });
+  EXPECT_EQ(rc, 0) << "3: errno, 4: nothing of the record left, 5: the position moved back, 6: no mend, "
+                      "7: records lost";
+}
+
 // A record file whose tail is torn, as `bytes`; the mend's answer, the file and the tail after it.
 struct Mended {
   int32_t result;
@@ -178,6 +216,11 @@ TEST(FileWhole, ATornTailIsMovedBesideTheFile) {
   // A long record cut early: its leader promises far more than the record after it holds.
   const std::string longRecord = record({{u"001", u"4"}, {u"330", u"  \x1F" u"a" + u16(3000, u'x')}});
   const std::string w1 = utf16(u"\xFEFF").substr(0, 2) + simple(u"1", u"T", -1), w2 = simple(u"2", u"U", -1);
+  // Files in the other form than the writer's, without a mark (a writer switched to another
+  // code page, appending to the same file): read in their own units.
+  const std::string u8 = simple(u"1", u"Title", 65001) + simple(u"2", u"中文题名", 65001) + simple(u"3", u"Third", 65001);
+  const std::string u8more = simple(u"4", u"第四", 65001);
+  const std::string w = simple(u"5", u"中文", -1) + simple(u"6", u"Sixth", -1);
   struct Case {
     const char* name;
     std::string bytes;
@@ -202,6 +245,11 @@ TEST(FileWhole, ATornTailIsMovedBesideTheFile) {
       {"UTF-16 cut inside a unit", w1 + w2.substr(0, 41), -1, 1, w1, w2.substr(0, 41)},
       {"UTF-16 cut between units, told by its mark", w1 + w2.substr(0, 40), 65001, 1, w1, w2.substr(0, 40)},
       {"UTF-16 whole", w1 + w2 + utf16(u"\r\n"), -1, 0, w1 + w2 + utf16(u"\r\n"), ""},
+      {"UTF-8 whole, to a UTF-16 writer", u8, -1, 0, u8, ""},
+      {"UTF-8 cut, to a UTF-16 writer", u8 + u8more.substr(0, 41), -1, 1, u8, u8more.substr(0, 41)},
+      {"UTF-16 without a mark whole, to a UTF-8 writer", w + utf16(u"\r\n"), 65001, 0, w + utf16(u"\r\n"), ""},
+      {"UTF-16 without a mark cut, to a UTF-8 writer", w + w2.substr(0, 41), 65001, 1, w, w2.substr(0, 41)},
+      {"UTF-16 line breaks alone, to a UTF-16 writer", utf16(u"\r\n"), -1, 0, utf16(u"\r\n"), ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -272,9 +320,62 @@ TEST(FileWhole, ATailThatCannotBeKeptLeavesTheFileAsItWas) {
   EXPECT_FALSE(fs::exists(disk / "records.mrc.torn")) << "no half tail is left behind";
 }
 
-// A writer appending records of 54 KB, killed at random moments, again and again; each new
-// writer mends the file first, as a harvest run does. After the last kill one more mend and
-// append must leave a file of whole records only.
+// A mend is reported only once it has reached the disk: a tail file the folder may not name
+// yet is taken back and the record file left as it was; a cut that could not be made durable
+// answers -1, its tail kept beside the file as well.
+TEST(FileWhole, AMendThatDoesNotReachTheDiskIsNoMend) {
+  const std::string r1 = simple(u"1", u"Title"), torn = r1 + simple(u"2", u"Second").substr(0, 50);
+  for (bool folder : {true, false}) {
+    SCOPED_TRACE(folder ? "the folder cannot be synced" : "the record file cannot be synced");
+    File f(torn);
+    platform::CFile file;
+    ASSERT_TRUE(file.Open(f.path().string(), platform::CFile::modeReadWrite));
+    CMarcFile writer;
+    writer.SetAttributeEx(65001, 0, 0);
+    std::string tail;
+    int32_t result = 0;
+    int error = 0;
+    {
+      faults::FailSync failing(folder ? f.path().parent_path().string() : f.path().string(), EIO);
+      errno = 0;
+      result = writer.MendTornTail(file, tail);
+      error = errno;
+    }
+    EXPECT_EQ(result, -1);
+    EXPECT_EQ(error, EIO);
+    const std::string torn1 = f.path().string() + ".torn";
+    if (folder) {
+      EXPECT_EQ(f.bytes(), torn);
+      EXPECT_EQ(tail, "");
+      EXPECT_FALSE(fs::exists(torn1)) << "no tail file is left behind";
+    } else {
+      EXPECT_EQ(tail, torn1);
+      EXPECT_EQ(f.bytes() + qtest::readFile(torn1), torn) << "nothing is thrown away";
+    }
+    EXPECT_EQ(file.GetPosition(), file.GetLength());
+  }
+  // A file named without a folder: the working folder is the one synced.
+  File f(torn);
+  const int rc = qtest::inChildProcess([&] {
+    if (chdir(f.path().parent_path().c_str()) != 0) return 2;
+    platform::CFile file;
+    if (!file.Open("records.mrc", platform::CFile::modeReadWrite)) return 3;
+    CMarcFile writer;
+    writer.SetAttributeEx(65001, 0, 0);
+    std::string tail;
+    return writer.MendTornTail(file, tail) == 1 && tail == "records.mrc.torn" ? 0 : 1;
+  });
+  EXPECT_EQ(rc, 0);
+  EXPECT_EQ(f.bytes(), r1);
+}
+
+// A writer appending records of 54 KB, killed again and again; each new writer mends the file
+// first, as a harvest run does. Every other writer is killed at a moment of the parent's
+// choosing; the rest are stopped by the kernel in the middle of one of their records (a
+// file-size limit that falls inside it signals the writer on the write that passes it, and
+// the signal ends the process there), so that tears certainly happen and the next writer
+// must mend each one. After the last kill one more mend and append must leave a file of
+// whole records only.
 TEST(FileWhole, WritersKilledInTheMiddleLeaveWholeRecordsBehind) {
   qtest::TempDir dir;
   const fs::path path = dir / "killed.mrc";
@@ -285,10 +386,21 @@ TEST(FileWhole, WritersKilledInTheMiddleLeaveWholeRecordsBehind) {
   marc.SetContent(jinei(u"big", 18000).c_str());  // 54 KB in UTF-8
   const int32_t units = converter.Jinei2Iso(marc, iso.data(), int32_t(iso.size()));
   ASSERT_GT(units, 0);
+  int64_t recordBytes = 0;
+  {
+    File scratch;
+    platform::CFile file(scratch.fd());
+    recordBytes = converter.AppendToIso2709(iso.data(), units, file);
+    ASSERT_GT(recordBytes, 1);
+  }
 
   std::mt19937 random(54);
-  int torn = 0;
+  int torn = 0, cutInside = 0;
+  bool tornBefore = false;  // the writer before was stopped inside a record
   for (int kill = 0; kill < 40; ++kill) {
+    const bool byLimit = kill % 2 == 1;
+    // How far past the mended file the limit falls: inside the first, second or third record.
+    const int64_t limitPast = recordBytes * int64_t(random() % 3) + 1 + int64_t(random() % uint32_t(recordBytes - 1));
     int ready[2];
     ASSERT_EQ(pipe(ready), 0);
     std::fflush(nullptr);
@@ -303,6 +415,13 @@ TEST(FileWhole, WritersKilledInTheMiddleLeaveWholeRecordsBehind) {
       writer.SetAttributeEx(65001, 0, 0);
       std::string tail;
       char mended = char('0' + writer.MendTornTail(file, tail) + 1);
+      if (byLimit) {
+        struct sigaction stop{};
+        stop.sa_handler = [](int) { _exit(7); };
+        sigaction(SIGXFSZ, &stop, nullptr);
+        struct rlimit limit{rlim_t(file.GetLength() + limitPast), RLIM_INFINITY};
+        if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(4);
+      }
       if (::write(ready[1], &mended, 1) != 1) _exit(3);
       for (int i = 0; i < 10; ++i) writer.AppendToIso2709(iso.data(), units, file);
       pause();
@@ -314,19 +433,34 @@ TEST(FileWhole, WritersKilledInTheMiddleLeaveWholeRecordsBehind) {
     ::close(ready[0]);
     ASSERT_NE(mended, '0') << "the mend failed";
     if (mended == '2') ++torn;
-    usleep(useconds_t(random() % 1500));
-    ::kill(pid, SIGKILL);
+    if (tornBefore) {
+      EXPECT_EQ(mended, '2') << "writer " << kill << " did not mend the tear before it";
+    }
+    if (!byLimit) {
+      usleep(useconds_t(random() % 1500));
+      ::kill(pid, SIGKILL);
+    }
     int status = 0;
     waitpid(pid, &status, 0);
+    tornBefore = byLimit;
+    if (byLimit) {
+      ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 7) << "writer " << kill << " was not stopped by its limit";
+      ++cutInside;
+    }
   }
   platform::CFile file;
   ASSERT_TRUE(file.Open(path.string(), platform::CFile::modeReadWrite));
   CMarcFile writer;
   writer.SetAttributeEx(65001, 0, 0);
   std::string tail;
-  if (writer.MendTornTail(file, tail) == 1) ++torn;
-  const int32_t recordBytes = writer.AppendToIso2709(iso.data(), units, file);
-  ASSERT_GT(recordBytes, 0);
+  const int32_t lastMend = writer.MendTornTail(file, tail);
+  if (lastMend == 1) ++torn;
+  if (tornBefore) {
+    EXPECT_EQ(lastMend, 1);
+  }
+  EXPECT_GE(torn, cutInside);
+  const int32_t appended = writer.AppendToIso2709(iso.data(), units, file);
+  ASSERT_EQ(appended, recordBytes);
   file.Close();
   std::printf("%d of 40 kills tore the last record\n", torn);
   RecordProperty("torn", torn);
