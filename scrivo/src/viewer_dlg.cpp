@@ -2,7 +2,6 @@
 
 #include "about_dlg.h"
 #include "file_types_dlg.h"
-#include "record_cut.h"
 #include "record_xml.h"
 #include "viewer_app.h"
 
@@ -170,21 +169,17 @@ void CViewerDlg::ShowRecord(CMarc& marc) {
   marc.GetContent(text.data(), kRecordChars);
   const std::u16string_view shown(text.data(), std::char_traits<char16_t>::length(text.data()));
   editor.SetText(shown.data(), int32_t(shown.size()), -1);
-  TellWhenCut(shown);
+  TellWhenCut();
 }
 
-void CViewerDlg::TellWhenCut(std::u16string_view shown) {
-  // The record just read ends where the file now stands.
-  int32_t codePage = 0, newline = 0, marker = 0;
-  ViewerReader().GetAttributeEx(codePage, newline, marker);
-  const std::u16string record = scrivo::RecordEndingAt(recordFile, recordFile.GetPosition(), codePage);
-  if (record.empty()) return;
-  const scrivo::RecordExtent whole = scrivo::ExtentOfRecord(record);
-  const scrivo::RecordExtent seen = scrivo::ExtentOfText(shown);
-  if (seen.fields < whole.fields || seen.subfields < whole.subfields)
+void CViewerDlg::TellWhenCut() {
+  // The reader says what the text it made of the record just read keeps of it. A field cut
+  // among its subfields is not counted as shown.
+  const Iso2709Extent extent = ViewerReader().LastRecordExtent();
+  if (extent.wholeFields < extent.fields)
     warningBox(this, ui::qs(platform::format(u"本记录过长，只显示了前%ld个字段（共%ld个字段），后面的内容未显示",
-                                             seen.fields, whole.fields)));
-  else if (whole.longField)
+                                             extent.wholeFields, extent.fields)));
+  else if (extent.fieldCut)
     warningBox(this, QStringLiteral("本记录中有字段长于9990个字符，只显示了该字段的前9990个字符"));
 }
 

@@ -97,7 +97,7 @@ class CViewerDlg : public ui::Dialog {
   void ShowRecord(CMarc& marc);
   /// Says so when the record just read from the file is shown without some of its fields,
   /// subfields or text (the toolkit's limits on a record's text).
-  void TellWhenCut(std::u16string_view shown);
+  void TellWhenCut();
   void SetRecordNumber(int32_t n);
   bool OpenRecordFile(const std::u16string& path);
 };

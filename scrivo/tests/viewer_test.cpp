@@ -3,7 +3,6 @@
 // to the editor's notifications, WM_PASTE and the About item.
 #include "viewer_support.h"
 
-#include "record_cut.h"
 #include "record_xml.h"
 #include "viewer_app.h"
 
@@ -443,6 +442,22 @@ TEST_F(ViewerTest, SavesARecordLongerThanTheRecordBuffer) {
 
 namespace {
 
+// What internal record text holds: its fields and subfields (content never holds "<": the
+// writer escapes it).
+struct TextExtent {
+  int32_t fields = 0;
+  int32_t subfields = 0;
+};
+
+TextExtent ExtentOfText(std::u16string_view text) {
+  auto count = [text](std::u16string_view what) {
+    int32_t n = 0;
+    for (size_t at = text.find(what); at != std::u16string_view::npos; at = text.find(what, at + what.size())) ++n;
+    return n;
+  };
+  return {count(u"<field "), count(u"<sf ")};
+}
+
 // `count` fields 500, each of `subfields` subfields $a holding one letter.
 std::vector<IsoField> manySubfields(int count, int subfields) {
   u16 data = u"  ";
@@ -483,13 +498,14 @@ TEST_F(ViewerTest, SaysSoWhenARecordIsShownCut) {
       for (const bool forwards : {true, false}) {
         ASSERT_TRUE(forwards ? dlg->OnNextRecord() : dlg->OnPrevRecord());
         const u16 text = shown();
-        const scrivo::RecordExtent seen = scrivo::ExtentOfText(text);
+        const TextExtent seen = ExtentOfText(text);
         ASSERT_GE(seen.fields, 1);
         std::vector<std::pair<QString, ui::Icon>> expected;
         if (c.cut) {
           EXPECT_LT(seen.subfields, c.fields * c.subfields);
+          // Fields shown whole: a field cut among its subfields (the last shown) is not.
           expected.emplace_back(ui::qs(platform::format(u"本记录过长，只显示了前%ld个字段（共%ld个字段），后面的内容未显示",
-                                                       seen.fields, c.fields)),
+                                                       seen.subfields / c.subfields, c.fields)),
                                 ui::Icon::Warning);
         } else {
           EXPECT_EQ(seen.fields, c.fields);
@@ -515,6 +531,10 @@ TEST_F(ViewerTest, OnlyARecordShownCutIsSaidToBe) {
     std::swap_ranges(record.begin() + 24, record.begin() + 36, record.begin() + 36);
     return record;
   };
+  auto breakSecondEntry = [](std::string record) {
+    record[40] = ' ';  // a blank in the second entry's length column
+    return record;
+  };
   const std::vector<IsoField> odd = {{"001", u"a$b"},  // a delimiter in a control field is data
                                      {"500", u"  $$a两个分隔符$b末尾$"},
                                      {"300", u"  附注"},
@@ -529,10 +549,17 @@ TEST_F(ViewerTest, OnlyARecordShownCutIsSaidToBe) {
       {"a field of 9,990 characters", isoRecordOf({{"001", u16(9990, u'x')}}), nullptr},
       {"a field of 9,995 characters", isoRecordOf({{"500", u"  $a" + u16(9991, u'x')}, {"200", u"1 $a题名"}}),
        u"本记录中有字段长于9990个字符，只显示了该字段的前9990个字符"},
+      {"the same, its directory broken (salvaged)",
+       breakSecondEntry(isoRecordOf({{"500", u"  $a" + u16(9991, u'x')}, {"200", u"1 $a题名"}})),
+       u"本记录中有字段长于9990个字符，只显示了该字段的前9990个字符"},
+      // 9,994 bytes of UTF-8 with EACC runs, 3,332 characters once read: shown whole.
+      {"UTF-8 with a field of 9,994 bytes in an EACC run", "\xEF\xBB\xBF" + isoRecord(u"1", u16(3328, u'甲'), 65001, eaccTitle),
+       nullptr},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     start(platform::fromUtf8(writeFile("odd.mrc", c.record).string()));
+    EXPECT_GE(ExtentOfText(shown()).fields, 1);
     std::vector<std::pair<QString, ui::Icon>> expected;
     if (c.message) expected.emplace_back(QString::fromUtf16(c.message), ui::Icon::Warning);
     EXPECT_EQ(takeMessages(), expected);

@@ -20,6 +20,21 @@ class CMarc;
 class CSubField;
 using platform::CFile;
 
+/// \brief What the internal record text of a record read from a file holds of the record.
+/// The text is made of whole elements within its budget of 99,999 characters (and the
+/// reader's buffer), and every field is cut at 9,990 units: a record longer than that loses
+/// its later subfields and fields.
+struct Iso2709Extent {
+  /// Fields in the record: directory entries paired with data.
+  int32_t fields = 0;
+  /// Fields in the text, the last one possibly cut among its subfields.
+  int32_t fieldsKept = 0;
+  /// Fields in the text with all their subfields.
+  int32_t wholeFields = 0;
+  /// A field in the text was cut at 9,990 units.
+  bool fieldCut = false;
+};
+
 class LOOMKIT_API CMarcFile {
  public:
   /// \brief Attributes -1 (UTF-16LE), no line break, marker flag 0.
@@ -42,6 +57,9 @@ class LOOMKIT_API CMarcFile {
   /// \brief Reads the record before the one last read; -1 when there is none.
   int32_t ReadPrevRecord(char16_t* buffer, int32_t size, int32_t hFile);
   int32_t ReadPrevRecord(CMarc& marc, CFile& file);
+  /// \brief What the text of the record last read holds of it (all zero when the last read
+  /// gave no record).
+  Iso2709Extent LastRecordExtent() const;
   /// \brief Appends one UTF-16 ISO 2709 record in the object's code page, whole or not at
   /// all. 0 when nothing was written: errno is then 0 when the record gives nothing to
   /// write, else the reason the write failed (what part reached the file is cut off again;
@@ -124,6 +142,8 @@ class LOOMKIT_API CMarcFile {
   // While loadRecord runs: the document byteText builds its record in, and whether it did.
   CMarc* treeTarget = nullptr;
   bool treeBuilt = false;
+  // What the conversion of the record last read kept of it; reset by every read.
+  Iso2709Extent lastExtent;
 };
 
 /// \brief Internal record text to ISO 2709 bytes in `output` (at most 100,000 bytes).

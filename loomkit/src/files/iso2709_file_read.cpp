@@ -475,8 +475,9 @@ void keepBrokenEntriesInPlace(std::u16string& iso) {
   }
 }
 
-// A UTF-16LE record as internal record text of at most `capacity` units with its NUL.
-int32_t utf16Text(const Located& rec, size_t capacity, std::u16string& text) {
+// A UTF-16LE record as internal record text of at most `capacity` units with its NUL;
+// `extent` is told what the text keeps of it.
+int32_t utf16Text(const Located& rec, size_t capacity, std::u16string& text, Iso2709Extent& extent) {
   size_t units = rec.bytes.size() / 2;
   if (units >= capacity) return kPassedOver;  // the position is already past it
   std::u16string iso(units, u'\0');
@@ -485,15 +486,16 @@ int32_t utf16Text(const Located& rec, size_t capacity, std::u16string& text) {
   if (rec.brokenDirectory) keepBrokenEntriesInPlace(iso);
   // The text can pass the buffer even when the record does not (its end tags are not
   // counted in the 99,999 budget): it is cut at the buffer, still well-formed.
-  text = loomkit::iso2709::isoToJinei(std::move(iso), capacity);
+  text = loomkit::iso2709::isoToJinei(std::move(iso), capacity, &extent);
   return int32_t(text.size());
 }
 
 // UTF-16LE records from `start` on (right after a byte-order mark, or a record's end).
-int32_t readUtf16Record(platform::CFile& file, int64_t start, size_t capacity, std::u16string& text) {
+int32_t readUtf16Record(platform::CFile& file, int64_t start, size_t capacity, std::u16string& text,
+                        Iso2709Extent& extent) {
   Located rec;
   if (!locateNext(file, start, 2, {}, rec)) return kEnd;
-  return utf16Text(rec, capacity, text);
+  return utf16Text(rec, capacity, text, extent);
 }
 
 }  // namespace
@@ -510,6 +512,7 @@ int32_t CMarcFile::ReadFromIso2709(char16_t* buffer, int32_t size, CFile& file) 
 }
 
 int32_t CMarcFile::readText(CFile& file, size_t capacity, std::u16string& text) {
+  lastExtent = {};
   // Most reads go on from the record before in a byte form: read first and learn where the
   // read began from the one seek that leaves the file just past the record, offsets counted
   // from the read's start meanwhile. A read that turns out to start at offset 0 (which
@@ -556,7 +559,7 @@ void CMarcFile::settleForm(std::string_view bytes) {
 }
 
 int32_t CMarcFile::readTextAt(CFile& file, int64_t start, size_t capacity, std::u16string& text) {
-  if (start > 0 && codePage == -1) return readUtf16Record(file, start, capacity, text);
+  if (start > 0 && codePage == -1) return readUtf16Record(file, start, capacity, text, lastExtent);
 
   std::string block(kBlockSize, '\0');  // handed on to the scanner, not copied
   size_t n = file.Read(block.data(), kBlockSize);
@@ -569,13 +572,13 @@ int32_t CMarcFile::readTextAt(CFile& file, int64_t start, size_t capacity, std::
       codePage = -1;
       markerFlag = 1;
       file.Seek(2, platform::CFile::begin);
-      return readUtf16Record(file, 2, capacity, text);
+      return readUtf16Record(file, 2, capacity, text, lastExtent);
     }
     if (looksLikeUtf16Le(block)) {
       codePage = -1;
       markerFlag = 0;
       file.SeekToBegin();
-      return readUtf16Record(file, 0, capacity, text);
+      return readUtf16Record(file, 0, capacity, text, lastExtent);
     }
     if (b[0] == 0xEF && b[1] == 0xBB && b[2] == 0xBF) {
       codePage = 65001;
@@ -626,13 +629,14 @@ int32_t CMarcFile::byteText(const std::string& bytes, size_t capacity, std::u16s
   // Every unit below U+001B is a blank now, as the tree needs; decoded EACC text goes the
   // text's way only when its runs gave such a unit.
   if (treeTarget && (!eacc || !platform::words::holdsUnitBelow(iso, 0x1B))) {
-    size_t length = loomkit::iso2709::isoToTree(std::move(iso), capacity, treeTarget->document, &treeTarget->root);
+    size_t length =
+        loomkit::iso2709::isoToTree(std::move(iso), capacity, treeTarget->document, &treeTarget->root, &lastExtent);
     treeBuilt = length > 0;
     return int32_t(length);
   }
   // A record wider than the buffer is cut like the 99,999 budget cuts: whole trailing
   // fields go, and the text stays well-formed.
-  text = loomkit::iso2709::isoToJinei(std::move(iso), capacity);
+  text = loomkit::iso2709::isoToJinei(std::move(iso), capacity, &lastExtent);
   return int32_t(text.size());
 }
 
@@ -679,6 +683,7 @@ int32_t CMarcFile::ReadPrevRecord(char16_t* buffer, int32_t size, int32_t hFile)
 }
 
 int32_t CMarcFile::prevText(CFile& file, size_t capacity, std::u16string& text) {
+  lastExtent = {};
   int64_t position = file.GetPosition();
   int unit = codePage == -1 ? 2 : 1;
   Located rec;
@@ -688,7 +693,7 @@ int32_t CMarcFile::prevText(CFile& file, size_t capacity, std::u16string& text) 
     return kEnd;
   }
   file.Seek(rec.end, platform::CFile::begin);
-  if (unit == 2) return utf16Text(rec, capacity, text);
+  if (unit == 2) return utf16Text(rec, capacity, text, lastExtent);
   // The first record of the file is read afresh from offset 0, which detects the form again.
   if (first) {
     file.SeekToBegin();
@@ -698,3 +703,5 @@ int32_t CMarcFile::prevText(CFile& file, size_t capacity, std::u16string& text) 
 }
 
 int32_t CMarcFile::ReadPrevRecord(CMarc& marc, CFile& file) { return loadRecord(marc, file, true); }
+
+Iso2709Extent CMarcFile::LastRecordExtent() const { return lastExtent; }

@@ -16,6 +16,7 @@
 #include <type_traits>
 
 class CMarc;
+struct Iso2709Extent;
 namespace xml {
 class Document;
 class Node;
@@ -87,16 +88,18 @@ void sortDirectory(char16_t* record, size_t length);
 
 /// \brief One ISO 2709 record (UTF-16) to internal record text. The text stays within
 /// `capacity` units with its terminating NUL, cut like the 99,999 budget so that it stays
-/// well-formed; empty when not even the header and "</marc>" fit.
-u16 isoToJinei(u16 record, size_t capacity = kNoLimit);
+/// well-formed; empty when not even the header and "</marc>" fit. `extent`, when given, is
+/// told what the text keeps of the record.
+u16 isoToJinei(u16 record, size_t capacity = kNoLimit, Iso2709Extent* extent = nullptr);
 
 /// \brief The same record built straight into `doc`'s tree: the very nodes that loading
 /// isoToJinei's text gives, for a record whose units below U+0020 are all blanked (as the
 /// file reader blanks them) save the structure marks and escapes. Answers the text's length,
 /// 0 (the document untouched) when not even an empty record fits. `release`, when given, is
 /// a handle on the old tree's root let go of before the tree is rebuilt (so that its nodes
-/// can be used again) and left alone otherwise.
-size_t isoToTree(u16 record, size_t capacity, const xml::Document& doc, xml::Node* release = nullptr);
+/// can be used again) and left alone otherwise. `extent` as for isoToJinei.
+size_t isoToTree(u16 record, size_t capacity, const xml::Document& doc, xml::Node* release = nullptr,
+                 Iso2709Extent* extent = nullptr);
 
 /// \brief The record as UTF-16 ISO 2709 text: fields in document order, fields of 9,990 units
 /// or more cut to 9,990 (9,989 rather than split a surrogate pair), trailing fields dropped

@@ -209,9 +209,21 @@ class TreeSink {
   size_t size_ = 0;
 };
 
+// Data pieces (fields) of the directory's `entries` entries from `pos` on.
+int32_t piecesFrom(u16v rec, size_t pos, long entries) {
+  int32_t n = 0;
+  for (; n < entries; ++n) {
+    size_t end = findUnit(rec, kFieldEnd, pos);
+    if (end == u16v::npos) break;
+    pos = end + 1;
+  }
+  return n;
+}
+
 // The record's elements, one by one, into `out`; false when not even an empty record fits.
+// `extent`, when given, is told what the text keeps of the record.
 template <class Sink>
-bool writeSorted(u16v rec, Sink& out) {
+bool writeSorted(u16v rec, Sink& out, Iso2709Extent* extent = nullptr) {
   u16v leader = rec.substr(0, std::min(rec.size(), kLeaderLength));
   if (out.tooSmall(leader.size())) return false;
   out.begin(leader, rec.size());
@@ -219,16 +231,23 @@ bool writeSorted(u16v rec, Sink& out) {
   size_t dirEnd = findUnit(rec, kFieldEnd);
   if (dirEnd == u16v::npos) {
     out.end();
+    if (extent) *extent = Iso2709Extent();
     return true;
   }
   // Entries are counted up to and including the directory's terminator, so that a directory
   // one character short of whole entries still pairs its last field.
   long entries = (long(dirEnd) + 1 - long(kLeaderLength)) / long(kEntryLength);
   size_t pos = dirEnd + 1;
-  for (long k = 0; k < entries; ++k) {
+  // What the text keeps is told from where the walk stopped: fields before entry k are
+  // whole, and at a cut entry k is kept in part or not at all.
+  long k = 0, firstLong = -1;
+  bool cut = false, keptInPart = false;
+  for (; k < entries; ++k) {
     size_t end = findUnit(rec, kFieldEnd, pos);
     if (end == u16v::npos) break;
-    u16v piece = cutField(rec.substr(pos, end - pos));
+    u16v piece = rec.substr(pos, end - pos);
+    if (piece.size() > kFieldCut && firstLong < 0) firstLong = k;
+    piece = cutField(piece);
     pos = end + 1;
     u16v tag = rec.substr(kLeaderLength + size_t(k) * kEntryLength, 3);
 
@@ -237,16 +256,21 @@ bool writeSorted(u16v rec, Sink& out) {
       out.fieldOpen(tag, nullptr);
       out.controlData(piece);
       out.fieldEnd();
-      if (!out.keep(mark, kMarcEnd, false)) break;
+      if (!out.keep(mark, kMarcEnd, false)) {
+        cut = true;
+        break;
+      }
       continue;
     }
 
     size_t delim = findUnit(piece, kDelimiter);
     u16v indicator = piece.substr(0, delim);
     out.fieldOpen(tag, indicator.empty() ? nullptr : &indicator);
-    if (!out.keep(mark, kFieldAndMarcEnd, true)) break;
+    if (!out.keep(mark, kFieldAndMarcEnd, true)) {
+      cut = true;
+      break;
+    }
 
-    bool cut = false;
     while (delim != u16v::npos) {
       size_t next = findUnit(piece, kDelimiter, delim + 1);
       u16v chunk = piece.substr(delim + 1, next == u16v::npos ? u16v::npos : next - delim - 1);
@@ -258,7 +282,7 @@ bool writeSorted(u16v rec, Sink& out) {
       mark = out.size();
       out.subfield(chunk);
       if (!out.keep(mark, kFieldAndMarcEnd, false)) {
-        cut = true;
+        cut = keptInPart = true;
         break;
       }
     }
@@ -266,12 +290,19 @@ bool writeSorted(u16v rec, Sink& out) {
     if (cut) break;
   }
   out.end();
+  if (extent) {
+    extent->wholeFields = int32_t(k);
+    extent->fieldsKept = int32_t(k) + (keptInPart ? 1 : 0);
+    extent->fieldCut = firstLong >= 0 && firstLong < extent->fieldsKept;
+    // Past a cut the fields left out are counted on.
+    extent->fields = cut ? int32_t(k) + 1 + piecesFrom(rec, pos, entries - k - 1) : int32_t(k);
+  }
   return true;
 }
 
-u16 textFromSorted(u16v rec, size_t capacity) {
+u16 textFromSorted(u16v rec, size_t capacity, Iso2709Extent* extent = nullptr) {
   TextSink sink(capacity);
-  if (!writeSorted(rec, sink)) return u16();
+  if (!writeSorted(rec, sink, extent)) return u16();
   return std::move(sink.text());
 }
 
@@ -306,16 +337,16 @@ void sortDirectory(char16_t* record, size_t length) {
   for (long i = 0; i < n; ++i) std::memcpy(dir + i * kEntryLength, entries[size_t(i)].units.data(), sizeof(Entry::units));
 }
 
-u16 isoToJinei(u16 record, size_t capacity) {
+u16 isoToJinei(u16 record, size_t capacity, Iso2709Extent* extent) {
   sortDirectory(record.data(), record.size());
-  return textFromSorted(record, capacity);
+  return textFromSorted(record, capacity, extent);
 }
 
-size_t isoToTree(u16 record, size_t capacity, const xml::Document& doc, xml::Node* release) {
+size_t isoToTree(u16 record, size_t capacity, const xml::Document& doc, xml::Node* release, Iso2709Extent* extent) {
   sortDirectory(record.data(), record.size());
   TreeSink sink(capacity, doc, release);
   try {
-    if (!writeSorted(record, sink)) return 0;
+    if (!writeSorted(record, sink, extent)) return 0;
   } catch (...) {
     xml::Document(doc).clear();
     throw;

@@ -385,3 +385,53 @@ TEST(FileRead, ATextLongerThanTheBufferIsCutWellFormed) {
     }
   }
 }
+
+// What the reader tells of the text it made of the record last read: the fields it keeps
+// whole, a field cut among its subfields, a field cut at 9,990, in a byte form and in UTF-16,
+// into a record object (the tree) and into a buffer (the text); nothing once the end is read.
+TEST(FileRead, TellsWhatTheTextKeepsOfTheRecordRead) {
+  using u16v = std::u16string_view;
+  auto subfields = [](int n) {
+    u16 data = u"  ";
+    for (int i = 0; i < n; ++i) data += u"\x1F" u"ax";
+    return data;
+  };
+  struct Case {
+    const char* what;
+    std::vector<Field> fields;
+    Iso2709Extent extent;  // fields, kept, whole, cut at 9,990
+  } cases[] = {
+      {"whole", {{u"001", u"1"}, {u"245", u"10\x1F" u"a" u"题名"}}, {2, 2, 2, false}},
+      {"a field of 9,995 characters", {{u"001", u"1"}, {u"500", u"  \x1F" u"a" + u16(9991, u'x')}}, {2, 2, 2, true}},
+      {"the second of two fields cut among its subfields",
+       {{u"500", subfields(3000)}, {u"500", subfields(3000)}},
+       {2, 2, 1, false}},
+      // Each field's text is 126 characters: 793 of them fit the 99,999.
+      {"cut between fields", std::vector<Field>(850, Field{u"005", u16(100, u'x')}), {850, 793, 793, false}},
+  };
+  for (int cp : {0, -1}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::to_string(cp) + ": " + c.what);
+      File file((cp == -1 ? "\xFF\xFE" : "") + record(c.fields, cp));
+      for (const bool tree : {true, false}) {
+        CMarcFile m;
+        platform::CFile f(file.fd());
+        f.SeekToBegin();
+        CMarc marc;
+        std::vector<char16_t> buf(128000);
+        ASSERT_GT(tree ? m.ReadFromIso2709(marc, f) : m.ReadFromIso2709(buf.data(), 128000, f), 0);
+        const Iso2709Extent got = m.LastRecordExtent();
+        EXPECT_EQ(got.fields, c.extent.fields) << tree;
+        EXPECT_EQ(got.fieldsKept, c.extent.fieldsKept) << tree;
+        EXPECT_EQ(got.wholeFields, c.extent.wholeFields) << tree;
+        EXPECT_EQ(got.fieldCut, c.extent.fieldCut) << tree;
+        if (tree) marc.GetContent(buf.data(), 128000);
+        size_t shown = 0;
+        for (size_t at = 0; (at = u16v(buf.data()).find(u"<field ", at)) != u16v::npos; ++at) ++shown;
+        EXPECT_EQ(shown, size_t(c.extent.fieldsKept)) << tree;
+        EXPECT_EQ(m.ReadFromIso2709(marc, f), -1);
+        EXPECT_EQ(m.LastRecordExtent().fields, 0);
+      }
+    }
+  }
+}
