@@ -143,15 +143,21 @@ bool writeAll(int fd, std::string_view bytes) {
   return true;
 }
 
-// The rename itself is made durable too, so that after a crash the folder names the new file.
-void syncFolder(const std::string& path) {
-  int fd = ::open(folderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  ::fsync(fd);
-  ::close(fd);
-}
-
 }  // namespace
+
+bool syncFolder(const std::string& folder) {
+  int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0 && errno == ENOTDIR) {
+    const std::string holder = folderOf(folder);
+    fd = ::open(holder.empty() ? "." : holder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  }
+  if (fd < 0) return false;
+  const bool ok = ::fsync(fd) == 0;
+  const int error = errno;
+  ::close(fd);
+  errno = error;
+  return ok;
+}
 
 std::string fileBehindLink(const std::string& path) {
   char buf[PATH_MAX];
@@ -183,7 +189,8 @@ bool replaceFileContents(const std::string& givenPath, std::string_view bytes, u
   bool ok = writeAll(fd, bytes) && (!exists || fchmod(fd, st.st_mode & 07777) == 0) && ::fsync(fd) == 0;
   ok = (::close(fd) == 0) && ok;
   if (ok && ::rename(tmp.c_str(), path.c_str()) == 0) {
-    syncFolder(path);
+    // The rename itself is made durable too, so that after a crash the folder names the new file.
+    syncFolder(folderOf(path));
     return true;
   }
   ::unlink(tmp.c_str());

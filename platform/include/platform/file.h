@@ -76,6 +76,11 @@ bool readWholeFile(const std::string& path, std::string& bytes);
 /// \brief The file a symbolic link points to (followed to the end); other paths as given.
 std::string fileBehindLink(const std::string& path);
 
+/// \brief Makes a folder's entries durable (fsync on the folder), so that after a crash it
+/// names the files just created, renamed or removed in it; given the path of a file rather
+/// than a folder, the folder that holds it. False, with errno set, when that fails.
+bool syncFolder(const std::string& folder);
+
 /// \brief Replaces the file at `path` (the file behind it, when it is a symbolic link) by
 /// `bytes`: writes a temporary file in the same folder, syncs it and renames it over the
 /// target, which keeps its permissions (and owner where allowed); a new file gets
