@@ -248,3 +248,15 @@ TEST(File, ReplaceFileWithKeepsTheOldFileOnFailure) {
   EXPECT_EQ(qtest::readFile(path), "old");
   EXPECT_EQ(namesIn(dir.path()), "book.xml ");
 }
+
+// A folder is synced by its own name or by the name of a file in it.
+TEST(File, SyncFolderTakesAFolderOrAFileInIt) {
+  qtest::TempDir dir;
+  const std::string file = (dir / "a.txt").string();
+  qtest::writeFile(file, "x");
+  EXPECT_TRUE(syncFolder(dir.path().string()));
+  EXPECT_TRUE(syncFolder(file));
+  errno = 0;
+  EXPECT_FALSE(syncFolder((dir / "no" / "such").string()));
+  EXPECT_EQ(errno, ENOENT);
+}
