@@ -2,7 +2,9 @@
 
 #include <platform/paths.h>
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,6 +13,7 @@
 #include <climits>
 #include <cstdlib>
 #include <random>
+#include <string>
 
 namespace platform {
 
@@ -133,6 +136,29 @@ int createTemporary(const std::string& path, mode_t mode, std::string& name) {
   return -1;
 }
 
+// The temporary files of writes whose process was killed before its rename, as
+// createTemporary names them (".<name>.<pid>-..."), are removed once that process is gone;
+// those of a living writer, and of a process we cannot tell about, stay.
+void removeStaleTemporaries(const std::string& path) {
+  const std::string start = "." + fileNameOf(path) + ".";
+  const std::string folder = folderOf(path);
+  DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
+  if (!dir) return;
+  while (const dirent* e = ::readdir(dir)) {
+    std::string_view name = e->d_name;
+    if (name.size() <= start.size() || name.substr(0, start.size()) != start) continue;
+    name.remove_prefix(start.size());
+    const size_t dash = name.find('-');
+    if (dash == 0 || dash == std::string_view::npos || dash > 9 ||
+        name.substr(0, dash).find_first_not_of("0123456789") != std::string_view::npos)
+      continue;
+    const pid_t pid = pid_t(std::stol(std::string(name.substr(0, dash))));
+    if (pid <= 0 || pid == ::getpid() || ::kill(pid, 0) == 0 || errno != ESRCH) continue;
+    ::unlinkat(::dirfd(dir), e->d_name, 0);
+  }
+  ::closedir(dir);
+}
+
 bool writeAll(int fd, std::string_view bytes) {
   while (!bytes.empty()) {
     ssize_t n = ::write(fd, bytes.data(), bytes.size());
@@ -143,15 +169,21 @@ bool writeAll(int fd, std::string_view bytes) {
   return true;
 }
 
-// The rename itself is made durable too, so that after a crash the folder names the new file.
-void syncFolder(const std::string& path) {
-  int fd = ::open(folderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  ::fsync(fd);
-  ::close(fd);
-}
-
 }  // namespace
+
+bool syncFolder(const std::string& folder) {
+  int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0 && errno == ENOTDIR) {
+    const std::string holder = folderOf(folder);
+    fd = ::open(holder.empty() ? "." : holder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  }
+  if (fd < 0) return false;
+  const bool ok = ::fsync(fd) == 0;
+  const int error = errno;
+  ::close(fd);
+  errno = error;
+  return ok;
+}
 
 std::string fileBehindLink(const std::string& path) {
   char buf[PATH_MAX];
@@ -160,34 +192,68 @@ std::string fileBehindLink(const std::string& path) {
   return path;
 }
 
-bool replaceFileContents(const std::string& givenPath, std::string_view bytes, unsigned newFileMode) {
-  if (givenPath.empty()) return false;
+namespace {
+
+// Replaces the file through a temporary file beside it, which `fill` writes by its
+// descriptor or by its name.
+bool replaceThrough(const std::string& givenPath, unsigned newFileMode, unsigned clearMode,
+                    const std::function<bool(int fd, const std::string& temporary)>& fill) {
+  if (givenPath.empty()) {
+    errno = EINVAL;
+    return false;
+  }
   // Renaming over a link would replace the link itself.
   const std::string path = fileBehindLink(givenPath);
   struct stat st{};
   const bool exists = ::stat(path.c_str(), &st) == 0;
   if (exists) {
     // Renaming would get round a file that may not be written: honour its permissions.
-    if (!S_ISREG(st.st_mode) || access(path.c_str(), W_OK) != 0) return false;
+    if (!S_ISREG(st.st_mode)) {
+      errno = EISDIR;
+      return false;
+    }
+    if (access(path.c_str(), W_OK) != 0) return false;
   } else if (errno != ENOENT) {
     return false;
   }
+  removeStaleTemporaries(path);
+  const mode_t clear = mode_t(clearMode) & 0777;
   std::string tmp;
-  int fd = createTemporary(path, exists ? 0600 : mode_t(newFileMode), tmp);
+  int fd = createTemporary(path, exists ? 0600 : mode_t(newFileMode) & ~clear, tmp);
   if (fd < 0) return false;
   if (exists) {
     // Best effort: a run as root must not leave a user's file owned by root; an ordinary
     // user cannot give a file away and has no need to.
     [[maybe_unused]] int owner = fchown(fd, st.st_uid, st.st_gid);
   }
-  bool ok = writeAll(fd, bytes) && (!exists || fchmod(fd, st.st_mode & 07777) == 0) && ::fsync(fd) == 0;
-  ok = (::close(fd) == 0) && ok;
+  // The file's mode is set before its first byte, so that what is closed to others never
+  // lies open to them, neither here nor once renamed.
+  bool ok = (!exists || fchmod(fd, st.st_mode & 07777 & ~clear) == 0) && fill(fd, tmp) && ::fsync(fd) == 0;
+  int error = errno;
+  if (::close(fd) != 0 && ok) {
+    ok = false;
+    error = errno;
+  }
   if (ok && ::rename(tmp.c_str(), path.c_str()) == 0) {
-    syncFolder(path);
+    // The rename itself is made durable too, so that after a crash the folder names the new file.
+    syncFolder(folderOf(path));
     return true;
   }
+  if (ok) error = errno;
   ::unlink(tmp.c_str());
+  errno = error ? error : EIO;
   return false;
+}
+
+}  // namespace
+
+bool replaceFileWith(const std::string& path, const std::function<bool(const std::string& temporary)>& write,
+                     unsigned newFileMode, unsigned clearMode) {
+  return replaceThrough(path, newFileMode, clearMode, [&](int, const std::string& temporary) { return write(temporary); });
+}
+
+bool replaceFileContents(const std::string& path, std::string_view bytes, unsigned newFileMode, unsigned clearMode) {
+  return replaceThrough(path, newFileMode, clearMode, [&](int fd, const std::string&) { return writeAll(fd, bytes); });
 }
 
 }  // namespace platform

@@ -4,9 +4,7 @@
 #include <platform/paths.h>
 #include <platform/profile.h>
 
-#include <dirent.h>
 #include <fcntl.h>
-#include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -93,35 +91,6 @@ bool holdsPassword(const Document& doc) {
   return false;
 }
 
-// Takes group and other out of the file's mode; false when it stays open to them.
-bool makePrivate(const std::string& path) {
-  struct stat st{};
-  if (::stat(path.c_str(), &st) != 0) return false;
-  return (st.st_mode & 077) == 0 || ::chmod(path.c_str(), st.st_mode & 07700) == 0;
-}
-
-// The temporary files of writes whose process was killed before its rename: named
-// ".<name>.<pid>-..." beside the file; those of a process that is gone are removed. Called
-// under the file's lock, so no write of a living writer is touched either way.
-void removeStaleTemporaries(const std::string& path) {
-  const std::string start = "." + fileNameOf(path) + ".";
-  DIR* dir = ::opendir(folderOf(path).c_str());
-  if (!dir) return;
-  while (const dirent* e = ::readdir(dir)) {
-    std::string_view name = e->d_name;
-    if (name.size() <= start.size() || name.substr(0, start.size()) != start) continue;
-    name.remove_prefix(start.size());
-    const size_t dash = name.find('-');
-    if (dash == 0 || dash == std::string_view::npos || dash > 9 ||
-        name.substr(0, dash).find_first_not_of("0123456789") != std::string_view::npos)
-      continue;
-    const pid_t pid = pid_t(std::stol(std::string(name.substr(0, dash))));
-    if (pid <= 0 || pid == ::getpid() || ::kill(pid, 0) == 0 || errno != ESRCH) continue;
-    ::unlinkat(::dirfd(dir), e->d_name, 0);
-  }
-  ::closedir(dir);
-}
-
 }  // namespace
 
 bool isPrivateFile(const std::string& path) {
@@ -144,7 +113,6 @@ bool update(const std::string& givenPath, const std::function<bool(Document&)>& 
     lastWriteError = lock.error();
     return false;
   }
-  removeStaleTemporaries(path);
 
   struct stat st{};
   bool exists = ::stat(path.c_str(), &st) == 0;
@@ -162,16 +130,10 @@ bool update(const std::string& givenPath, const std::function<bool(Document&)>& 
   lastWriteError = 0;
   if (!edit(doc)) return true;
   const bool secret = isPrivateFile(path) || holdsPassword(doc);
-  // A rewrite keeps the file's mode: one that now holds a password is closed first, and
-  // once more after the rename when it could not be closed before (a file of another owner,
-  // which becomes ours by the rename).
-  const bool closed = !secret || !exists || makePrivate(path);
-  if (!replaceFileContents(path, doc.serialize(), secret ? 0600 : 0666)) {
+  // A rewrite keeps the file's mode, but one that holds a password is its owner's alone
+  // from the first byte written.
+  if (!replaceFileContents(path, doc.serialize(), secret ? 0600 : 0666, secret ? 077 : 0)) {
     lastWriteError = errno ? errno : EIO;
-    return false;
-  }
-  if (!closed && !makePrivate(path)) {
-    lastWriteError = EPERM;
     return false;
   }
   return true;

@@ -1,10 +1,14 @@
 #include <platform/file.h>
+#include <platform/paths.h>
 #include <qorvel_testing/testing.h>
 
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <filesystem>
 
 using namespace platform;
 
@@ -136,4 +140,123 @@ TEST(File, AShortWriteSaysHowFarItGot) {
   EXPECT_EQ(o.written, 8192u);
   EXPECT_EQ(o.error, ENOSPC);
   EXPECT_EQ(o.length, 8192);
+}
+
+// ---- Whole-file replacement ----
+
+namespace {
+
+mode_t modeOf(const std::string& path) {
+  struct stat st{};
+  return ::stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
+}
+
+uid_t ownerOf(const std::string& path) {
+  struct stat st{};
+  return ::stat(path.c_str(), &st) == 0 ? st.st_uid : uid_t(-1);
+}
+
+std::string namesIn(const std::filesystem::path& folder) {
+  std::string names;
+  for (const auto& e : std::filesystem::directory_iterator(folder)) names += e.path().filename().string() + " ";
+  return names;
+}
+
+}  // namespace
+
+// The writer fills a hidden temporary file beside the file (behind a link), which already
+// has the mode (less the bits to clear) and owner the file will have: a file that holds a
+// secret is never open to others, neither while it is written nor once renamed.
+TEST(File, ReplaceFileWithGivesTheTemporaryItsModeBeforeTheWriterWrites) {
+  struct Case {
+    const char* name;
+    mode_t before;  // 0: no file yet
+    unsigned clear;
+    mode_t mode;  // the temporary's while written, and the file's afterwards
+  } cases[] = {
+      {"kept", 0644, 0, 0644},
+      {"closed", 0644, 077, 0600},
+      {"open to all, closed", 0666, 077, 0600},
+      {"new", 0, 0, 0644},
+      {"new, closed", 0, 077, 0600},
+  };
+  const mode_t oldMask = umask(022);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    qtest::TempDir dir;
+    std::filesystem::create_directory(dir / "real");
+    const std::string target = (dir / "real" / "book.xml").string();
+    const std::string link = (dir / "link.xml").string();
+    ASSERT_EQ(symlink(target.c_str(), link.c_str()), 0);
+    // A file of another user keeps its owner when root rewrites it.
+    const uid_t owner = c.before && qtest::canActAsOtherUser() ? uid_t(qtest::otherUid()) : ::geteuid();
+    if (c.before) {
+      qtest::writeFile(target, "old");
+      ASSERT_EQ(chmod(target.c_str(), c.before), 0);
+      ASSERT_EQ(chown(target.c_str(), owner, gid_t(-1)), 0);
+    }
+    std::string seen;
+    mode_t modeSeen = 0;
+    uid_t ownerSeen = 0;
+    // A new file is named as it is (a link to no file is replaced as one).
+    ASSERT_TRUE(replaceFileWith(
+        c.before ? link : target,
+        [&](const std::string& temporary) {
+          seen = temporary;
+          modeSeen = modeOf(temporary);
+          ownerSeen = ownerOf(temporary);
+          qtest::writeFile(temporary, "new");
+          return true;
+        },
+        0666, c.clear));
+    EXPECT_EQ(folderOf(seen), (dir / "real").string());
+    EXPECT_TRUE(fileNameOf(seen).starts_with(".book.xml.")) << seen;
+    EXPECT_EQ(modeSeen, c.mode);
+    EXPECT_EQ(ownerSeen, owner);
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_EQ(qtest::readFile(target), "new");
+    EXPECT_EQ(modeOf(target), c.mode);
+    EXPECT_EQ(ownerOf(target), owner);
+    EXPECT_EQ(namesIn(dir / "real"), "book.xml ");
+  }
+  umask(oldMask);
+}
+
+// A writer that fails, or a file that may not be written, leaves the old file and no
+// temporary file, and errno says why.
+TEST(File, ReplaceFileWithKeepsTheOldFileOnFailure) {
+  qtest::TempDir dir;
+  const std::string path = (dir / "book.xml").string();
+  qtest::writeFile(path, "old");
+  EXPECT_FALSE(replaceFileWith(path, [](const std::string& temporary) {
+    qtest::writeFile(temporary, "ne");
+    errno = ENOSPC;
+    return false;
+  }));
+  EXPECT_EQ(errno, ENOSPC);
+  EXPECT_EQ(qtest::readFile(path), "old");
+  EXPECT_EQ(namesIn(dir.path()), "book.xml ");
+
+  ASSERT_EQ(chmod(path.c_str(), 0444), 0);
+  EXPECT_EQ(qtest::inChildProcess([&] {
+              qtest::obeyFilePermissions();
+              bool called = false;
+              const bool ok = replaceFileWith(path, [&](const std::string&) { return called = true; });
+              return ok || called ? 1 : errno == EACCES ? 0 : 2;
+            }),
+            0);
+  EXPECT_EQ(qtest::readFile(path), "old");
+  EXPECT_EQ(namesIn(dir.path()), "book.xml ");
+}
+
+// A folder is synced by its own name or by the name of a file in it.
+TEST(File, SyncFolderTakesAFolderOrAFileInIt) {
+  qtest::TempDir dir;
+  const std::string file = (dir / "a.txt").string();
+  qtest::writeFile(file, "x");
+  EXPECT_TRUE(syncFolder(dir.path().string()));
+  EXPECT_TRUE(syncFolder(file));
+  errno = 0;
+  EXPECT_FALSE(syncFolder((dir / "no" / "such").string()));
+  EXPECT_EQ(errno, ENOENT);
 }

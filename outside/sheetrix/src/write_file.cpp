@@ -9,66 +9,10 @@
 
 #include <xlsxwriter.h>
 
-#include <cstdio>
-#include <fcntl.h>
-#include <fstream>
-#include <sys/stat.h>
-#include <unistd.h>
-
 namespace sheetrix {
 namespace {
 
 constexpr size_t kMaxCellChars = 32767;  // what a spreadsheet cell holds
-
-// A name for the temporary file beside `path`, created empty (mkstemp) so no one else takes it.
-std::string temporaryBeside(const std::string& path) {
-  std::string tmp = path + ".XXXXXX";
-  int fd = mkstemp(tmp.data());
-  if (fd < 0) return {};
-  close(fd);
-  return tmp;
-}
-
-// The mode the file gets: the old file's, or what a newly created file would get (mkstemp
-// makes the temporary file private to its owner).
-mode_t modeFor(const std::string& path) {
-  struct stat st;
-  if (stat(path.c_str(), &st) == 0) return st.st_mode & 07777;
-  mode_t mask = 022;
-  std::ifstream status("/proc/self/status");
-  for (std::string line; std::getline(status, line);)
-    if (line.starts_with("Umask:")) mask = mode_t(std::stoul(line.substr(6), nullptr, 8));
-  return 0666 & ~mask;
-}
-
-// Makes a file durable; false when that fails (a disk that fills on flushing, say).
-bool syncFile(const std::string& path) {
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  bool ok = fsync(fd) == 0;
-  return close(fd) == 0 && ok;
-}
-
-// The rename itself is made durable too, so that after a crash the folder names the new file.
-void syncFolderOf(const std::string& path) {
-  std::string folder = path.substr(0, path.find_last_of('/') + 1);
-  int fd = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  fsync(fd);
-  close(fd);
-}
-
-// The written temporary file becomes the file at `path`: made durable, given the old file's
-// mode, renamed over it. A step that fails removes the temporary file and leaves the old
-// file as it was.
-bool replaceWith(const std::string& tmp, const std::string& path, bool written) {
-  if (written && syncFile(tmp) && chmod(tmp.c_str(), modeFor(path)) == 0 && std::rename(tmp.c_str(), path.c_str()) == 0) {
-    syncFolderOf(path);
-    return true;
-  }
-  std::remove(tmp.c_str());
-  return false;
-}
 
 // Counts the rows that hold text, sheet by sheet.
 std::vector<size_t> filledRows(const std::vector<Sheet>& sheets) {
@@ -98,13 +42,10 @@ std::string cutUtf8(const std::string& s, size_t max) {
   return s;
 }
 
-}  // namespace
-
-bool writeXlsx(const std::string& path, const Workbook& book) {
-  std::string tmp = temporaryBeside(path);
-  if (tmp.empty()) return false;
+// Writes the workbook into the file `tmp`; false when any part of it failed.
+bool writeWorkbook(const std::string& tmp, const Workbook& book) {
   lxw_workbook* wb = workbook_new(tmp.c_str());
-  if (!wb) return replaceWith(tmp, path, false);
+  if (!wb) return false;
   bool ok = true;
   std::vector<Sheet> none(1);
   const std::vector<Sheet>& sheets = book.sheets.empty() ? none : book.sheets;
@@ -136,7 +77,14 @@ bool writeXlsx(const std::string& path, const Workbook& book) {
   }
   // The workbook is freed by closing it, whatever went wrong before.
   if (workbook_close(wb) != LXW_NO_ERROR) ok = false;
-  return replaceWith(tmp, path, ok && readsBackWhole(tmp, sheets));
+  return ok && readsBackWhole(tmp, sheets);
+}
+
+}  // namespace
+
+bool writeXlsx(const std::string& path, const Workbook& book) {
+  // The file is replaced whole, through a temporary file beside it, or not at all.
+  return platform::replaceFileWith(path, [&](const std::string& tmp) { return writeWorkbook(tmp, book); });
 }
 
 bool writeDelimited(const std::string& path, const Workbook& book) {

@@ -17,6 +17,7 @@
 #include <functional>
 #include <random>
 
+#include <signal.h>
 #include <sys/stat.h>
 
 namespace {
@@ -352,6 +353,83 @@ TEST_F(XlsFileTest, ASaveThatFailsLeavesTheOldFileAsItWas) {
     EXPECT_EQ(addRows(p), 1);
     EXPECT_EQ(xls.Open(w(p)), 3003);
     xls.Close();
+  }
+}
+
+// Saves of either kind go through a link to the file behind it, refuse a read-only file,
+// and leave no temporary file in sight when killed; the next save removes what a killed one
+// left.
+TEST_F(XlsFileTest, SavesKeepLinksAndPermissionsAndLeaveNothingBehind) {
+  // Opens the file, adds `count` rows and saves: Close's answer.
+  auto addRows = [](const fs::path& p, int count) {
+    CXlsFileDriver writer;
+    if (!writer.CreateDispatch(u"Sheetrix.XlsFile") || writer.Open(w(p)) < 3) return -1;
+    writer.SetScheme(u"");
+    std::mt19937 random(4102);
+    for (int r = 0; r < count; ++r) {
+      std::u16string text;
+      for (int i = 0; i < 200; ++i) text += char16_t(u'a' + random() % 26);
+      if (writer.WriteRow(u"<row><F200a>" + text + u"</F200a></row>") != 1) return -1;
+    }
+    return int(writer.Close());
+  };
+  auto names = [](const fs::path& folder) {
+    std::string all;
+    for (const auto& e : fs::directory_iterator(folder)) all += e.path().filename().string() + " ";
+    return all;
+  };
+  struct Case {
+    const char* name;
+    std::function<void(const fs::path&)> make;
+  } cases[] = {{"book.xlsx", [](const fs::path& p) { writeXlsx(p); }},
+               {"book.csv", [](const fs::path& p) { qtest::writeFile(p, "200a,701a\r\nA,B\r\nC,D\r\n"); }}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    qtest::TempDir folder, elsewhere;
+    const fs::path p = folder / c.name, link = elsewhere / c.name;
+    c.make(p);
+    ASSERT_EQ(chmod(p.c_str(), 0640), 0);
+
+    // Through a link: the link stays, the file behind it gets the rows and keeps its mode.
+    fs::create_symlink(p, link);
+    EXPECT_EQ(addRows(link, 1), 1);
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(unsigned(fs::status(p).permissions()), 0640u);
+    EXPECT_EQ(xls.Open(w(p)), 4);
+    xls.Close();
+    EXPECT_EQ(names(folder.path()), std::string(c.name) + " ");
+    EXPECT_EQ(names(elsewhere.path()), std::string(c.name) + " ");
+
+    // A read-only file is not replaced (in a child without root's right to write any file).
+    const std::string before = qtest::readFile(p);
+    ASSERT_EQ(chmod(p.c_str(), 0440), 0);
+    EXPECT_EQ(qtest::inChildProcess([&] {
+                qtest::obeyFilePermissions();
+                return addRows(p, 1);
+              }),
+              0);
+    EXPECT_TRUE(qtest::readFile(p) == before) << "the read-only file changed";
+    EXPECT_EQ(names(folder.path()), std::string(c.name) + " ");
+    ASSERT_EQ(chmod(p.c_str(), 0640), 0);
+
+    // A save killed by a file-size limit (SIGXFSZ) leaves its temporary file hidden, and
+    // the next save of the file removes it.
+    EXPECT_EQ(qtest::inChildProcess([&] {
+                qtest::limitFileSize(65536);
+                signal(SIGXFSZ, SIG_DFL);
+                return addRows(p, 3000);
+              }),
+              -1);
+    EXPECT_TRUE(qtest::readFile(p) == before) << "the old file changed";
+    size_t leftovers = 0;
+    for (const auto& e : fs::directory_iterator(folder.path()))
+      if (e.path() != p) {
+        ++leftovers;
+        EXPECT_EQ(e.path().filename().string()[0], '.') << "left in sight: " << e.path();
+      }
+    EXPECT_EQ(leftovers, 1u);
+    EXPECT_EQ(addRows(p, 1), 1);
+    EXPECT_EQ(names(folder.path()), std::string(c.name) + " ");
   }
 }
 

@@ -6,6 +6,7 @@
 #include <platform/export.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -76,12 +77,28 @@ bool readWholeFile(const std::string& path, std::string& bytes);
 /// \brief The file a symbolic link points to (followed to the end); other paths as given.
 std::string fileBehindLink(const std::string& path);
 
+/// \brief Makes a folder's entries durable (fsync on the folder), so that after a crash it
+/// names the files just created, renamed or removed in it; given the path of a file rather
+/// than a folder, the folder that holds it. False, with errno set, when that fails.
+bool syncFolder(const std::string& folder);
+
 /// \brief Replaces the file at `path` (the file behind it, when it is a symbolic link) by
-/// `bytes`: writes a temporary file in the same folder, syncs it and renames it over the
-/// target, which keeps its permissions (and owner where allowed); a new file gets
-/// `newFileMode` less the umask. False, with the old file untouched, on any failure,
-/// including an existing file that may not be written.
-bool replaceFileContents(const std::string& path, std::string_view bytes, unsigned newFileMode = 0666);
+/// what `write` puts into a temporary file beside it: the temporary file is made with a
+/// hidden name, given the target's owner (where allowed) and mode, less the bits in
+/// `clearMode`, before `write` fills it by its name (in place: `write` must not replace the
+/// file), then synced and renamed over the target, and the rename synced in the folder. A
+/// new file gets `newFileMode` less `clearMode` and the umask. The temporary files that
+/// killed writers left beside the file are removed. False, with errno saying why and the
+/// old file untouched, when `write` answers false or any step fails, including an existing
+/// file that may not be written.
+bool replaceFileWith(const std::string& path, const std::function<bool(const std::string& temporary)>& write,
+                     unsigned newFileMode = 0666, unsigned clearMode = 0);
+
+/// \brief Replaces the file at `path` by `bytes`, as replaceFileWith does: with
+/// `clearMode` 077, a file that will hold a secret is never open to others, not even for a
+/// moment while it is written.
+bool replaceFileContents(const std::string& path, std::string_view bytes, unsigned newFileMode = 0666,
+                         unsigned clearMode = 0);
 
 }  // namespace platform
 QORVEL_PLATFORM_API_END
