@@ -178,19 +178,6 @@ bool copyTail(int in, int64_t from, int64_t to, int out) {
   return fsync(out) == 0;
 }
 
-// Makes the folder's entry for `path` durable; false (errno says why) when it cannot be.
-bool syncFolderOf(const std::string& path) {
-  std::string folder = platform::folderOf(path);
-  if (folder.empty()) folder = ".";  // a name without a folder: the working folder's
-  int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return false;
-  const bool synced = ::fsync(fd) == 0;
-  const int error = errno;
-  ::close(fd);
-  errno = error;
-  return synced;
-}
-
 }  // namespace
 
 int32_t CMarcFile::MendTornTail(CFile& file, std::string& tailFile) {
@@ -220,7 +207,7 @@ int32_t CMarcFile::MendTornTail(CFile& file, std::string& tailFile) {
   // it: a crash in between leaves it in both, never in neither.
   bool ok = copyTail(file.handle(), cut, end, out);
   ok = ::close(out) == 0 && ok;
-  ok = ok && syncFolderOf(name);
+  ok = ok && platform::syncFolder(platform::folderOf(name));
   if (!ok || !file.SetLength(cut)) {
     const int error = errno;
     if (file.GetLength() == end) ::unlink(name.c_str());
